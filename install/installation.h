@@ -1,0 +1,10 @@
+// Installation and removal of the game, run from the launcher's install/remove button.
+#pragma once
+
+// Installs the game after asking for the drive and mode. Returns 0 when cancelled, else
+// the result of running the DirectX installer. Sets Installed and IntroPending.
+int RunInstallation();
+
+// Removes the installed game after confirmation, or hands the removal over to the
+// launcher on the medium. Clears Installed when the game was removed.
+void RunUninstallation();

@@ -1,0 +1,6 @@
+// The intro: the film on the full-screen display, followed by the credits crawl.
+#pragma once
+
+// Plays the intro film (640x480 for kHighResolution, 320x240 for kLowResolution) and the
+// credits crawl after it. Leaves SourceRoot as the current directory.
+void PlayIntro(int resolution);

@@ -1,0 +1,159 @@
+# Shared by ./vesk: dependencies, builds, the sample medium, Wine prefixes, Xvfb and the
+# test run. Sourced, never run on its own; ROOT and BUILD are set by the caller.
+
+PACKAGES=(
+    cmake ninja-build g++ pkg-config
+    g++-mingw-w64-i686 mingw-w64-tools
+    wine wine32:i386 wine64 xvfb xauth x11-utils imagemagick
+    libgtest-dev libgmock-dev libbenchmark-dev
+    clang libclang-rt-14-dev
+    libpng-dev libfreetype-dev fonts-dejavu-core fonts-liberation
+    ffmpeg libavcodec-dev libavformat-dev libavutil-dev
+)
+
+say() { printf '\033[1m==> %s\033[0m\n' "$*" >&2; }
+
+as_root() {
+    if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
+}
+
+ensure_deps() {
+    local missing=() p
+    for p in "${PACKAGES[@]}"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    say "installing ${missing[*]}"
+    if ! dpkg --print-foreign-architectures | grep -qx i386; then
+        as_root dpkg --add-architecture i386
+    fi
+    as_root apt-get update -q
+    as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"
+}
+
+# --- builds -----------------------------------------------------------------------------
+
+JOBS=$(nproc 2>/dev/null || echo 2)
+
+configure_and_build() { # dir, cmake options...
+    local dir=$1
+    shift
+    if [ ! -f "$dir/build.ninja" ]; then
+        cmake -S "$ROOT" -B "$dir" -G Ninja "$@" >/dev/null
+    fi
+    cmake --build "$dir" -j "$JOBS"
+}
+
+# Host tools (release, no sanitizers) into build/host/.
+build_host() {
+    say "host tools"
+    configure_and_build "$BUILD/host-tools" -DCMAKE_BUILD_TYPE=Release -DVESK_TESTS=OFF \
+        -DCMAKE_RUNTIME_OUTPUT_DIRECTORY="$BUILD/host"
+}
+
+# The portable core and its unit tests, with AddressSanitizer and UBSan.
+build_native() {
+    say "native tests"
+    configure_and_build "$BUILD/native" -DCMAKE_BUILD_TYPE=Debug -DVESK_SANITIZE=ON -DVESK_TOOLS=OFF \
+        -DVESK_TEST_RESULTS="$BUILD/test-results/native"
+}
+
+# Vesk.exe, the library, the stand-in programs and the Windows tests, cross-compiled.
+build_windows() {
+    say "Windows programs"
+    configure_and_build "$BUILD/win" -DCMAKE_BUILD_TYPE=Release \
+        -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-i686.cmake" \
+        -DVESK_GTEST_SOURCE=/usr/src/googletest \
+        -DVESK_TEST_RESULTS="$BUILD/test-results/windows"
+}
+
+build_medium() {
+    say "sample medium"
+    bash "$ROOT/tools/medium/make-medium.sh" "$BUILD"
+}
+
+cmd_build() {
+    ensure_deps
+    build_host
+    build_windows
+    build_medium
+    say "medium ready: $BUILD/medium"
+}
+
+# --- Wine -------------------------------------------------------------------------------
+
+# A prefix made once and copied for every run, since wineboot takes a while. It runs in a
+# virtual desktop of 1024x768, where DirectDraw may change the display mode.
+ensure_template_prefix() {
+    local t=$BUILD/wine-template
+    [ -f "$t/.vesk-ready" ] && return 0
+    say "Wine prefix (once)"
+    rm -rf "$t"
+    WINEPREFIX=$t WINEDLLOVERRIDES="mscoree,mshtml=" wineboot -i >/dev/null 2>&1 || true
+    WINEPREFIX=$t wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
+    WINEPREFIX=$t wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f >/dev/null 2>&1
+    WINEPREFIX=$t wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
+    WINEPREFIX=$t wineserver -w
+    touch "$t/.vesk-ready"
+}
+
+new_prefix() { # dir
+    ensure_template_prefix
+    rm -rf "$1"
+    cp -a "$BUILD/wine-template" "$1"
+}
+
+# Maps a folder as a drive of the prefix: type cdrom or hd. The Wine server reads the
+# types when it starts, so callers restart it after the last mount.
+mount_drive() { # prefix letter folder type
+    ln -sfn "$3" "$1/dosdevices/$2:"
+    WINEPREFIX=$1 wine reg add 'HKLM\Software\Wine\Drives' /v "$2:" /d "$4" /f >/dev/null 2>&1
+}
+
+XVFB_PID=
+start_xvfb() { # folder for its log; sets DISPLAY
+    local dir=$1 fifo
+    mkdir -p "$dir"
+    : >"$dir/display"
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$dir/display" >"$dir/xvfb.log" 2>&1 &
+    XVFB_PID=$!
+    for _ in $(seq 100); do
+        [ -s "$dir/display" ] && break
+        sleep 0.1
+    done
+    export DISPLAY=:$(head -n1 "$dir/display")
+}
+
+stop_xvfb() {
+    [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null && wait "$XVFB_PID" 2>/dev/null
+    XVFB_PID=
+    return 0
+}
+
+# Takes a screenshot of the X display whenever a Windows program asks for one: it creates
+# NAME.want in the folder, and waits until that file is gone and NAME.png is there.
+SHOTS_PID=
+start_screenshot_service() { # folder
+    local dir=$1
+    mkdir -p "$dir"
+    (
+        while :; do
+            for want in "$dir"/*.want; do
+                [ -e "$want" ] || continue
+                import -display "$DISPLAY" -window root "${want%.want}.png" 2>/dev/null || true
+                rm -f "$want"
+            done
+            sleep 0.05
+        done
+    ) &
+    SHOTS_PID=$!
+}
+
+stop_screenshot_service() {
+    [ -n "$SHOTS_PID" ] && kill "$SHOTS_PID" 2>/dev/null && wait "$SHOTS_PID" 2>/dev/null
+    SHOTS_PID=
+    return 0
+}
+
+source "$ROOT/tools/scripts/run.sh"
+source "$ROOT/tools/scripts/test.sh"

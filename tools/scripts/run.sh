@@ -1,0 +1,43 @@
+# ./vesk run: the sample medium as CD-ROM drive E: of the project's own Wine prefix.
+
+run_prefix() {
+    local p=$BUILD/prefix
+    if [ ! -f "$p/.vesk-ready" ]; then
+        new_prefix "$p"
+    fi
+    mount_drive "$p" e "$BUILD/medium" cdrom
+    WINEPREFIX=$p wineserver -k 2>/dev/null || true
+    echo "$p"
+}
+
+cmd_run() {
+    cmd_build
+    local p
+    p=$(run_prefix)
+    if [ -n "${DISPLAY:-}" ]; then
+        say "starting E:\\Vesk.exe on $DISPLAY"
+        cd "$BUILD/medium"
+        WINEPREFIX=$p wine start /wait /d 'E:\' 'E:\Vesk.exe'
+        WINEPREFIX=$p wineserver -w
+        return 0
+    fi
+
+    local tour=$BUILD/tour
+    say "no DISPLAY: a scripted tour under Xvfb"
+    rm -rf "$tour"
+    mkdir -p "$tour"
+    start_xvfb "$tour/xvfb"
+    start_screenshot_service "$tour"
+    RUN_PREFIX=$p
+    trap 'WINEPREFIX=$RUN_PREFIX wineserver -k 2>/dev/null; stop_screenshot_service; stop_xvfb' EXIT
+    local status=0
+    WINEPREFIX=$p VESK_SHOTS=$(windows_path "$tour") wine "$BUILD/win/tools/tour/tour.exe" || status=$?
+    WINEPREFIX=$p wineserver -k 2>/dev/null || true
+    stop_screenshot_service
+    stop_xvfb
+    trap - EXIT
+    rm -rf "$tour/xvfb"
+    echo "Screenshots of the tour: $tour"
+    ls "$tour"
+    return $status
+}

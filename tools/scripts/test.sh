@@ -1,0 +1,114 @@
+# ./vesk test: every test, native and under Wine, and one summary line at the end.
+
+RESULTS=
+
+# Prepares a fresh Wine prefix for one run of the Windows tests:
+#   D:  CD-ROM drive without a disc (an empty folder)
+#   E:  CD-ROM drive holding a copy of the sample medium (tests may change the copy)
+#   F:  fixed drive whose root holds a decoy "Vesk.exe": never to be taken for the medium
+prepare_test_prefix() { # run folder
+    local run=$1
+    new_prefix "$run/prefix"
+    mkdir -p "$run/cd-empty" "$run/fixed" "$run/shots"
+    cp -a "$BUILD/medium" "$run/cd"
+    cp "$BUILD/medium/Vesk.exe" "$run/fixed/Vesk.exe"
+    mount_drive "$run/prefix" d "$run/cd-empty" cdrom
+    mount_drive "$run/prefix" e "$run/cd" cdrom
+    mount_drive "$run/prefix" f "$run/fixed" hd
+    WINEPREFIX=$run/prefix wineserver -k 2>/dev/null || true
+}
+
+windows_path() { # unix path -> the same through drive Z:
+    local p=${1//\//\\}
+    printf 'Z:%s' "$p"
+}
+
+# Counts gtest results from the XML files of one folder: prints "passed failed".
+count_results() { # folder
+    local passed=0 failed=0 f tests failures errors disabled skipped
+    for f in "$1"/*.xml; do
+        [ -e "$f" ] || continue
+        local head
+        head=$(grep -m1 '<testsuites' "$f" || true)
+        tests=$(sed -n 's/.* tests="\([0-9]*\)".*/\1/p' <<<"$head")
+        failures=$(sed -n 's/.* failures="\([0-9]*\)".*/\1/p' <<<"$head")
+        errors=$(sed -n 's/.* errors="\([0-9]*\)".*/\1/p' <<<"$head")
+        disabled=$(sed -n 's/.* disabled="\([0-9]*\)".*/\1/p' <<<"$head")
+        skipped=$(grep -c '<skipped' "$f" || true)
+        passed=$((passed + ${tests:-0} - ${failures:-0} - ${errors:-0} - ${disabled:-0} - ${skipped:-0}))
+        failed=$((failed + ${failures:-0} + ${errors:-0}))
+    done
+    echo "$passed $failed"
+}
+
+# Runs ctest in a build folder; a test program that failed without reporting a failing
+# case of its own (a crash, a time-out, a missing program) counts as one failed test.
+CRASHED=0
+run_ctest() { # build dir, results dir, ctest args...
+    local dir=$1 results=$2 log name
+    shift 2
+    log=$(mktemp)
+    (cd "$dir" && ctest --timeout 600 --output-on-failure "$@") | tee "$log" || true
+    while read -r name; do
+        if [ ! -f "$results/$name.xml" ] || ! grep -q '<failure' "$results/$name.xml"; then
+            CRASHED=$((CRASHED + 1))
+        fi
+    done < <(sed -n 's/^ *[0-9]* - \([^ ]*\) (.*/\1/p' "$log")
+    rm -f "$log"
+}
+
+run_windows_tests() {
+    local run=$BUILD/test/run
+    say "Windows tests under Wine (prefix $run/prefix)"
+    rm -rf "$run"
+    mkdir -p "$run"
+    prepare_test_prefix "$run"
+    start_xvfb "$run/xvfb"
+    start_screenshot_service "$run/shots"
+    RUN_PREFIX=$run/prefix
+    trap 'WINEPREFIX=$RUN_PREFIX wineserver -k 2>/dev/null; stop_screenshot_service; stop_xvfb' EXIT
+    WINEPREFIX=$run/prefix VESK_SHOTS=$(windows_path "$run/shots") VESK_TEST_RUN=$(windows_path "$run") \
+        run_ctest "$BUILD/win" "$BUILD/test-results/windows" -L 'windows|e2e'
+    WINEPREFIX=$run/prefix wineserver -k 2>/dev/null || true
+    stop_screenshot_service
+    stop_xvfb
+    trap - EXIT
+}
+
+cmd_test() {
+    ensure_deps
+    build_host
+    build_native
+    build_windows
+    build_medium
+    rm -rf "$BUILD/test-results"
+    mkdir -p "$BUILD/test-results/native" "$BUILD/test-results/windows" "$BUILD/test-results/other"
+    CRASHED=0
+
+    say "native tests"
+    run_ctest "$BUILD/native" "$BUILD/test-results/native" -L native
+    extra_test_steps
+    run_windows_tests
+
+    local n w o passed failed
+    read -r n_pass n_fail < <(count_results "$BUILD/test-results/native")
+    read -r w_pass w_fail < <(count_results "$BUILD/test-results/windows")
+    read -r o_pass o_fail < <(count_results "$BUILD/test-results/other")
+    passed=$((n_pass + w_pass + o_pass))
+    failed=$((n_fail + w_fail + o_fail + CRASHED))
+    echo "native: $n_pass passed, $n_fail failed; Windows: $w_pass passed, $w_fail failed;" \
+        "other: $o_pass passed, $o_fail failed; programs that ended without results: $CRASHED"
+    echo "$passed passed, $failed failed"
+    [ "$failed" -eq 0 ] && [ "$passed" -gt 0 ]
+}
+
+# Further test steps of the subsystems (fuzzing, cross-checks against other tools) hook in
+# here; each writes a gtest-style XML file into build/test-results/other.
+extra_test_steps() {
+    local step
+    for step in "$ROOT"/tools/scripts/test-steps/*.sh; do
+        [ -e "$step" ] || continue
+        say "$(basename "$step" .sh)"
+        bash "$step" "$BUILD" "$BUILD/test-results/other" || CRASHED=$((CRASHED + 1))
+    done
+}

@@ -1,0 +1,66 @@
+// A small driver for the launcher's user interface, used by the end-to-end tests, the
+// scripted tour and the start-up benchmark. It starts programs, finds their windows by
+// title and control id, clicks and types through SendInput as a user would, and asks the
+// test harness for screenshots of the X display.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace ui {
+
+struct Program {
+    HANDLE process = nullptr;
+    DWORD id = 0;
+};
+
+// Starts a command line in a working directory (null: the driver's own).
+bool Start(Program& program, const std::string& commandLine, const char* directory = nullptr);
+// Waits for the program to end; returns its exit code, or STILL_ACTIVE after the timeout.
+DWORD WaitForExit(Program& program, DWORD timeoutMs);
+// Ends the program if it still runs and closes its handle.
+void Kill(Program& program);
+
+// The first visible top-level window of the process (0: any process) whose title is the
+// given one and, when className is not null, whose class is that one; null after timeout.
+HWND WaitForWindow(DWORD processId, const char* title, const char* className, DWORD timeoutMs);
+// A visible top-level dialog of the process that holds a control with this text.
+HWND WaitForWindowWithText(DWORD processId, const char* controlText, DWORD timeoutMs);
+// Waits until the window is gone.
+bool WaitForWindowGone(HWND window, DWORD timeoutMs);
+
+std::string Text(HWND window);
+bool IsVisible(HWND dialog, int controlId);
+// The ids among the given ones whose controls are visible, in the given order.
+std::vector<int> VisibleControls(HWND dialog, const std::vector<int>& ids);
+
+// Moves the mouse to the middle of the control and clicks it (down and up).
+void Click(HWND dialog, int controlId);
+// The two halves of a click, to look at a button while it is held down.
+void MouseDownOn(HWND dialog, int controlId);
+void MouseUp();
+
+void KeyDown(WORD virtualKey);
+void KeyUp(WORD virtualKey);
+void PressKey(WORD virtualKey);
+
+// Asks the harness (VESK_SHOTS) for a screenshot NAME.png of the whole display and waits
+// for it. Returns false when no harness listens.
+bool Screenshot(const char* name);
+
+// Pumps nothing; sleeps in small steps until the predicate holds or the time is up.
+template <class Predicate> bool WaitUntil(Predicate predicate, DWORD timeoutMs)
+{
+    DWORD start = GetTickCount();
+    for (;;) {
+        if (predicate())
+            return true;
+        if (GetTickCount() - start >= timeoutMs)
+            return false;
+        Sleep(20);
+    }
+}
+
+} // namespace ui
