@@ -157,3 +157,14 @@ stop_screenshot_service() {
 
 source "$ROOT/tools/scripts/run.sh"
 source "$ROOT/tools/scripts/test.sh"
+
+# ./vesk bench: every benchmark of tools/scripts/bench-steps, each printing its figures.
+cmd_bench() {
+    cmd_build
+    local step
+    for step in "$ROOT"/tools/scripts/bench-steps/*.sh; do
+        [ -e "$step" ] || continue
+        say "$(basename "$step" .sh)"
+        bash "$step" "$BUILD"
+    done
+}
