@@ -165,6 +165,8 @@ cmd_bench() {
     for step in "$ROOT"/tools/scripts/bench-steps/*.sh; do
         [ -e "$step" ] || continue
         say "$(basename "$step" .sh)"
-        bash "$step" "$BUILD"
+        # Sourced in a subshell, so the step can use the functions of these scripts
+        # (prepare_test_prefix, start_xvfb, windows_path, ...).
+        (set -- "$BUILD"; source "$step") || say "benchmark $(basename "$step") failed"
     done
 }

@@ -109,6 +109,6 @@ extra_test_steps() {
     for step in "$ROOT"/tools/scripts/test-steps/*.sh; do
         [ -e "$step" ] || continue
         say "$(basename "$step" .sh)"
-        bash "$step" "$BUILD" "$BUILD/test-results/other" || CRASHED=$((CRASHED + 1))
+        (set -- "$BUILD" "$BUILD/test-results/other"; source "$step") || CRASHED=$((CRASHED + 1))
     done
 }
