@@ -1,5 +1,160 @@
 #include "crawl/credits_crawl.h"
 
-// First cut: returns at once, so that the film player can link against the crawl while
-// the renderer and the sequence are being written.
-void RunCreditsCrawl() {}
+#include "crawl/cd_audio_win.h"
+#include "crawl/crawl_pace.h"
+#include "crawl/crawl_renderer.h"
+#include "crawl/crawl_text.h"
+#include "intro/full_screen_display.h"
+#include "launcher/launcher_state.h"
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <new>
+
+namespace {
+
+constexpr LONG kHighWidth = 640;
+constexpr int kHighScreenWidth = 640, kHighScreenHeight = 480;
+constexpr int kLowScreenWidth = 320, kLowScreenHeight = 240;
+constexpr UINT kMusicTrack = 2;
+constexpr SHORT kKeyDown = static_cast<SHORT>(0x8000);
+
+static_assert(sizeof(CrawlColour) == sizeof(PALETTEENTRY), "palette entries are copied as they are");
+
+// The crawl's own buffers, rows of exactly the screen width: the picture captured from the
+// screen, and the frame built over it.
+struct CrawlScreen {
+    int width;
+    int height;
+    std::unique_ptr<std::uint8_t[]> background;
+    std::unique_ptr<std::uint8_t[]> compose;
+};
+
+void ShowReadError(const char* fileName)
+{
+    MessageBoxA(nullptr, "Error reading:", fileName, MB_OK);
+}
+
+bool AllocateScreen(CrawlScreen& screen)
+{
+    bool high = g_display.Width == kHighWidth;
+    screen.width = high ? kHighScreenWidth : kLowScreenWidth;
+    screen.height = high ? kHighScreenHeight : kLowScreenHeight;
+    std::size_t size = static_cast<std::size_t>(screen.width) * screen.height;
+    screen.background.reset(new (std::nothrow) std::uint8_t[size]);
+    screen.compose.reset(new (std::nothrow) std::uint8_t[size]);
+    return screen.background && screen.compose;
+}
+
+// The rows and columns that both the crawl's buffers and the locked surface hold. They are
+// the whole screen in the display's own modes; the lock's own size keeps a surface of any
+// other size from being read or written past its end.
+void LockedArea(const CrawlScreen& screen, int& columns, int& rows)
+{
+    const DDSURFACEDESC& s = g_display.Surface;
+    columns = screen.width;
+    rows = screen.height;
+    if (s.dwFlags & DDSD_WIDTH)
+        columns = std::min<int>(columns, static_cast<int>(s.dwWidth));
+    if (s.dwFlags & DDSD_HEIGHT)
+        rows = std::min<int>(rows, static_cast<int>(s.dwHeight));
+}
+
+std::uint8_t* SurfaceRow(int y)
+{
+    return static_cast<std::uint8_t*>(g_display.Surface.lpSurface) + static_cast<std::ptrdiff_t>(y) * g_display.Surface.lPitch;
+}
+
+bool CaptureBackground(CrawlScreen& screen)
+{
+    if (!LockFrontBuffer())
+        return false;
+    int columns, rows;
+    LockedArea(screen, columns, rows);
+    for (int y = 0; y < rows; ++y)
+        std::memcpy(screen.background.get() + y * screen.width, SurfaceRow(y), columns);
+    UnlockFrontBuffer();
+    return true;
+}
+
+// The front buffer is locked only for the final copy; each row lands at the surface's
+// pitch, leaving the bytes between rows alone.
+bool ShowFrame(void* context, std::int32_t scrollPosition)
+{
+    auto& screen = *static_cast<CrawlScreen*>(context);
+    std::memcpy(screen.compose.get(), screen.background.get(), static_cast<std::size_t>(screen.width) * screen.height);
+    DrawCrawlRows(0, 0, scrollPosition);
+    if (!LockFrontBuffer())
+        return false;
+    int columns, rows;
+    LockedArea(screen, columns, rows);
+    for (int y = 0; y < rows; ++y)
+        std::memcpy(SurfaceRow(y), screen.compose.get() + y * screen.width, columns);
+    UnlockFrontBuffer();
+    return true;
+}
+
+bool EscapeDown(void*)
+{
+    return (GetAsyncKeyState(VK_ESCAPE) & kKeyDown) != 0;
+}
+
+std::int64_t Counter(void*)
+{
+    LARGE_INTEGER now = {};
+    QueryPerformanceCounter(&now);
+    return now.QuadPart;
+}
+
+void SleepAMillisecond(void*)
+{
+    Sleep(1);
+}
+
+// The display's colours as the film left them; null when there is no palette object or it
+// cannot be read, and the renderer then keeps the colours of the previous crawl.
+const CrawlColour* ReadDisplayPalette(PALETTEENTRY (&entries)[kPaletteEntries])
+{
+    if (!g_display.Palette || FAILED(g_display.Palette->GetEntries(0, 0, kPaletteEntries, entries)))
+        return nullptr;
+    return reinterpret_cast<const CrawlColour*>(entries);
+}
+
+void BuildTables(const CrawlScreen& screen)
+{
+    PALETTEENTRY entries[kPaletteEntries];
+    BuildCrawlTablesForScreen(screen.width, screen.height, "ALPHABET.DAT", ReadDisplayPalette(entries));
+}
+
+void AnimateCrawl(CrawlScreen& screen, std::int32_t lineCount)
+{
+    LARGE_INTEGER frequency = {};
+    QueryPerformanceFrequency(&frequency);
+    CrawlPace pace;
+    StartCrawlPace(pace, frequency.QuadPart, Counter(nullptr), lineCount);
+    SetCursor(nullptr);
+    CrawlLoopHooks hooks = {&screen, EscapeDown, Counter, SleepAMillisecond, ShowFrame};
+    RunCrawlLoop(pace, hooks);
+}
+
+} // namespace
+
+// Every path ends the same way: the music stopped, the text freed, the buffers released.
+// The display stays open with the last frame on it; the film player closes it.
+void RunCreditsCrawl()
+{
+    g_reportReadError = ShowReadError;
+    CrawlScreen screen;
+    if (AllocateScreen(screen)) {
+        g_crawlCanvas = {screen.compose.get(), screen.width, screen.height};
+        std::int32_t lineCount = LoadCrawlText("intro.txt");
+        BuildTables(screen);
+        PlayCdTrack(g_launcher.LauncherDialog, kMusicTrack);
+        if (CaptureBackground(screen))
+            AnimateCrawl(screen, lineCount);
+    }
+    StopCdAudio();
+    FreeCrawlText();
+    g_crawlCanvas = {};
+}

@@ -1,0 +1,125 @@
+#include "crawl/crawl_text.h"
+
+#include <cstdio>
+#include <new>
+
+CrawlText g_crawlText;
+std::uint8_t g_glyphFont[kGlyphFontBytes];
+void (*g_reportReadError)(const char* fileName) = nullptr;
+
+namespace {
+
+constexpr unsigned char kLineFeed = 10;
+constexpr unsigned char kFirstPrintable = 32;
+constexpr std::size_t kReadChunk = 4096;
+
+void ReportReadError(const char* fileName)
+{
+    if (g_reportReadError)
+        g_reportReadError(fileName);
+}
+
+// The file's length, or -1 when it cannot be told (a stream that cannot seek, a file too
+// long for the position type).
+long FileLength(std::FILE* file)
+{
+    if (std::fseek(file, 0, SEEK_END) != 0)
+        return -1;
+    long length = std::ftell(file);
+    if (std::fseek(file, 0, SEEK_SET) != 0)
+        return -1;
+    return length;
+}
+
+// Turns the file's bytes into lines, each byte taken once, in order. Stops at the end of
+// the file, at a read error (the complete lines so far stay), at the line table's capacity,
+// and when the file turns out longer than it was when the buffer was sized, so the buffer
+// is never overrun. Returns false after a read error.
+bool ReadLines(std::FILE* file, long capacity, std::int32_t& lineCount, int& nextEntry)
+{
+    CrawlText& text = g_crawlText;
+    unsigned char chunk[kReadChunk];
+    long position = 0;
+    for (;;) {
+        std::size_t got = std::fread(chunk, 1, sizeof chunk, file);
+        for (std::size_t i = 0; i < got; ++i) {
+            unsigned char c = chunk[i];
+            if (c != kLineFeed && c < kFirstPrintable)
+                continue;
+            if (position == capacity)
+                return true;
+            if (c != kLineFeed) {
+                text.Buffer[position++] = static_cast<char>(c);
+                continue;
+            }
+            text.Buffer[position++] = '\0';
+            text.LineStart[nextEntry++] = static_cast<std::int32_t>(position);
+            if (++lineCount == kMaxCrawlLines)
+                return true;
+        }
+        if (got < sizeof chunk)
+            return !std::ferror(file);
+    }
+}
+
+} // namespace
+
+std::int32_t LoadCrawlText(const char* fileName)
+{
+    FreeCrawlText();
+    CrawlText& text = g_crawlText;
+    text.LineStart[0] = 0;
+
+    std::FILE* file = std::fopen(fileName, "rb");
+    long length = file ? FileLength(file) : -1;
+    if (length >= 0)
+        text.Buffer = new (std::nothrow) char[static_cast<std::size_t>(length)];
+    if (!text.Buffer) {
+        // Not opened, not measurable or too big to hold: the crawl runs as long as one
+        // line would, and shows nothing.
+        if (file)
+            std::fclose(file);
+        ReportReadError(fileName);
+        return 1;
+    }
+
+    text.LineStart[1] = 0;
+    std::int32_t lineCount = 0;
+    int nextEntry = 2;
+    if (!ReadLines(file, length, lineCount, nextEntry))
+        ReportReadError(fileName);
+    text.LineLimit = nextEntry - 1;
+    std::fclose(file);
+    return lineCount;
+}
+
+void FreeCrawlText()
+{
+    delete[] g_crawlText.Buffer;
+    g_crawlText.Buffer = nullptr;
+    g_crawlText.LineLimit = 0;
+}
+
+std::int32_t LoadGlyphFont(const char* fileName)
+{
+    std::FILE* file = std::fopen(fileName, "rb");
+    if (!file)
+        return 1;
+    if (std::fread(g_glyphFont, 1, sizeof g_glyphFont, file) < sizeof g_glyphFont)
+        ReportReadError(fileName);
+    std::fclose(file);
+    return 0;
+}
+
+bool ScanlineDrawable(const std::uint8_t* record)
+{
+    if (record[0] >= kRunLengthLimit)
+        return false;
+    for (int i = 1; i <= kLastTerminatorByte; i += 2) {
+        if (record[i] == kScanlineEnd)
+            return true;
+        if (record[i] >= kRunLengthLimit || record[i + 1] >= kRunLengthLimit)
+            return false;
+    }
+    return false;
+}
