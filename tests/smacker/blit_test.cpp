@@ -1,0 +1,91 @@
+#include "smacker/smacker_decoder.h"
+#include "tests/smacker/test_films.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+namespace {
+
+// A 4x4 film of one frame: pixel (x, y) has index 16 + 4y + x; entry i is (8i, 4i, 2i).
+void OpenSmallFilm(SmkFilm& film, std::vector<uint8_t>& file, uint32_t displayFlags)
+{
+    SmkEncodeFrame f;
+    for (int i = 0; i < 16; ++i)
+        f.Pixels.push_back(uint8_t(16 + i));
+    for (int i = 0; i < 256; ++i) {
+        f.Palette[3 * i] = SmkExpand6((2 * i) & 63);
+        f.Palette[3 * i + 1] = SmkExpand6(i & 63);
+        f.Palette[3 * i + 2] = SmkExpand6((i / 2) & 63);
+    }
+    SmkEncodeOptions o;
+    o.Width = 4;
+    o.Height = 4;
+    o.DisplayFlags = displayFlags;
+    file = EncodeFilm(o, {f});
+    ASSERT_TRUE(SmkOpenMemory(film, file.data(), file.size(), 0));
+    ASSERT_TRUE(SmkDecodeFrame(film, 0));
+}
+
+} // namespace
+
+TEST(SmackerBlit, CopiesIndicesIntoABufferWithAnOddPitchAndCutsWhatDoesNotFit)
+{
+    SmkFilm film;
+    std::vector<uint8_t> file;
+    OpenSmallFilm(film, file, 0);
+    uint8_t buffer[7 * 3 + 1];
+    std::memset(buffer, 0xEE, sizeof buffer);
+    SmkBlit(film, SmkTarget{buffer, 7, 3, kSmkBlit8Bit});
+    for (int y = 0; y < 3; ++y) {
+        for (int x = 0; x < 7; ++x)
+            EXPECT_EQ(x < 4 ? 16 + 4 * y + x : 0xEE, buffer[7 * y + x]) << x << "," << y;
+    }
+    EXPECT_EQ(0xEE, buffer[21]) << "the fourth row did not fit";
+    std::memset(buffer, 0xEE, sizeof buffer);
+    SmkBlit(film, SmkTarget{buffer, 3, 7, kSmkBlit8Bit});
+    EXPECT_EQ(18, buffer[2]);
+    EXPECT_EQ(20, buffer[3]) << "a narrow pitch cuts the columns";
+}
+
+TEST(SmackerBlit, DoubledAndInterlacedFilmsAreShownTwiceAsHigh)
+{
+    SmkFilm film;
+    std::vector<uint8_t> file;
+    OpenSmallFilm(film, file, kSmkYDoubled);
+    EXPECT_EQ(8u, SmkDisplayHeight(film.Header));
+    uint8_t buffer[4 * 8];
+    SmkBlit(film, SmkTarget{buffer, 4, 8, kSmkBlit8Bit});
+    EXPECT_EQ(20, buffer[4 * 2]);
+    EXPECT_EQ(20, buffer[4 * 3]) << "rows repeat";
+
+    OpenSmallFilm(film, file, kSmkYInterlaced);
+    std::memset(buffer, 0xEE, sizeof buffer);
+    SmkBlit(film, SmkTarget{buffer, 4, 8, kSmkBlit8Bit});
+    EXPECT_EQ(20, buffer[4 * 2]);
+    EXPECT_EQ(0, buffer[4 * 3]) << "every second row is blank";
+}
+
+TEST(SmackerBlit, SixteenBitTargetsGetTheirOwnPixelFormat)
+{
+    SmkFilm film;
+    std::vector<uint8_t> file;
+    OpenSmallFilm(film, file, 0);
+    // Pixel (1, 0) has index 17: (34, 17, 8) in 6 bits, (138, 69, 32) in 8 bits.
+    const uint8_t r = SmkExpand6(34), g = SmkExpand6(17), b = SmkExpand6(8);
+    struct Format {
+        uint32_t Flags;
+        uint16_t Expected;
+    } formats[] = {
+        {kSmkBlit565, uint16_t((r >> 3) << 11 | (g >> 2) << 5 | b >> 3)},
+        {kSmkBlit555, uint16_t((r >> 3) << 10 | (g >> 3) << 5 | b >> 3)},
+        {kSmkBlit556, uint16_t((r >> 3) << 11 | (g >> 3) << 6 | b >> 2)},
+        {kSmkBlit655, uint16_t((r >> 2) << 10 | (g >> 3) << 5 | b >> 3)},
+    };
+    for (const Format& f : formats) {
+        uint16_t buffer[5 * 4] = {};
+        SmkBlit(film, SmkTarget{reinterpret_cast<uint8_t*>(buffer), 10, 4, f.Flags});
+        EXPECT_EQ(f.Expected, buffer[1]) << std::hex << f.Flags;
+        EXPECT_EQ(0, buffer[4]) << "the pitch's spare column stays untouched";
+    }
+}
