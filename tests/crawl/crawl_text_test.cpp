@@ -1,0 +1,185 @@
+#include "crawl/crawl_text.h"
+
+#include "tests/crawl/crawl_test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+namespace {
+
+std::string Line(int n)
+{
+    return g_crawlText.Buffer + g_crawlText.LineStart[n];
+}
+
+class CrawlTextTest : public ::testing::Test {
+protected:
+    void TearDown() override { FreeCrawlText(); }
+    ReadErrorRecorder errors;
+};
+
+TEST_F(CrawlTextTest, CarriageReturnsAreDroppedSoBothLineEndsGiveTheSameLines)
+{
+    TempFile crlf("Skat\r\nGrand Hand\r\n");
+    ASSERT_EQ(LoadCrawlText(crlf.path()), 2);
+    EXPECT_EQ(Line(1), "Skat");
+    EXPECT_EQ(Line(2), "Grand Hand");
+    EXPECT_EQ(g_crawlText.LineLimit, 3);
+    EXPECT_EQ(g_crawlText.LineStart[3], 16) << "just behind the NUL of the last line";
+
+    TempFile lf("Skat\nGrand Hand\n");
+    ASSERT_EQ(LoadCrawlText(lf.path()), 2);
+    EXPECT_EQ(Line(1), "Skat");
+    EXPECT_EQ(Line(2), "Grand Hand");
+    EXPECT_TRUE(errors.names.empty());
+}
+
+TEST_F(CrawlTextTest, EmptyLineBetweenTwoLinesKeepsItsPlace)
+{
+    TempFile file("A\n\nB\n");
+    ASSERT_EQ(LoadCrawlText(file.path()), 3);
+    EXPECT_EQ(g_crawlText.LineLimit, 4);
+    EXPECT_EQ(g_crawlText.LineStart[0], 0);
+    EXPECT_EQ(g_crawlText.LineStart[1], 0);
+    EXPECT_EQ(g_crawlText.LineStart[2], 2);
+    EXPECT_EQ(g_crawlText.LineStart[3], 3);
+    EXPECT_EQ(g_crawlText.LineStart[4], 5);
+    EXPECT_EQ(Line(2), "");
+    EXPECT_EQ(Line(3), "B");
+}
+
+TEST_F(CrawlTextTest, LastLineWithoutLineFeedIsStoredButNotCounted)
+{
+    TempFile file("eins\nzwei");
+    ASSERT_EQ(LoadCrawlText(file.path()), 1);
+    EXPECT_EQ(g_crawlText.LineLimit, 2);
+    EXPECT_EQ(std::memcmp(g_crawlText.Buffer + 5, "zwei", 4), 0);
+}
+
+TEST_F(CrawlTextTest, EmptyFileHasNoLines)
+{
+    TempFile file{std::string()};
+    EXPECT_EQ(LoadCrawlText(file.path()), 0);
+    EXPECT_EQ(g_crawlText.LineLimit, 1);
+    EXPECT_TRUE(errors.names.empty());
+}
+
+TEST_F(CrawlTextTest, ControlCodesVanishAndHighBytesStayAsGlyphCodes)
+{
+    TempFile file(std::string("Gr\t\x01\xF6\xDF" "e\x7F\xFF\n", 10));
+    ASSERT_EQ(LoadCrawlText(file.path()), 1);
+    EXPECT_EQ(Line(1), "Gr\xF6\xDF" "e\x7F\xFF");
+}
+
+TEST_F(CrawlTextTest, MissingFileIsReportedOnceAndCountsAsOneLineWithNothingToShow)
+{
+    EXPECT_EQ(LoadCrawlText("/nonexistent/intro.txt"), 1);
+    ASSERT_EQ(errors.names.size(), 1u);
+    EXPECT_EQ(errors.names[0], "/nonexistent/intro.txt");
+    EXPECT_EQ(g_crawlText.Buffer, nullptr);
+    EXPECT_EQ(g_crawlText.LineLimit, 0);
+}
+
+TEST_F(CrawlTextTest, LinesBeyondTheTableAreIgnored)
+{
+    std::string text;
+    for (int i = 1; i <= 1200; ++i)
+        text += "Zeile " + std::to_string(i) + "\r\n";
+    TempFile file(text);
+    ASSERT_EQ(LoadCrawlText(file.path()), kMaxCrawlLines);
+    EXPECT_EQ(g_crawlText.LineLimit, kMaxCrawlLines + 1);
+    EXPECT_EQ(Line(998), "Zeile 998");
+    EXPECT_EQ(g_crawlText.LineStart[999], g_crawlText.LineStart[998] + 10);
+}
+
+TEST_F(CrawlTextTest, ReloadingReplacesTheTextAndFreeingEmptiesIt)
+{
+    TempFile first("eins\nzwei\ndrei\n"), second("vier\n");
+    LoadCrawlText(first.path());
+    ASSERT_EQ(LoadCrawlText(second.path()), 1);
+    EXPECT_EQ(Line(1), "vier");
+    EXPECT_EQ(g_crawlText.LineLimit, 2);
+    FreeCrawlText();
+    EXPECT_EQ(g_crawlText.Buffer, nullptr);
+    EXPECT_EQ(g_crawlText.LineLimit, 0);
+    FreeCrawlText();
+}
+
+class GlyphFontTest : public ::testing::Test {
+protected:
+    void SetUp() override { std::memset(g_glyphFont, 0xEE, sizeof g_glyphFont); }
+    ReadErrorRecorder errors;
+};
+
+std::vector<std::uint8_t> Pattern(std::size_t size)
+{
+    std::vector<std::uint8_t> bytes(size);
+    for (std::size_t i = 0; i < size; ++i)
+        bytes[i] = static_cast<std::uint8_t>(i * 31 + 7);
+    return bytes;
+}
+
+TEST_F(GlyphFontTest, FileOfExactSizeLoadsSilently)
+{
+    std::vector<std::uint8_t> bytes = Pattern(kGlyphFontBytes);
+    TempFile file(bytes);
+    EXPECT_EQ(LoadGlyphFont(file.path()), 0);
+    EXPECT_EQ(std::memcmp(g_glyphFont, bytes.data(), kGlyphFontBytes), 0);
+    EXPECT_TRUE(errors.names.empty());
+}
+
+TEST_F(GlyphFontTest, LongerFileLoadsItsFirstBytesSilently)
+{
+    std::vector<std::uint8_t> bytes = Pattern(kGlyphFontBytes + 500);
+    TempFile file(bytes);
+    EXPECT_EQ(LoadGlyphFont(file.path()), 0);
+    EXPECT_EQ(std::memcmp(g_glyphFont, bytes.data(), kGlyphFontBytes), 0);
+    EXPECT_TRUE(errors.names.empty());
+}
+
+TEST_F(GlyphFontTest, ShortFileIsReportedAndReplacesOnlyWhatItHolds)
+{
+    std::vector<std::uint8_t> bytes = Pattern(1000);
+    TempFile file(bytes);
+    EXPECT_EQ(LoadGlyphFont(file.path()), 0);
+    ASSERT_EQ(errors.names.size(), 1u);
+    EXPECT_EQ(errors.names[0], file.path());
+    EXPECT_EQ(std::memcmp(g_glyphFont, bytes.data(), 1000), 0);
+    EXPECT_EQ(g_glyphFont[1000], 0xEE);
+    EXPECT_EQ(g_glyphFont[kGlyphFontBytes - 1], 0xEE);
+}
+
+TEST_F(GlyphFontTest, MissingFileLeavesTheTableAndSaysNothing)
+{
+    EXPECT_EQ(LoadGlyphFont("/nonexistent/ALPHABET.DAT"), 1);
+    EXPECT_TRUE(errors.names.empty());
+    EXPECT_EQ(g_glyphFont[0], 0xEE);
+}
+
+TEST(ScanlineDrawableTest, TerminatorMustStandAtAnOddByteUpToThirteenAfterSmallValues)
+{
+    EXPECT_TRUE(ScanlineDrawable(Scanline(12, {}, 12).data())) << "lead alone";
+    EXPECT_TRUE(ScanlineDrawable(Scanline(1, {{2, 1}, {3, 0}}, 7).data()));
+    EXPECT_TRUE(ScanlineDrawable(Scanline(0, {{1, 1}, {1, 1}, {1, 1}, {1, 1}, {1, 1}, {31, 31}}, 0).data()))
+        << "six runs, the terminator at byte 13";
+
+    std::vector<std::uint8_t> seven = Scanline(0, {{1, 1}, {1, 1}, {1, 1}, {1, 1}, {1, 1}, {1, 1}}, 12);
+    seven[13] = 1;
+    seven[14] = 1;
+    seven[15] = kScanlineEnd;
+    EXPECT_FALSE(ScanlineDrawable(seven.data())) << "a seventh run: no terminator by byte 13";
+
+    std::vector<std::uint8_t> zero(kScanlineBytes, 0);
+    EXPECT_FALSE(ScanlineDrawable(zero.data())) << "an all-zero record";
+    EXPECT_FALSE(ScanlineDrawable(Scanline(32, {}, 32).data())) << "lead of 32";
+    EXPECT_FALSE(ScanlineDrawable(Scanline(0, {{32, 0}}, 32).data())) << "ink of 32";
+    EXPECT_FALSE(ScanlineDrawable(Scanline(0, {{3, 40}}, 43).data())) << "gap of 40";
+
+    std::vector<std::uint8_t> even = Scanline(2, {{3, 1}}, 6);
+    even[2] = kScanlineEnd;
+    EXPECT_FALSE(ScanlineDrawable(even.data())) << "the terminator where a gap belongs";
+}
+
+} // namespace
