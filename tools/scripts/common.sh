@@ -125,9 +125,11 @@ start_xvfb() { # folder for its log; sets DISPLAY
 }
 
 stop_xvfb() {
-    [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null && wait "$XVFB_PID" 2>/dev/null
+    if [ -n "$XVFB_PID" ]; then
+        kill "$XVFB_PID" 2>/dev/null || true
+        wait "$XVFB_PID" 2>/dev/null || true
+    fi
     XVFB_PID=
-    return 0
 }
 
 # Takes a screenshot of the X display whenever a Windows program asks for one: it creates
@@ -150,9 +152,11 @@ start_screenshot_service() { # folder
 }
 
 stop_screenshot_service() {
-    [ -n "$SHOTS_PID" ] && kill "$SHOTS_PID" 2>/dev/null && wait "$SHOTS_PID" 2>/dev/null
+    if [ -n "$SHOTS_PID" ]; then
+        kill "$SHOTS_PID" 2>/dev/null || true
+        wait "$SHOTS_PID" 2>/dev/null || true
+    fi
     SHOTS_PID=
-    return 0
 }
 
 source "$ROOT/tools/scripts/run.sh"
