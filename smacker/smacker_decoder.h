@@ -197,16 +197,17 @@ constexpr uint32_t kSmkBlit555 = 0x80000000;
 constexpr uint32_t kSmkBlit556 = 0xA0000000;
 constexpr uint32_t kSmkBlit655 = 0xE0000000;
 
-// A destination buffer: its top-left pixel, the distance between its rows in bytes and the
-// number of rows it has below that pixel.
+// A destination buffer: its top-left pixel, the distance between its rows in bytes (negative
+// for bottom-up buffers), and the rows and columns it has from that pixel on.
 struct SmkTarget {
     uint8_t* Pixels = nullptr;
     std::ptrdiff_t Pitch = 0;
     uint32_t Rows = 0;
+    uint32_t Columns = UINT32_MAX;
     uint32_t BlitFlags = kSmkBlit8Bit;
 };
 
 // Copies the picture as shown (rows doubled or interlaced as the film asks) into target:
 // 8-bit indices, or 16-bit colours through the palette for the 16-bit blit flags. Rows and
-// columns that do not fit into the target (its rows, and a positive pitch's width) are cut.
+// columns beyond the target's are cut off.
 void SmkBlit(const SmkFilm& film, const SmkTarget& target);

@@ -231,10 +231,7 @@ void SmkBlit(const SmkFilm& film, const SmkTarget& target)
     if (!target.Pixels || film.Picture.empty())
         return;
     const bool wide = target.BlitFlags != kSmkBlit8Bit;
-    const size_t bytesPerPixel = wide ? 2 : 1;
-    size_t width = h.Width;
-    if (target.Pitch > 0)
-        width = std::min<size_t>(width, size_t(target.Pitch) / bytesPerPixel);
+    const size_t width = std::min(h.Width, target.Columns);
     const uint32_t shown = std::min(SmkDisplayHeight(h), target.Rows);
     const bool doubled = h.Flags & kSmkYDoubled;
     const bool interlaced = !doubled && (h.Flags & kSmkYInterlaced);

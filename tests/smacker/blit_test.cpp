@@ -36,16 +36,16 @@ TEST(SmackerBlit, CopiesIndicesIntoABufferWithAnOddPitchAndCutsWhatDoesNotFit)
     OpenSmallFilm(film, file, 0);
     uint8_t buffer[7 * 3 + 1];
     std::memset(buffer, 0xEE, sizeof buffer);
-    SmkBlit(film, SmkTarget{buffer, 7, 3, kSmkBlit8Bit});
+    SmkBlit(film, SmkTarget{buffer, 7, 3, 7, kSmkBlit8Bit});
     for (int y = 0; y < 3; ++y) {
         for (int x = 0; x < 7; ++x)
             EXPECT_EQ(x < 4 ? 16 + 4 * y + x : 0xEE, buffer[7 * y + x]) << x << "," << y;
     }
     EXPECT_EQ(0xEE, buffer[21]) << "the fourth row did not fit";
     std::memset(buffer, 0xEE, sizeof buffer);
-    SmkBlit(film, SmkTarget{buffer, 3, 7, kSmkBlit8Bit});
+    SmkBlit(film, SmkTarget{buffer, 3, 7, 3, kSmkBlit8Bit});
     EXPECT_EQ(18, buffer[2]);
-    EXPECT_EQ(20, buffer[3]) << "a narrow pitch cuts the columns";
+    EXPECT_EQ(20, buffer[3]) << "a narrow target cuts the columns";
 }
 
 TEST(SmackerBlit, DoubledAndInterlacedFilmsAreShownTwiceAsHigh)
@@ -55,13 +55,13 @@ TEST(SmackerBlit, DoubledAndInterlacedFilmsAreShownTwiceAsHigh)
     OpenSmallFilm(film, file, kSmkYDoubled);
     EXPECT_EQ(8u, SmkDisplayHeight(film.Header));
     uint8_t buffer[4 * 8];
-    SmkBlit(film, SmkTarget{buffer, 4, 8, kSmkBlit8Bit});
+    SmkBlit(film, SmkTarget{buffer, 4, 8, 4, kSmkBlit8Bit});
     EXPECT_EQ(20, buffer[4 * 2]);
     EXPECT_EQ(20, buffer[4 * 3]) << "rows repeat";
 
     OpenSmallFilm(film, file, kSmkYInterlaced);
     std::memset(buffer, 0xEE, sizeof buffer);
-    SmkBlit(film, SmkTarget{buffer, 4, 8, kSmkBlit8Bit});
+    SmkBlit(film, SmkTarget{buffer, 4, 8, 4, kSmkBlit8Bit});
     EXPECT_EQ(20, buffer[4 * 2]);
     EXPECT_EQ(0, buffer[4 * 3]) << "every second row is blank";
 }
@@ -84,7 +84,7 @@ TEST(SmackerBlit, SixteenBitTargetsGetTheirOwnPixelFormat)
     };
     for (const Format& f : formats) {
         uint16_t buffer[5 * 4] = {};
-        SmkBlit(film, SmkTarget{reinterpret_cast<uint8_t*>(buffer), 10, 4, f.Flags});
+        SmkBlit(film, SmkTarget{reinterpret_cast<uint8_t*>(buffer), 10, 4, 4, f.Flags});
         EXPECT_EQ(f.Expected, buffer[1]) << std::hex << f.Flags;
         EXPECT_EQ(0, buffer[4]) << "the pitch's spare column stays untouched";
     }

@@ -1,0 +1,228 @@
+// smackw32.dll as the launcher uses it, under Wine: bound by ordinal through the import
+// library, and looked up by ordinal at run time; films made on the spot by our encoder.
+#include "smacker/smacker_decoder.h"
+#include "smacker/smackw32.h"
+#include "tools/smacker/film_patterns.h"
+#include "tools/smacker/smacker_encoder.h"
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+uint32_t At32(const SmackFilm* film, size_t offset)
+{
+    uint32_t v;
+    std::memcpy(&v, reinterpret_cast<const uint8_t*>(film) + offset, 4);
+    return v;
+}
+
+// Writes a film into the temporary folder and returns its path.
+std::string WriteFilm(const char* name, const SmkEncodeOptions& o, const std::vector<SmkEncodeFrame>& frames,
+                      const std::vector<SmkEncodeTrack>& tracks = {})
+{
+    std::vector<uint8_t> file;
+    std::string error;
+    EXPECT_TRUE(SmkEncode(o, frames, tracks, file, error)) << error;
+    char folder[MAX_PATH];
+    GetTempPathA(MAX_PATH, folder);
+    std::string path = std::string(folder) + name;
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    EXPECT_TRUE(f != nullptr) << path;
+    if (f) {
+        std::fwrite(file.data(), 1, file.size(), f);
+        std::fclose(f);
+    }
+    return path;
+}
+
+SmkEncodeOptions Options(uint32_t width, uint32_t height, int32_t frameRate)
+{
+    SmkEncodeOptions o;
+    o.Width = width;
+    o.Height = height;
+    o.FrameRate = frameRate;
+    return o;
+}
+
+// The seven operations, looked up by ordinal the way a program without the import library
+// would.
+struct Ordinals {
+    HMODULE Library = nullptr;
+    decltype(&SmackSoundUseDirectSound) UseDirectSound = nullptr;
+    decltype(&SmackOpen) Open = nullptr;
+    decltype(&SmackWait) Wait = nullptr;
+    decltype(&SmackToBuffer) ToBuffer = nullptr;
+    decltype(&SmackDoFrame) DoFrame = nullptr;
+    decltype(&SmackNextFrame) NextFrame = nullptr;
+    decltype(&SmackClose) Close = nullptr;
+
+    template <class F> void Find(F& f, int ordinal)
+    {
+        f = reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(Library, MAKEINTRESOURCEA(ordinal))));
+    }
+    Ordinals()
+    {
+        Library = LoadLibraryA("smackw32.dll");
+        if (!Library)
+            return;
+        Find(UseDirectSound, 38);
+        Find(Open, 14);
+        Find(Wait, 32);
+        Find(ToBuffer, 23);
+        Find(DoFrame, 19);
+        Find(NextFrame, 21);
+        Find(Close, 18);
+    }
+    ~Ordinals()
+    {
+        if (Library)
+            FreeLibrary(Library);
+    }
+};
+
+} // namespace
+
+TEST(Smackw32, ExportsTheSevenOperationsByOrdinalOnly)
+{
+    Ordinals dll;
+    ASSERT_TRUE(dll.Library != nullptr) << "error " << GetLastError();
+    EXPECT_TRUE(dll.UseDirectSound && dll.Open && dll.Wait && dll.ToBuffer && dll.DoFrame && dll.NextFrame && dll.Close);
+    EXPECT_TRUE(GetProcAddress(dll.Library, "SmackOpen") == nullptr);
+    EXPECT_TRUE(GetProcAddress(dll.Library, "SmackOpen@12") == nullptr);
+    EXPECT_EQ(reinterpret_cast<void*>(dll.Open), reinterpret_cast<void*>(&SmackOpen))
+        << "the import library binds the same function";
+}
+
+TEST(Smackw32, PlaysEveryFrameIntoABufferWithAnOddPitch)
+{
+    Ordinals dll;
+    ASSERT_TRUE(dll.Open != nullptr);
+    SmkEncodeOptions o = Options(64, 48, 20);
+    o.Smk4 = true;
+    auto frames = MakeTestFrames(64, 48, 12, 21);
+    std::string path = WriteFilm("smackw32-frames.smk", o, frames, {MakeTone(22050, 2, 16, true, 22050 / 4)});
+
+    dll.UseDirectSound(nullptr);
+    SmackFilm* film = dll.Open(path.c_str(), kSmackAllTracks, kSmackAutoExtraBuffer);
+    ASSERT_TRUE(film != nullptr);
+    EXPECT_EQ(64u, At32(film, 4));
+    EXPECT_EQ(48u, At32(film, 8));
+    EXPECT_EQ(12u, At32(film, 12));
+    EXPECT_EQ(0u, At32(film, 884));
+
+    const int32_t pitch = 67;
+    const uint32_t rows = 50;
+    std::vector<uint8_t> buffer(size_t(pitch) * rows, 0xCD);
+    DWORD start = GetTickCount();
+    for (uint32_t n = 0; n < 12; ++n) {
+        DWORD waitStart = GetTickCount();
+        while (dll.Wait(film)) {
+            ASSERT_LT(GetTickCount() - waitStart, 2000u) << "frame " << n << " never falls due";
+        }
+        ASSERT_EQ(n, At32(film, 884));
+        if (At32(film, 104)) {
+            EXPECT_EQ(0, std::memcmp(reinterpret_cast<uint8_t*>(film) + 108, frames[n].Palette, 768)) << "palette " << n;
+        } else {
+            EXPECT_NE(0u, n) << "frame 0 brings its colours";
+        }
+        dll.ToBuffer(film, 1, 2, pitch, rows, buffer.data(), kSmackBlit8Bit);
+        dll.DoFrame(film);
+        EXPECT_EQ(n, At32(film, 884)) << "SmackDoFrame leaves the frame number alone";
+        for (uint32_t y = 0; y < rows; ++y) {
+            for (int32_t x = 0; x < pitch; ++x) {
+                uint8_t expected = 0xCD;
+                if (y >= 2 && x >= 1 && x < 65)
+                    expected = frames[n].Pixels[size_t(y - 2) * 64 + size_t(x - 1)];
+                ASSERT_EQ(expected, buffer[size_t(y) * pitch + size_t(x)]) << "frame " << n << " at " << x << "," << y;
+            }
+        }
+        if (n + 1 < 12) {
+            dll.NextFrame(film);
+            if (n == 0) {
+                EXPECT_NE(0u, dll.Wait(film)) << "frame 1 is not due at once";
+            }
+        }
+    }
+    DWORD elapsed = GetTickCount() - start;
+    EXPECT_GE(elapsed + 20, 11u * 20u) << "eleven frame durations of 20 ms";
+    dll.Close(film);
+}
+
+TEST(Smackw32, TheLauncherBindsByOrdinalThroughTheImportLibrary)
+{
+    auto frames = MakeTestFrames(32, 16, 3, 22);
+    SmkEncodeOptions o = Options(32, 16, 10);
+    o.DisplayFlags = kSmkYDoubled;
+    std::string path = WriteFilm("smackw32-doubled.smk", o, frames);
+    SmackSoundUseDirectSound(nullptr);
+    SmackFilm* film = SmackOpen(path.c_str(), kSmackAllTracks, kSmackAutoExtraBuffer);
+    ASSERT_TRUE(film != nullptr);
+    EXPECT_EQ(32u, film->Height) << "a Y-doubled film is shown twice as high";
+    EXPECT_EQ(3u, film->Frames);
+    std::vector<uint16_t> buffer(32 * 32, 0xABCD);
+    for (uint32_t n = 0; n < 3; ++n) {
+        while (SmackWait(film)) {
+        }
+        SmackToBuffer(film, 0, 0, 64, 32, buffer.data(), kSmackBlit565);
+        SmackDoFrame(film);
+        if (n < 2)
+            SmackNextFrame(film);
+    }
+    EXPECT_EQ(2u, film->CurrentFrame);
+    const uint8_t index = frames[2].Pixels[0];
+    const uint8_t* rgb = frames[2].Palette + 3 * index;
+    uint16_t expected = uint16_t((rgb[0] >> 3) << 11 | (rgb[1] >> 2) << 5 | rgb[2] >> 3);
+    EXPECT_EQ(expected, buffer[0]);
+    EXPECT_EQ(expected, buffer[32]) << "row 0 repeats in row 1";
+    SmackNextFrame(film);
+    EXPECT_EQ(0u, film->CurrentFrame) << "after the last frame the film starts again";
+    SmackClose(film);
+    SmackClose(nullptr);
+}
+
+TEST(Smackw32, FilesThatAreNotFilmsDoNotOpen)
+{
+    EXPECT_TRUE(SmackOpen("Z:\\no\\such\\film.smk", kSmackAllTracks, kSmackAutoExtraBuffer) == nullptr);
+    char folder[MAX_PATH];
+    GetTempPathA(MAX_PATH, folder);
+    std::string path = std::string(folder) + "smackw32-garbage.smk";
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    ASSERT_TRUE(f != nullptr);
+    std::fputs("SMK2 but nothing else that a film needs", f);
+    std::fclose(f);
+    EXPECT_TRUE(SmackOpen(path.c_str(), kSmackAllTracks, kSmackAutoExtraBuffer) == nullptr);
+    EXPECT_TRUE(SmackOpen(nullptr, 0, 0) == nullptr);
+}
+
+TEST(Smackw32, ThePlayersIntroFilmsOpenFromTheMedium)
+{
+    const char* films[] = {"E:\\intro\\intro.smk", "E:\\intro\\intro320.smk"};
+    const uint32_t heights[] = {480, 240};
+    if (GetFileAttributesA(films[0]) == INVALID_FILE_ATTRIBUTES)
+        GTEST_SKIP() << "no sample medium in drive E:";
+    for (int i = 0; i < 2; ++i) {
+        SmackFilm* film = SmackOpen(films[i], kSmackAllTracks, kSmackAutoExtraBuffer);
+        ASSERT_TRUE(film != nullptr) << films[i];
+        EXPECT_EQ(heights[i], At32(film, 8));
+        EXPECT_GE(At32(film, 12), 60u) << "at least six seconds";
+        EXPECT_NE(0u, At32(film, 104));
+        std::vector<uint8_t> buffer(size_t(film->Width) * film->Height);
+        for (uint32_t n = 0; n < film->Frames; ++n) {
+            SmackToBuffer(film, 0, 0, int32_t(film->Width), film->Height, buffer.data(), kSmackBlit8Bit);
+            SmackDoFrame(film);
+            if (n + 1 < film->Frames)
+                SmackNextFrame(film);
+        }
+        EXPECT_EQ(film->Frames - 1, At32(film, 884));
+        for (uint8_t p : buffer)
+            ASSERT_TRUE(p >= 10 && p <= 245) << "the films keep to the palette entries 10 to 245";
+        SmackClose(film);
+    }
+}
