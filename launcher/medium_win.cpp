@@ -46,9 +46,10 @@ bool EscapeIsDown() { return (GetAsyncKeyState(VK_ESCAPE) & 0x8000) != 0; }
 
 } // namespace
 
-// Runs before the launcher dialog exists and dispatches no messages: the prompt is painted
-// by the system when it is shown, and Escape is read from the asynchronous key state, so it
-// counts whichever window has the focus.
+// Runs before the launcher dialog exists and dispatches no messages; Escape is read from the
+// asynchronous key state, so it counts whichever window has the focus. Since no message loop
+// runs, the prompt would never receive the paint messages that draw its text: it is painted
+// directly each time it is shown, so whatever was covered is drawn again at the next scan.
 int LocateSourceMedium()
 {
     DriveList drives;
@@ -67,6 +68,7 @@ int LocateSourceMedium()
             prompt = CreateDialogParamA(g_launcher.Instance, MAKEINTRESOURCEA(IDD_INSERT_MEDIUM), nullptr,
                                         PassiveDialogProc, 0);
         ShowWindow(prompt, SW_SHOW);
+        UpdateWindow(prompt);
         for (int poll = 0; poll < kPollsPerScan; ++poll) {
             if (EscapeIsDown()) {
                 if (prompt)

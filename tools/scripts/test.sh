@@ -68,14 +68,18 @@ run_windows_tests() {
     RUN_PREFIX=$run/prefix
     trap 'WINEPREFIX=$RUN_PREFIX wineserver -k 2>/dev/null; stop_screenshot_service; stop_xvfb' EXIT
     WINEPREFIX=$run/prefix VESK_SHOTS=$(windows_path "$run/shots") VESK_TEST_RUN=$(windows_path "$run") \
-        run_ctest "$BUILD/win" "$BUILD/test-results/windows" -L 'windows|e2e'
+        run_ctest "$BUILD/win" "$BUILD/test-results/windows" -L 'windows|e2e' "$@"
     WINEPREFIX=$run/prefix wineserver -k 2>/dev/null || true
     stop_screenshot_service
     stop_xvfb
     trap - EXIT
 }
 
+# With an argument, only the tests whose names match that regular expression run, and the
+# extra steps are left out: for quick rounds while working on one area.
 cmd_test() {
+    local filter=()
+    [ -n "${1:-}" ] && filter=(-R "$1")
     ensure_deps
     build_host
     build_native
@@ -86,11 +90,11 @@ cmd_test() {
     CRASHED=0
 
     say "native tests"
-    run_ctest "$BUILD/native" "$BUILD/test-results/native" -L native
-    extra_test_steps
-    run_windows_tests
+    run_ctest "$BUILD/native" "$BUILD/test-results/native" -L native "${filter[@]}"
+    [ ${#filter[@]} -eq 0 ] && extra_test_steps
+    run_windows_tests "${filter[@]}"
 
-    local n w o passed failed
+    local passed failed n_pass n_fail w_pass w_fail o_pass o_fail
     read -r n_pass n_fail < <(count_results "$BUILD/test-results/native")
     read -r w_pass w_fail < <(count_results "$BUILD/test-results/windows")
     read -r o_pass o_fail < <(count_results "$BUILD/test-results/other")

@@ -146,13 +146,15 @@ bool WaitForWindowGone(HWND window, DWORD timeoutMs)
     return WaitUntil([&] { return !IsWindow(window); }, timeoutMs);
 }
 
+// The text the system keeps for the window, read without sending it a message: the
+// launcher often runs long stretches without pumping messages (the medium prompt, a copy,
+// a running game), and a WM_GETTEXT would wait for it.
 std::string Text(HWND window)
 {
-    char text[512] = "";
-    // WM_GETTEXT through SendMessageTimeout, so that a busy program cannot block the driver.
-    DWORD_PTR length = 0;
-    SendMessageTimeoutA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 2000,
-                        &length);
+    WCHAR wide[512] = L"";
+    InternalGetWindowText(window, wide, 512);
+    char text[1024] = "";
+    WideCharToMultiByte(CP_ACP, 0, wide, -1, text, sizeof text, nullptr, nullptr);
     return text;
 }
 

@@ -1,0 +1,33 @@
+// Shared set-up of the end-to-end tests: they start the real Vesk.exe from the sample
+// medium on CD-ROM drive E: of the test prefix and drive it through tools/uidriver.
+#pragma once
+
+#include "tools/uidriver/uidriver.h"
+
+#include <string>
+
+namespace e2e {
+
+constexpr DWORD kTimeout = 20000;
+constexpr char kLauncher[] = "E:\\Vesk.exe";
+constexpr char kDialogTitle[] = "Vesk Marlit";
+constexpr char kDialogClass[] = "#32770";
+
+// True in the prepared test prefix (E: a CD-ROM drive holding the sample medium).
+bool HaveMedium();
+
+// A fresh, empty directory on C: for a test to start the launcher in.
+std::string ScratchDirectory(const char* name);
+void RemoveTree(const std::string& path);
+std::string ReadFile(const std::string& path);
+void WriteFile(const std::string& path, const std::string& bytes);
+bool Exists(const std::string& path);
+
+// Starts a launcher and waits for its dialog; the dialog is null when it did not appear.
+struct Launcher {
+    ui::Program program;
+    HWND dialog = nullptr;
+};
+Launcher StartLauncher(const std::string& commandLine, const char* directory);
+
+} // namespace e2e

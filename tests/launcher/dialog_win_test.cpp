@@ -1,0 +1,324 @@
+// The launcher dialog and its pictures, in process: which buttons show, what the commands
+// do, and what the drawing puts on the screen.
+#include "launcher/launcher_state.h"
+#include "launcher/launcher_win.h"
+#include "resources/resource.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+namespace {
+
+constexpr int kAllButtons[] = {IDC_PLAY_HIGH, IDC_INSTALL, IDC_CLOSE, IDC_INTRO_HIGH, IDC_PLAY_LOW, IDC_INTRO_LOW};
+constexpr COLORREF kMarker = RGB(255, 0, 255);
+
+bool Visible(HWND dialog, int id) { return (GetWindowLongA(GetDlgItem(dialog, id), GWL_STYLE) & WS_VISIBLE) != 0; }
+
+// A 32-bit memory canvas filled with the marker colour, so that every pixel a drawing
+// leaves alone is recognisable.
+struct Canvas {
+    Canvas(int w, int h) : width(w), height(h)
+    {
+        BITMAPINFO info = {};
+        info.bmiHeader.biSize = sizeof info.bmiHeader;
+        info.bmiHeader.biWidth = w;
+        info.bmiHeader.biHeight = -h;
+        info.bmiHeader.biPlanes = 1;
+        info.bmiHeader.biBitCount = 32;
+        dc = CreateCompatibleDC(nullptr);
+        bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, reinterpret_cast<void**>(&bits), nullptr, 0);
+        old = SelectObject(dc, bitmap);
+        for (int i = 0; i < w * h; ++i)
+            bits[i] = 0x00FF00FF;
+    }
+    ~Canvas()
+    {
+        SelectObject(dc, old);
+        DeleteObject(bitmap);
+        DeleteDC(dc);
+    }
+    std::vector<DWORD> Pixels() const
+    {
+        GdiFlush();
+        return std::vector<DWORD>(bits, bits + width * height);
+    }
+    int width, height;
+    HDC dc;
+    HBITMAP bitmap;
+    HGDIOBJ old;
+    DWORD* bits = nullptr;
+};
+
+class LauncherDialog : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        g_launcher = LauncherState{};
+        g_launcher.Instance = GetModuleHandleA(nullptr);
+    }
+    void TearDown() override
+    {
+        if (dialog_)
+            DestroyWindow(dialog_);
+        if (g_launcher.UiFont)
+            DeleteObject(g_launcher.UiFont);
+    }
+    HWND Open()
+    {
+        dialog_ = CreateDialogParamA(g_launcher.Instance, MAKEINTRESOURCEA(IDD_LAUNCHER), nullptr, LauncherDialogProc, 0);
+        return dialog_;
+    }
+    void UseArial()
+    {
+        LOGFONTA font = {};
+        font.lfHeight = 15;
+        font.lfWeight = FW_NORMAL;
+        lstrcpyA(font.lfFaceName, "Arial");
+        g_launcher.UiFont = CreateFontIndirectA(&font);
+    }
+    // What the dialog procedure draws for a button, on a fresh canvas of the button's size.
+    std::vector<DWORD> DrawnButton(int id, UINT state)
+    {
+        HWND button = GetDlgItem(dialog_, id);
+        RECT rect;
+        GetClientRect(button, &rect);
+        Canvas canvas(rect.right, rect.bottom);
+        DRAWITEMSTRUCT item = {ODT_BUTTON, static_cast<UINT>(id), 0, ODA_DRAWENTIRE, state, button, canvas.dc, rect, 0};
+        EXPECT_EQ(TRUE, LauncherDialogProc(dialog_, WM_DRAWITEM, id, reinterpret_cast<LPARAM>(&item)));
+        return canvas.Pixels();
+    }
+    std::vector<DWORD> DrawnPicture(int id, const char* label, UINT state)
+    {
+        HWND button = GetDlgItem(dialog_, id);
+        RECT rect;
+        GetClientRect(button, &rect);
+        Canvas canvas(rect.right, rect.bottom);
+        DRAWITEMSTRUCT item = {ODT_BUTTON, static_cast<UINT>(id), 0, ODA_DRAWENTIRE, state, button, canvas.dc, rect, 0};
+        DrawPictureButton(item, label);
+        return canvas.Pixels();
+    }
+    HWND dialog_ = nullptr;
+};
+
+} // namespace
+
+TEST_F(LauncherDialog, NotInstalledShowsOnlyInstallAndClose)
+{
+    ASSERT_NE(nullptr, Open());
+    EXPECT_EQ(dialog_, g_launcher.LauncherDialog);
+    for (int id : kAllButtons)
+        EXPECT_EQ(id == IDC_INSTALL || id == IDC_CLOSE, Visible(dialog_, id)) << "button " << id;
+}
+
+TEST_F(LauncherDialog, InstalledShowsAllSixAndDrawsInstallAsRemove)
+{
+    g_launcher.Installed = true;
+    UseArial();
+    ASSERT_NE(nullptr, Open());
+    for (int id : kAllButtons)
+        EXPECT_TRUE(Visible(dialog_, id)) << "button " << id;
+    char text[40] = "";
+    GetDlgItemTextA(dialog_, IDC_INSTALL, text, sizeof text);
+    EXPECT_STREQ("Installieren", text) << "the template text stays; only the drawing changes";
+
+    std::vector<DWORD> drawn = DrawnButton(IDC_INSTALL, 0);
+    EXPECT_EQ(DrawnPicture(IDC_INSTALL, "Entfernen", 0), drawn);
+    EXPECT_NE(DrawnPicture(IDC_INSTALL, "Installieren", 0), drawn);
+
+    g_launcher.Installed = false;
+    EXPECT_EQ(DrawnPicture(IDC_INSTALL, "Installieren", 0), DrawnButton(IDC_INSTALL, 0));
+    // Other buttons are labelled with their own text.
+    EXPECT_EQ(DrawnPicture(IDC_CLOSE, "Schlie\xdf" "en", 0), DrawnButton(IDC_CLOSE, 0));
+}
+
+TEST_F(LauncherDialog, IsCentredOnTheScreenWithTheTemplateSize)
+{
+    ASSERT_NE(nullptr, Open());
+    RECT rect;
+    GetWindowRect(dialog_, &rect);
+    int w = rect.right - rect.left, h = rect.bottom - rect.top;
+    EXPECT_EQ((GetSystemMetrics(SM_CXSCREEN) - w) / 2, rect.left);
+    EXPECT_EQ((GetSystemMetrics(SM_CYSCREEN) - h) / 2, rect.top);
+    RECT units = {0, 0, 239, 295};
+    MapDialogRect(dialog_, &units);
+    RECT client;
+    GetClientRect(dialog_, &client);
+    EXPECT_EQ(units.right, client.right);
+    EXPECT_EQ(units.bottom, client.bottom);
+    EXPECT_EQ(0, GetWindowLongA(dialog_, GWL_STYLE) & WS_SYSMENU) << "no close box";
+}
+
+TEST_F(LauncherDialog, EscapeEnterAndOtherCommandsAreSwallowed)
+{
+    ASSERT_NE(nullptr, Open());
+    ShowWindow(dialog_, SW_SHOW);
+    for (int id : {IDOK, IDCANCEL, 999, 1006}) {
+        EXPECT_EQ(TRUE, LauncherDialogProc(dialog_, WM_COMMAND, MAKEWPARAM(id, 0), 0)) << id;
+        EXPECT_TRUE(IsWindowVisible(dialog_)) << id;
+    }
+    // The six buttons answer FALSE; the play buttons do nothing while not installed.
+    EXPECT_EQ(FALSE, LauncherDialogProc(dialog_, WM_COMMAND, MAKEWPARAM(IDC_PLAY_HIGH, BN_CLICKED), 0));
+    EXPECT_EQ(FALSE, LauncherDialogProc(dialog_, WM_COMMAND, MAKEWPARAM(IDC_PLAY_LOW, 0), 0));
+    EXPECT_TRUE(IsWindowVisible(dialog_));
+    EXPECT_EQ(FALSE, LauncherDialogProc(dialog_, WM_COMMAND, MAKEWPARAM(IDC_CLOSE, 0), 0));
+    EXPECT_FALSE(IsWindowVisible(dialog_)) << "Schließen ends the dialog";
+}
+
+TEST_F(LauncherDialog, UninstallModePostsTheInstallCommandToItself)
+{
+    g_launcher.UninstallMode = true;
+    ASSERT_NE(nullptr, Open());
+    MSG message;
+    bool posted = false;
+    while (PeekMessageA(&message, dialog_, WM_COMMAND, WM_COMMAND, PM_REMOVE))
+        posted = posted || (message.wParam == MAKEWPARAM(IDC_INSTALL, 0) && message.lParam == 0);
+    EXPECT_TRUE(posted);
+}
+
+TEST_F(LauncherDialog, ColourMessagesAnswerTheHollowBrush)
+{
+    ASSERT_NE(nullptr, Open());
+    INT_PTR hollow = reinterpret_cast<INT_PTR>(GetStockObject(NULL_BRUSH));
+    EXPECT_EQ(hollow, LauncherDialogProc(dialog_, WM_CTLCOLORBTN, 0, 0));
+    EXPECT_EQ(hollow, LauncherDialogProc(dialog_, WM_CTLCOLORSTATIC, 0, 0));
+}
+
+TEST_F(LauncherDialog, BackgroundFillsTheWholeClientArea)
+{
+    ASSERT_NE(nullptr, Open());
+    for (SIZE size : {SIZE{358, 479}, SIZE{504, 666}, SIZE{1000, 300}}) {
+        Canvas canvas(size.cx, size.cy);
+        RECT rect = {0, 0, size.cx, size.cy};
+        DrawBackground(canvas.dc, rect, IDB_BACKGROUND);
+        std::vector<DWORD> pixels = canvas.Pixels();
+        size_t untouched = 0;
+        for (DWORD p : pixels)
+            untouched += (p & 0xFFFFFF) == 0xFF00FF;
+        EXPECT_EQ(0u, untouched) << size.cx << "x" << size.cy;
+    }
+}
+
+TEST_F(LauncherDialog, AHeldButtonMovesOnlyItsLabelByOnePixel)
+{
+    UseArial();
+    ASSERT_NE(nullptr, Open());
+    std::vector<DWORD> face = DrawnPicture(IDC_CLOSE, "", 0);
+    std::vector<DWORD> up = DrawnPicture(IDC_CLOSE, "Schlie\xdf" "en", 0);
+    std::vector<DWORD> down = DrawnPicture(IDC_CLOSE, "Schlie\xdf" "en", ODS_SELECTED);
+    EXPECT_EQ(face, DrawnPicture(IDC_CLOSE, "", ODS_SELECTED)) << "the face is the same in every state";
+    RECT rect;
+    GetClientRect(GetDlgItem(dialog_, IDC_CLOSE), &rect);
+    int w = rect.right, h = rect.bottom, inked = 0, moved = 0;
+    for (int y = 0; y + 1 < h; ++y)
+        for (int x = 0; x + 1 < w; ++x) {
+            bool inkUp = up[y * w + x] != face[y * w + x];
+            bool inkDown = down[(y + 1) * w + x + 1] != face[(y + 1) * w + x + 1];
+            inked += inkUp;
+            moved += inkUp && inkDown;
+        }
+    EXPECT_GT(inked, 20) << "the label is drawn";
+    EXPECT_GT(moved, inked * 9 / 10) << "the label's pixels reappear one pixel right and down";
+}
+
+TEST(Pictures, PalettesComeFromTheColourTables)
+{
+    HINSTANCE instance = GetModuleHandleA(nullptr);
+    struct Expect {
+        int id, width, height, colours;
+    };
+    for (Expect e : {Expect{IDB_BACKGROUND, 504, 666, 256}, Expect{IDB_BUTTON, 80, 39, 16}}) {
+        HRSRC found = FindResourceA(instance, MAKEINTRESOURCEA(e.id), reinterpret_cast<LPCSTR>(RT_BITMAP));
+        ASSERT_NE(nullptr, found);
+        const auto* header = static_cast<const BITMAPINFOHEADER*>(LockResource(LoadResource(instance, found)));
+        ASSERT_EQ(40u, header->biSize);
+        int count = -1;
+        HPALETTE palette = MakeDibPalette(header, &count);
+        ASSERT_NE(nullptr, palette);
+        EXPECT_EQ(e.colours, count);
+        PALETTEENTRY entries[256];
+        std::memset(entries, 0xEE, sizeof entries);
+        ASSERT_EQ(static_cast<UINT>(e.colours), GetPaletteEntries(palette, 0, 256, entries));
+        const auto* table = reinterpret_cast<const RGBQUAD*>(reinterpret_cast<const BYTE*>(header) + 40);
+        for (int i = 0; i < e.colours; ++i) {
+            EXPECT_EQ(table[i].rgbRed, entries[i].peRed) << i;
+            EXPECT_EQ(table[i].rgbGreen, entries[i].peGreen) << i;
+            EXPECT_EQ(table[i].rgbBlue, entries[i].peBlue) << i;
+            EXPECT_EQ(0, entries[i].peFlags) << i;
+        }
+        DeleteObject(palette);
+
+        DibPicture picture = LoadBitmapResource(instance, e.id);
+        ASSERT_NE(nullptr, picture.bitmap);
+        EXPECT_NE(nullptr, picture.palette);
+        BITMAP info = {};
+        GetObjectA(picture.bitmap, sizeof info, &info);
+        EXPECT_EQ(e.width, info.bmWidth);
+        EXPECT_EQ(e.height, info.bmHeight);
+        DeleteObject(picture.bitmap);
+        DeleteObject(picture.palette);
+    }
+}
+
+TEST(Pictures, ColourCountFollowsTheHeader)
+{
+    struct {
+        BITMAPINFOHEADER header;
+        RGBQUAD table[256];
+    } dib = {};
+    dib.header.biSize = sizeof dib.header;
+    dib.header.biBitCount = 8;
+    dib.header.biClrUsed = 7;
+    int count = -1;
+    HPALETTE palette = MakeDibPalette(&dib.header, &count);
+    EXPECT_EQ(7, count);
+    EXPECT_NE(nullptr, palette);
+    DeleteObject(palette);
+
+    dib.header.biBitCount = 24;
+    count = -1;
+    EXPECT_EQ(nullptr, MakeDibPalette(&dib.header, &count));
+    EXPECT_EQ(0, count);
+}
+
+TEST(Pictures, AMissingResourceGivesNeitherBitmapNorPalette)
+{
+    DibPicture picture = LoadBitmapResource(GetModuleHandleA(nullptr), 4242);
+    EXPECT_EQ(nullptr, picture.bitmap);
+    EXPECT_EQ(nullptr, picture.palette);
+}
+
+TEST(CenterOnScreen, UsesTheWholeScreenAndKeepsTheSize)
+{
+    HWND window = CreateWindowExA(0, "STATIC", "probe", WS_POPUP, 3, 5, 301, 201, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_NE(nullptr, window);
+    CenterOnScreen(window);
+    RECT rect;
+    GetWindowRect(window, &rect);
+    EXPECT_EQ((GetSystemMetrics(SM_CXSCREEN) - 301) / 2, rect.left);
+    EXPECT_EQ((GetSystemMetrics(SM_CYSCREEN) - 201) / 2, rect.top);
+    EXPECT_EQ(301, rect.right - rect.left);
+    EXPECT_EQ(201, rect.bottom - rect.top);
+    DestroyWindow(window);
+}
+
+TEST(PassiveDialog, IsCentredAndIgnoresEveryCommand)
+{
+    HWND prompt = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_INSERT_MEDIUM), nullptr,
+                                     PassiveDialogProc, 0);
+    ASSERT_NE(nullptr, prompt);
+    EXPECT_TRUE(IsWindowVisible(prompt)) << "visible from its creation";
+    EXPECT_EQ(0, GetWindowLongA(prompt, GWL_STYLE) & WS_CAPTION);
+    RECT rect;
+    GetWindowRect(prompt, &rect);
+    EXPECT_EQ((GetSystemMetrics(SM_CXSCREEN) - (rect.right - rect.left)) / 2, rect.left);
+    EXPECT_EQ((GetSystemMetrics(SM_CYSCREEN) - (rect.bottom - rect.top)) / 2, rect.top);
+    for (int id : {IDOK, IDCANCEL}) {
+        SendMessageA(prompt, WM_COMMAND, MAKEWPARAM(id, 0), 0);
+        EXPECT_TRUE(IsWindowVisible(prompt));
+    }
+    EXPECT_EQ(TRUE, PassiveDialogProc(prompt, WM_COMMAND, IDCANCEL, 0));
+    EXPECT_EQ(FALSE, PassiveDialogProc(prompt, WM_PAINT, 0, 0));
+    DestroyWindow(prompt);
+}

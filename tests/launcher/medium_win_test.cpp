@@ -1,0 +1,181 @@
+// Locating the medium in the test prefix: D: is an empty CD-ROM drive, E: a CD-ROM drive
+// holding the sample medium, F: a fixed drive with a decoy "Vesk.exe".
+#include "launcher/launcher_state.h"
+#include "launcher/launcher_win.h"
+#include "tests/launcher/win_test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+namespace {
+
+constexpr char kMarker[] = "E:\\Vesk.exe";
+constexpr char kHiddenMarker[] = "E:\\Vesk.exe.hidden";
+constexpr char kPromptText[] = "Bitte legen Sie die Vesk Marlit CD ein,\noder dr\xfc"
+                               "cken Sie die Escape Taste\num zu beenden";
+
+class Medium : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (GetDriveTypeA("E:\\") != DRIVE_CDROM || GetFileAttributesA(kMarker) == INVALID_FILE_ATTRIBUTES)
+            GTEST_SKIP() << "needs the test prefix: the sample medium as CD-ROM drive E:";
+        g_launcher = LauncherState{};
+        g_launcher.Instance = GetModuleHandleA(nullptr);
+    }
+    void TearDown() override
+    {
+        MoveFileA(kHiddenMarker, kMarker);
+        RemoveDirectoryA("D:\\Vesk.exe");
+    }
+};
+
+// The text the system holds for a window, read without a message: the prompt's thread
+// does not pump messages while it searches.
+std::string StoredText(HWND window)
+{
+    WCHAR wide[256] = L"";
+    InternalGetWindowText(window, wide, 256);
+    char text[512] = "";
+    WideCharToMultiByte(CP_ACP, 0, wide, -1, text, sizeof text, nullptr, nullptr);
+    return text;
+}
+
+struct PromptSearch {
+    HWND prompt;
+    HWND text;
+};
+
+BOOL CALLBACK FindPromptText(HWND child, LPARAM lParam)
+{
+    if (StoredText(child) != kPromptText)
+        return TRUE;
+    reinterpret_cast<PromptSearch*>(lParam)->text = child;
+    return FALSE;
+}
+
+BOOL CALLBACK FindPrompt(HWND window, LPARAM lParam)
+{
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    if (process != GetCurrentProcessId() || !IsWindowVisible(window))
+        return TRUE;
+    auto* search = reinterpret_cast<PromptSearch*>(lParam);
+    EnumChildWindows(window, FindPromptText, lParam);
+    if (!search->text)
+        return TRUE;
+    search->prompt = window;
+    return FALSE;
+}
+
+PromptSearch WaitForPrompt()
+{
+    PromptSearch search = {};
+    for (int i = 0; i < 250 && !search.prompt; ++i) {
+        EnumWindows(FindPrompt, reinterpret_cast<LPARAM>(&search));
+        if (!search.prompt)
+            Sleep(20);
+    }
+    return search;
+}
+
+void SendEscape(DWORD flags)
+{
+    INPUT input = {};
+    input.type = INPUT_KEYBOARD;
+    input.ki.wVk = VK_ESCAPE;
+    input.ki.dwFlags = flags;
+    SendInput(1, &input, sizeof input);
+}
+
+} // namespace
+
+TEST_F(Medium, IsFoundOnTheCdRomDriveThatHoldsTheMarker)
+{
+    EXPECT_EQ(1, LocateSourceMedium());
+    EXPECT_STREQ("E:\\", g_launcher.SourceRoot);
+    EXPECT_STREQ("E:\\intro", g_launcher.IntroDir);
+}
+
+TEST_F(Medium, TheLowerLetterWinsAndAnyEntryOfTheNameCounts)
+{
+    // A directory called "Vesk.exe" passes the existence test as well as a file.
+    ASSERT_TRUE(CreateDirectoryA("D:\\Vesk.exe", nullptr));
+    EXPECT_EQ(1, LocateSourceMedium());
+    EXPECT_STREQ("D:\\", g_launcher.SourceRoot);
+    EXPECT_STREQ("D:\\intro", g_launcher.IntroDir);
+}
+
+TEST_F(Medium, WithoutTheMediumThePromptWaitsUntilEscape)
+{
+    ASSERT_TRUE(MoveFileA(kMarker, kHiddenMarker));
+    PromptSearch seen = {};
+    RECT where = {};
+    bool painted = false;
+    std::thread user([&] {
+        seen = WaitForPrompt();
+        if (seen.prompt)
+            GetWindowRect(seen.prompt, &where);
+        // Nothing pumps messages meanwhile, yet the text must be on the screen: no part of
+        // the prompt may still wait for painting.
+        Sleep(100);
+        painted = seen.prompt && !GetUpdateRect(seen.prompt, nullptr, FALSE) && !GetUpdateRect(seen.text, nullptr, FALSE);
+        Sleep(600); // at least one more scan with the prompt up
+        SendEscape(0);
+    });
+    int result = LocateSourceMedium();
+    user.join();
+    SendEscape(KEYEVENTF_KEYUP);
+
+    EXPECT_EQ(0, result);
+    ASSERT_NE(nullptr, seen.prompt) << "the prompt with its three lines never appeared";
+    EXPECT_TRUE(painted) << "the prompt's text was never painted";
+    EXPECT_FALSE(IsWindow(seen.prompt)) << "the prompt is destroyed on Escape";
+    EXPECT_STREQ("", g_launcher.SourceRoot);
+    EXPECT_STREQ("", g_launcher.IntroDir);
+    // Centred on the screen, without caption.
+    int w = where.right - where.left, h = where.bottom - where.top;
+    EXPECT_EQ((GetSystemMetrics(SM_CXSCREEN) - w) / 2, where.left);
+    EXPECT_EQ((GetSystemMetrics(SM_CYSCREEN) - h) / 2, where.top);
+}
+
+TEST_F(Medium, InsertingTheMediumWhileThePromptIsUpContinues)
+{
+    ASSERT_TRUE(MoveFileA(kMarker, kHiddenMarker));
+    PromptSearch seen = {};
+    DWORD inserted = 0;
+    std::thread user([&] {
+        seen = WaitForPrompt();
+        Sleep(200);
+        inserted = GetTickCount();
+        MoveFileA(kHiddenMarker, kMarker);
+    });
+    int result = LocateSourceMedium();
+    DWORD found = GetTickCount();
+    user.join();
+
+    EXPECT_EQ(1, result);
+    EXPECT_STREQ("E:\\", g_launcher.SourceRoot);
+    ASSERT_NE(nullptr, seen.prompt);
+    EXPECT_FALSE(IsWindow(seen.prompt));
+    // The drives are scanned again after 500 sleeps of a millisecond or more.
+    EXPECT_LT(found - inserted, 3000u);
+}
+
+TEST_F(Medium, KeysOtherThanEscapeDoNotEndTheSearch)
+{
+    ASSERT_TRUE(MoveFileA(kMarker, kHiddenMarker));
+    std::thread user([&] {
+        WaitForPrompt();
+        INPUT enter[2] = {};
+        enter[0].type = enter[1].type = INPUT_KEYBOARD;
+        enter[0].ki.wVk = enter[1].ki.wVk = VK_RETURN;
+        enter[1].ki.dwFlags = KEYEVENTF_KEYUP;
+        SendInput(2, enter, sizeof(INPUT));
+        Sleep(800);
+        MoveFileA(kHiddenMarker, kMarker);
+    });
+    EXPECT_EQ(1, LocateSourceMedium()) << "Enter must not give up the search";
+    user.join();
+}
