@@ -174,3 +174,20 @@ cmd_bench() {
         (set -- "$BUILD"; source "$step") || say "benchmark $(basename "$step") failed"
     done
 }
+
+# ./vesk docs: the screenshots of the last test run, trimmed to the windows they show,
+# into docs/ (the README shows them). Full-screen pictures (film, crawl) stay whole.
+cmd_docs() {
+    local shots=$BUILD/test/run/shots f name
+    [ -d "$shots" ] || { say "no screenshots yet: run ./vesk test first"; return 1; }
+    mkdir -p "$ROOT/docs"
+    for f in "$shots"/*.png; do
+        [ -e "$f" ] || continue
+        name=$(basename "$f")
+        case "$name" in
+        film-* | crawl-* | intro-*) cp "$f" "$ROOT/docs/$name" ;;
+        *) convert "$f" -bordercolor '#246f94' -border 1 -fuzz 3% -trim +repage "$ROOT/docs/$name" ;;
+        esac
+        echo "docs/$name"
+    done
+}
