@@ -84,20 +84,22 @@ Colour AlphaPanel(float x, float y, float pixel)
     const float rings = (oval / 2.4f - std::round(oval / 2.4f)) * 2.4f;
     c = Mix(c, Rgb(60, 96, 170), 0.45f * Line(rings, 0.45f, pixel));
 
-    // Rosette.
+    // Rosette: every ring is a braid of two waves in opposite phase.
     const float r = std::hypot(cx, cy * 0.8f);
     const float theta = std::atan2(cy * 0.8f, cx);
     float weave = 0;
-    constexpr int kWaves = 12;
-    for (int k = 0; k < 6; ++k) {
-        const float base = 12 + 5.0f * k, amplitude = 3.4f;
-        const float phase = (k % 2) * kPi / kWaves;
-        const float wave = base + amplitude * std::sin(kWaves * theta + phase);
-        const float slope = amplitude * kWaves * std::cos(kWaves * theta + phase) / std::max(r, 1.0f);
-        const float d = (r - wave) / std::sqrt(1 + slope * slope);
-        weave = std::max(weave, Line(d, 0.75f, pixel) * (1 - 0.06f * k));
+    constexpr int kWaves = 10;
+    for (int k = 0; k < 5; ++k) {
+        const float base = 12 + 6.0f * k, amplitude = 3.6f;
+        for (float sign : {1.0f, -1.0f}) {
+            const float turn = kWaves * theta + k * kPi / 2;
+            const float wave = base + sign * amplitude * std::sin(turn);
+            const float slope = sign * amplitude * kWaves * std::cos(turn) / std::max(r, 1.0f);
+            const float d = (r - wave) / std::sqrt(1 + slope * slope);
+            weave = std::max(weave, Line(d, 0.7f, pixel) * (1 - 0.07f * k));
+        }
     }
-    const float fade = 1 - SmoothStep(38, 44, r);
+    const float fade = 1 - SmoothStep(40, 46, r);
     c = Mix(c, Rgb(196, 218, 250), weave * fade);
     const float centre = EdgeCoverage((CircleDistance(cx, cy * 0.8f, 6.5f)) / pixel);
     c = Mix(c, Rgb(226, 236, 252), centre);

@@ -71,7 +71,7 @@ Picture PaintAce(const Fonts& fonts, Suit suit, int width, int height)
     const std::u32string symbol(1, SuitSymbol(suit));
     const Mask letter = fonts.index.Render(U"A", 0.15f * h, 0, 1).mask;
     const Mask small = fonts.suits.Render(symbol, 0.13f * h, 0, 1).mask;
-    const Mask big = fonts.suits.Render(symbol, 0.42f * h, 0, 1).mask;
+    const Mask big = fonts.suits.Render(symbol, 0.36f * h, 0, 1).mask;
 
     // Corner indices: rank over suit at the top left, and the same turned at the bottom right.
     const float ix = 0.12f * w, letterY = 0.1f * h, suitY = 0.21f * h;

@@ -44,7 +44,8 @@ void PaintFelt(Picture& canvas)
     }
 }
 
-// A thin double gilt line around the table, inset from the picture's edge.
+// A thin double gilt line around the table, close to the picture's edge: the buttons come
+// within 15 pixels of it, and the lines must keep clear of them.
 void PaintFrame(Picture& canvas)
 {
     const float w = float(canvas.width), h = float(canvas.height);
@@ -52,10 +53,10 @@ void PaintFrame(Picture& canvas)
     for (int y = 0; y < canvas.height; ++y) {
         for (int x = 0; x < canvas.width; ++x) {
             const float cx = x + 0.5f - w / 2, cy = y + 0.5f - h / 2;
-            const float d1 = RoundedBoxDistance(cx, cy, w / 2 - 9, h / 2 - 9, 10);
-            const float d2 = RoundedBoxDistance(cx, cy, w / 2 - 14, h / 2 - 14, 6);
-            outer.At(x, y) = EdgeCoverage(std::abs(d1) - 1.0f);
-            inner.At(x, y) = EdgeCoverage(std::abs(d2) - 0.5f);
+            const float d1 = RoundedBoxDistance(cx, cy, w / 2 - 5, h / 2 - 5, 9);
+            const float d2 = RoundedBoxDistance(cx, cy, w / 2 - 8.5f, h / 2 - 8.5f, 6);
+            outer.At(x, y) = EdgeCoverage(std::abs(d1) - 0.9f);
+            inner.At(x, y) = EdgeCoverage(std::abs(d2) - 0.45f);
         }
     }
     Darken(canvas, Shift(Blur(outer, 1.2f), 1, 1), 0, 0, 0.35f);
@@ -163,21 +164,49 @@ void LayCard(Picture& canvas, const Picture& card, const Placement& placement, f
 // face down.
 void PaintCards(Picture& canvas, const Fonts& fonts)
 {
-    const int cardW = 104, cardH = 150;
+    const int cardW = 110, cardH = 158;
     const float scale = 1.0f / kSupersample;
 
     const Picture back = PaintCardBack(CardBackDesign::Default, cardW * kSupersample, cardH * kSupersample);
-    LayCard(canvas, back, {118, 392, -78, scale}, 2);
-    LayCard(canvas, back, {392, 398, 71, scale}, 2);
+    LayCard(canvas, back, {112, 384, -78, scale}, 2);
+    LayCard(canvas, back, {394, 390, 71, scale}, 2);
 
     const Suit suits[] = {Suit::Clubs, Suit::Spades, Suit::Hearts, Suit::Diamonds};
-    const float pivotX = canvas.width * 0.5f, pivotY = 520, reach = 172;
-    const float angles[] = {-21, -7, 7, 21};
+    const float pivotX = canvas.width * 0.5f, pivotY = 505, reach = 182;
+    const float angles[] = {-24, -8, 8, 24};
     for (int i = 0; i < 4; ++i) {
         const float a = angles[i] * std::numbers::pi_v<float> / 180.0f;
         const Picture ace = PaintAce(fonts, suits[i], cardW * kSupersample, cardH * kSupersample);
         LayCard(canvas, ace, {pivotX + reach * std::sin(a), pivotY - reach * std::cos(a), angles[i], scale}, 4);
     }
+}
+
+// A card for the icon, drawn `kDetail` times larger than it appears: a face with a club
+// filling most of it, or a plain red back.
+Picture PaintIconCard(const Fonts& fonts, int width, int height, bool face)
+{
+    const float w = float(width), h = float(height);
+    const float edge = 0.065f * w; // the grey rim: about one icon pixel
+    Picture card(width, height);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            const float cx = x + 0.5f - w / 2, cy = y + 0.5f - h / 2;
+            const float d = RoundedBoxDistance(cx, cy, w / 2, h / 2, 0.16f * w);
+            Colour c = Rgb(253, 252, 246);
+            if (!face) {
+                const float panel = RoundedBoxDistance(cx, cy, w / 2 - 1.6f * edge, h / 2 - 1.6f * edge, 0.08f * w);
+                c = Mix(c, Mix(Rgb(170, 34, 48), Rgb(118, 18, 32), Clamp01((y / h) * 1.2f)), EdgeCoverage(panel));
+            }
+            c = Mix(c, Rgb(96, 92, 88), EdgeCoverage(std::abs(d + edge * 0.5f) - edge * 0.5f));
+            c.a = EdgeCoverage(d);
+            card.At(x, y) = c;
+        }
+    }
+    if (face) {
+        const Mask club = fonts.suits.Render(U"\u2663", 0.82f * h, 0, 1).mask;
+        PaintMask(card, club, (width - club.width) / 2, (height - club.height) / 2, Rgb(18, 18, 22));
+    }
+    return card;
 }
 
 } // namespace
@@ -188,7 +217,7 @@ Picture PaintBackground(const Fonts& fonts)
     PaintFelt(canvas);
     PaintFrame(canvas);
     PaintTitle(canvas, fonts);
-    PaintSuitRule(canvas, fonts, 140);
+    PaintSuitRule(canvas, fonts, 130);
     PaintCards(canvas, fonts);
     return canvas;
 }
@@ -225,30 +254,20 @@ Picture PaintButtonFace()
 
 Picture PaintIcon(const Fonts& fonts, int size)
 {
+    // At icon sizes a real card's detail turns to noise: plain cards, one bold club.
     constexpr int kDetail = 8; // cards are painted this many times larger than they appear
-    Picture icon(size, size);
     const float s = float(size);
-    if (size >= 32) {
-        const int cw = 18 * kDetail, ch = 26 * kDetail;
-        const Picture back = PaintCardBack(CardBackDesign::Default, cw, ch);
-        Over(icon, Transform(back, size, size, {s * 0.38f, s * 0.53f, -16, s / 32 / kDetail}, 2), 0, 0);
-        const Picture ace = PaintAce(fonts, Suit::Clubs, cw, ch);
-        Over(icon, Transform(ace, size, size, {s * 0.62f, s * 0.48f, 10, s / 32 / kDetail}, 2), 0, 0);
+    const bool large = size >= 32;
+    const float unit = s / (large ? 32.0f : 16.0f); // icon pixels of the design's grid
+    Picture icon(size, size);
+    if (large) {
+        const Picture back = PaintIconCard(fonts, 17 * kDetail, 24 * kDetail, false);
+        Over(icon, Transform(back, size, size, {11.5f * unit, 16.5f * unit, -15, unit / kDetail}, 2), 0, 0);
+        const Picture front = PaintIconCard(fonts, 19 * kDetail, 26 * kDetail, true);
+        Over(icon, Transform(front, size, size, {19.5f * unit, 15.5f * unit, 8, unit / kDetail}, 2), 0, 0);
     } else {
-        const int cw = 12 * kDetail, ch = 16 * kDetail;
-        Picture card(cw, ch);
-        for (int y = 0; y < ch; ++y) {
-            for (int x = 0; x < cw; ++x) {
-                const float d = RoundedBoxDistance(x + 0.5f - cw / 2.0f, y + 0.5f - ch / 2.0f, cw / 2.0f, ch / 2.0f, 14);
-                Colour c = Rgb(252, 250, 244);
-                c = Mix(c, Rgb(90, 90, 90), EdgeCoverage(std::abs(d + 5) - 5));
-                c.a = EdgeCoverage(d);
-                card.At(x, y) = c;
-            }
-        }
-        const Mask club = fonts.suits.Render(U"\u2663", 0.9f * ch, 0, 1).mask;
-        PaintMask(card, club, (cw - club.width) / 2, (ch - club.height) / 2 + 2, Rgb(20, 20, 24));
-        Over(icon, Transform(card, size, size, {s / 2, s / 2, 0, 1.0f / kDetail}, 2), 0, 0);
+        const Picture front = PaintIconCard(fonts, 13 * kDetail, 16 * kDetail, true);
+        Over(icon, Transform(front, size, size, {8 * unit, 8 * unit, 0, unit / kDetail}, 2), 0, 0);
     }
     return icon;
 }
