@@ -2,6 +2,7 @@
 // medium on CD-ROM drive E: of the test prefix and drive it through tools/uidriver.
 #pragma once
 
+#include "tests/support/win_files.h"
 #include "tools/uidriver/uidriver.h"
 
 #include <string>
@@ -18,10 +19,10 @@ bool HaveMedium();
 
 // A fresh, empty directory on C: for a test to start the launcher in.
 std::string ScratchDirectory(const char* name);
-void RemoveTree(const std::string& path);
-std::string ReadFile(const std::string& path);
-void WriteFile(const std::string& path, const std::string& bytes);
 bool Exists(const std::string& path);
+using test::ReadWholeFile;
+using test::RemoveTree;
+using test::WriteWholeFile;
 
 // Starts a launcher and waits for its dialog; the dialog is null when it did not appear.
 struct Launcher {

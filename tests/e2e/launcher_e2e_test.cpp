@@ -99,20 +99,20 @@ TEST_F(LauncherShell, NotInstalledShowsInstallAndCloseAndCloseEndsWithOne)
 TEST_F(LauncherShell, ASettingsFileInTheCurrentDirectoryShowsAllSix)
 {
     std::string dir = ScratchDirectory("installed");
-    WriteFile(dir + "\\VeskMarlit.ini", kSettingsFromHd);
+    WriteWholeFile(dir + "\\VeskMarlit.ini", kSettingsFromHd);
     first_ = StartLauncher(kLauncher, dir.c_str());
     ASSERT_NE(nullptr, first_.dialog);
     EXPECT_EQ(kAllButtons, ui::VisibleControls(first_.dialog, kAllButtons));
     ui::Screenshot("launcher-installed");
     EXPECT_EQ(1u, Close(first_));
-    EXPECT_EQ(kSettingsFromHd, ReadFile(dir + "\\VeskMarlit.ini")) << "a full installation is never rewritten";
+    EXPECT_EQ(kSettingsFromHd, ReadWholeFile(dir + "\\VeskMarlit.ini")) << "a full installation is never rewritten";
     RemoveTree(dir);
 }
 
 TEST_F(LauncherShell, ASettingsFileIsEnoughWhateverItHolds)
 {
     std::string dir = ScratchDirectory("emptyini");
-    WriteFile(dir + "\\VeskMarlit.ini", "");
+    WriteWholeFile(dir + "\\VeskMarlit.ini", "");
     first_ = StartLauncher(kLauncher, dir.c_str());
     ASSERT_NE(nullptr, first_.dialog);
     EXPECT_EQ(kAllButtons, ui::VisibleControls(first_.dialog, kAllButtons));
@@ -123,14 +123,14 @@ TEST_F(LauncherShell, ASettingsFileIsEnoughWhateverItHolds)
 TEST_F(LauncherShell, APlayFromCdInstallationFollowsTheMediumToDriveE)
 {
     std::string dir = ScratchDirectory("repair");
-    WriteFile(dir + "\\VeskMarlit.ini", "VonCD\r\nC:\\VeskMarlit\\\r\nC:\\VeskMarlit\\SaveGames\r\n"
+    WriteWholeFile(dir + "\\VeskMarlit.ini", "VonCD\r\nC:\\VeskMarlit\\\r\nC:\\VeskMarlit\\SaveGames\r\n"
                                         "C:\\VeskMarlit\\KartenSets\r\nC:\\VeskMarlit\\Protokolle\r\n"
                                         "D:\\Lib\r\nD:\\NNet\r\n");
     first_ = StartLauncher(kLauncher, dir.c_str());
     ASSERT_NE(nullptr, first_.dialog);
     EXPECT_EQ("VonCD\r\nC:\\VeskMarlit\\\r\nC:\\VeskMarlit\\SaveGames\r\nC:\\VeskMarlit\\KartenSets\r\n"
               "C:\\VeskMarlit\\Protokolle\r\nE:\\LIB\r\nE:\\NNet\r\n",
-              ReadFile(dir + "\\VeskMarlit.ini"));
+              ReadWholeFile(dir + "\\VeskMarlit.ini"));
     EXPECT_EQ(1u, Close(first_));
     RemoveTree(dir);
 }

@@ -2,7 +2,7 @@
 // holding the sample medium, F: a fixed drive with a decoy "Vesk.exe".
 #include "launcher/launcher_state.h"
 #include "launcher/launcher_win.h"
-#include "tests/launcher/win_test_support.h"
+#include "tests/support/win_files.h"
 
 #include <gtest/gtest.h>
 

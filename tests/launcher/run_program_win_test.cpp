@@ -1,7 +1,7 @@
 // RunProgram: the child's directory becomes the launcher's current directory, the call
 // waits for the child unless told not to, and failures are silent.
 #include "launcher/launcher_win.h"
-#include "tests/launcher/win_test_support.h"
+#include "tests/support/win_files.h"
 
 #include <gtest/gtest.h>
 

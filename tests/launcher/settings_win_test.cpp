@@ -3,7 +3,7 @@
 #include "launcher/launcher_state.h"
 #include "launcher/settings.h"
 #include "launcher/text.h"
-#include "tests/launcher/win_test_support.h"
+#include "tests/support/win_files.h"
 
 #include <gtest/gtest.h>
 

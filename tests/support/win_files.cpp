@@ -1,4 +1,4 @@
-#include "tests/launcher/win_test_support.h"
+#include "tests/support/win_files.h"
 
 #include <cstdio>
 

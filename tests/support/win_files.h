@@ -1,4 +1,4 @@
-// Helpers shared by the Windows tests of the launcher.
+// File and directory helpers shared by the Windows tests.
 #pragma once
 
 #include <windows.h>
