@@ -76,7 +76,8 @@ TEST_F(LauncherShell, InsertingTheMediumAtThePromptStartsTheLauncher)
 
     ASSERT_TRUE(MoveFileA("E:\\Vesk.exe.hidden", kLauncher));
     first_.dialog = ui::WaitForWindow(first_.program.id, kDialogTitle, kDialogClass, kTimeout);
-    ASSERT_NE(nullptr, first_.dialog);
+    ASSERT_NE(nullptr, first_.dialog) << "prompt still there: " << IsWindow(prompt)
+                                      << ", launcher state: " << ui::WaitForExit(first_.program, 0);
     EXPECT_FALSE(IsWindow(prompt));
     EXPECT_EQ(1u, Close(first_));
     RemoveTree(dir);
