@@ -575,11 +575,21 @@ bool CheckInput(const SmkEncodeOptions& o, const std::vector<SmkEncodeFrame>& fr
 
 uint8_t SmkQuantize6(uint8_t value)
 {
-    int best = 0;
-    for (int i = 1; i < 64; ++i)
-        if (std::abs(SmkExpand6(i) - value) < std::abs(SmkExpand6(best) - value))
-            best = i;
-    return uint8_t(best);
+    struct Table {
+        uint8_t Nearest[256];
+        Table()
+        {
+            for (int v = 0; v < 256; ++v) {
+                int best = 0;
+                for (int i = 1; i < 64; ++i)
+                    if (std::abs(SmkExpand6(i) - v) < std::abs(SmkExpand6(best) - v))
+                        best = i;
+                Nearest[v] = uint8_t(best);
+            }
+        }
+    };
+    static const Table table;
+    return table.Nearest[value];
 }
 
 bool SmkEncode(const SmkEncodeOptions& o, const std::vector<SmkEncodeFrame>& frames,

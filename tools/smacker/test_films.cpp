@@ -76,6 +76,10 @@ std::vector<TestFilm> TestFilms()
     o.FrameRate = 100;
     films.push_back({"audio-mixed", o, MakeTestFrames(32, 32, 10, 9),
                      {MakeTone(8000, 2, 8, true, 8000), MakeTone(16000, 1, 16, true, 16000)}});
+    // Every block changes in every frame: the heavy case, also for the speed comparison.
+    o = Size(320, 240);
+    o.Smk4 = true;
+    films.push_back({"motion", o, MakeTestFrames(320, 240, 30, 10), {}});
     return films;
 }
 
