@@ -162,10 +162,12 @@ bool ParseVideoTrees(SmkFilm& film, const uint8_t* data, uint32_t size)
 
 SmkHeader ParseHeader(const uint8_t* b)
 {
-    SmkHeader h;
-    uint32_t* fields = &h.Signature;
+    // The header is 26 little-endian 32-bit fields, in the order of SmkHeader.
+    uint32_t fields[kSmkHeaderSize / 4];
     for (int i = 0; i < kSmkHeaderSize / 4; ++i)
         fields[i] = LoadU32(b + 4 * i);
+    SmkHeader h;
+    std::memcpy(&h, fields, sizeof h);
     return h;
 }
 
@@ -209,10 +211,9 @@ bool ReadRecordTables(SmkFilm& film, uint64_t records)
     if (whole == 0)
         return false;
     if (whole < records) {
-        if (whole < film.Header.Frames) {
-            film.Header.Frames = whole;
-            film.Header.Flags &= ~kSmkRingFrame;
-        }
+        // The ring frame is the last record: a cut film never has one.
+        film.Header.Frames = std::min(film.Header.Frames, whole);
+        film.Header.Flags &= ~kSmkRingFrame;
     }
     film.Records = whole;
     return true;

@@ -156,3 +156,19 @@ TEST(SmackerEncoder, RefusesInputItCannotCode)
     odd.Samples.pop_back();
     EXPECT_FALSE(SmkEncode(o, frames, {odd}, file, error)) << "half a sample";
 }
+
+TEST(SmackerEncoder, ShortEightBitPcmChunksJoinTheirNeighbours)
+{
+    // 8000 Hz at 10 frames a second: 800 samples a frame; two samples are left for the last.
+    auto frames = MakeTestFrames(16, 16, 5, 14);
+    SmkEncodeOptions o;
+    o.Width = 16;
+    o.Height = 16;
+    SmkEncodeTrack pcm = MakeTone(8000, 1, 8, false, 4 * 800 + 2);
+    std::vector<uint8_t> file = EncodeFilm(o, frames, {pcm});
+    SmkFilm film;
+    ASSERT_TRUE(SmkOpenMemory(film, file.data(), file.size(), 1));
+    for (uint32_t r = 0; r < film.Records; ++r)
+        EXPECT_TRUE(SmkDecodeFrame(film, r)) << "record " << r << " keeps its chunk at eight bytes or more";
+    EXPECT_EQ(pcm.Samples, DecodeTrack(file, 0));
+}

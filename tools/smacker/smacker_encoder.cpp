@@ -510,14 +510,16 @@ std::vector<size_t> AudioBoundaries(const SmkEncodeOptions& o, const SmkEncodeTr
         at[i] = std::min(due, total);
     }
     at[frames] = total;
-    // An 8-bit PCM chunk needs at least four bytes: a shorter one joins the one before.
+    // An 8-bit PCM chunk needs at least four bytes: a shorter one joins the next one, the
+    // last one the one before it.
     if (!t.Compressed && t.Bits == 8) {
-        size_t least = 4 / size_t(t.Channels);
-        for (size_t i = frames; i >= 1; --i) {
-            size_t n = at[i] - at[i - 1];
-            if (n > 0 && n < least && i > 1)
-                at[i - 1] = at[i - 2];
-        }
+        const size_t least = 4 / size_t(t.Channels);
+        auto shortChunk = [&](size_t i) { return at[i + 1] > at[i] && at[i + 1] - at[i] < least; };
+        for (size_t i = 0; i + 1 < frames; ++i)
+            if (shortChunk(i))
+                at[i + 1] = at[i];
+        if (frames > 1 && shortChunk(frames - 1))
+            at[frames - 1] = at[frames - 2];
     }
     return at;
 }
