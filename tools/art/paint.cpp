@@ -175,6 +175,23 @@ float EdgeCoverage(float distance)
     return Clamp01(0.5f - distance);
 }
 
+namespace {
+
+// Calls visit(sourceX, sourceY, target pixel) for every pixel of a width x height source
+// placed at (left, top) that falls inside the target.
+template <class Visit>
+void ForEachPlaced(Picture& target, int width, int height, int left, int top, Visit visit)
+{
+    const int x0 = std::max(0, -left), x1 = std::min(width, target.width - left);
+    const int y0 = std::max(0, -top), y1 = std::min(height, target.height - top);
+    for (int sy = y0; sy < y1; ++sy) {
+        for (int sx = x0; sx < x1; ++sx)
+            visit(sx, sy, target.At(left + sx, top + sy));
+    }
+}
+
+} // namespace
+
 void PaintMask(Picture& target, const Mask& mask, int left, int top, const Colour& colour, float opacity)
 {
     PaintMask(target, mask, left, top, [&colour](int, int) { return colour; }, opacity);
@@ -183,61 +200,36 @@ void PaintMask(Picture& target, const Mask& mask, int left, int top, const Colou
 void PaintMask(Picture& target, const Mask& mask, int left, int top, const std::function<Colour(int x, int y)>& colour,
                float opacity)
 {
-    for (int my = 0; my < mask.height; ++my) {
-        const int y = top + my;
-        if (y < 0 || y >= target.height)
-            continue;
-        for (int mx = 0; mx < mask.width; ++mx) {
-            const int x = left + mx;
-            const float m = mask.At(mx, my);
-            if (x < 0 || x >= target.width || m <= 0)
-                continue;
-            const Colour c = colour(x, y);
-            Colour& d = target.At(x, y);
-            const float a = Clamp01(m * opacity * c.a);
-            d = {Mix(d.r, c.r, a), Mix(d.g, c.g, a), Mix(d.b, c.b, a), d.a + (1 - d.a) * a};
-        }
-    }
+    ForEachPlaced(target, mask.width, mask.height, left, top, [&](int mx, int my, Colour& d) {
+        const float m = mask.At(mx, my);
+        if (m <= 0)
+            return;
+        const Colour c = colour(left + mx, top + my);
+        const float a = Clamp01(m * opacity * c.a);
+        d = {Mix(d.r, c.r, a), Mix(d.g, c.g, a), Mix(d.b, c.b, a), d.a + (1 - d.a) * a};
+    });
 }
 
 void Darken(Picture& target, const Mask& mask, int left, int top, float strength)
 {
-    for (int my = 0; my < mask.height; ++my) {
-        const int y = top + my;
-        if (y < 0 || y >= target.height)
-            continue;
-        for (int mx = 0; mx < mask.width; ++mx) {
-            const int x = left + mx;
-            if (x < 0 || x >= target.width)
-                continue;
-            const float f = 1 - Clamp01(strength * mask.At(mx, my));
-            Colour& d = target.At(x, y);
-            d.r *= f;
-            d.g *= f;
-            d.b *= f;
-        }
-    }
+    ForEachPlaced(target, mask.width, mask.height, left, top, [&](int mx, int my, Colour& d) {
+        const float f = 1 - Clamp01(strength * mask.At(mx, my));
+        d.r *= f;
+        d.g *= f;
+        d.b *= f;
+    });
 }
 
 void Over(Picture& target, const Picture& layer, int left, int top)
 {
-    for (int ly = 0; ly < layer.height; ++ly) {
-        const int y = top + ly;
-        if (y < 0 || y >= target.height)
-            continue;
-        for (int lx = 0; lx < layer.width; ++lx) {
-            const int x = left + lx;
-            const Colour& s = layer.At(lx, ly);
-            if (x < 0 || x >= target.width || s.a <= 0)
-                continue;
-            Colour& d = target.At(x, y);
-            const float a = s.a + d.a * (1 - s.a);
-            if (a <= 0)
-                continue;
-            const float keep = d.a * (1 - s.a);
-            d = {(s.r * s.a + d.r * keep) / a, (s.g * s.a + d.g * keep) / a, (s.b * s.a + d.b * keep) / a, a};
-        }
-    }
+    ForEachPlaced(target, layer.width, layer.height, left, top, [&](int lx, int ly, Colour& d) {
+        const Colour& s = layer.At(lx, ly);
+        if (s.a <= 0)
+            return;
+        const float a = s.a + d.a * (1 - s.a);
+        const float keep = d.a * (1 - s.a);
+        d = {(s.r * s.a + d.r * keep) / a, (s.g * s.a + d.g * keep) / a, (s.b * s.a + d.b * keep) / a, a};
+    });
 }
 
 namespace {
