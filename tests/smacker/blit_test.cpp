@@ -18,9 +18,7 @@ void OpenSmallFilm(SmkFilm& film, std::vector<uint8_t>& file, uint32_t displayFl
         f.Palette[3 * i + 1] = SmkExpand6(i & 63);
         f.Palette[3 * i + 2] = SmkExpand6((i / 2) & 63);
     }
-    SmkEncodeOptions o;
-    o.Width = 4;
-    o.Height = 4;
+    SmkEncodeOptions o = FilmOptions(4, 4);
     o.DisplayFlags = displayFlags;
     file = EncodeFilm(o, {f});
     ASSERT_TRUE(SmkOpenMemory(film, file.data(), file.size(), 0));

@@ -190,9 +190,7 @@ TEST(SmackerDecoder, HostileHeadersFailToOpen)
 
 TEST(SmackerDecoder, TruncatedFilmsFailToOpenOrLoseOnlyTheirCutRecords)
 {
-    SmkEncodeOptions o;
-    o.Width = 32;
-    o.Height = 16;
+    SmkEncodeOptions o = FilmOptions(32, 16);
     auto frames = MakeTestFrames(32, 16, 6, 1);
     std::vector<uint8_t> file = EncodeFilm(o, frames, {MakeTone(11025, 1, 8, true, 4000)});
     ASSERT_EQ(6, DecodeAll(file));
@@ -210,9 +208,7 @@ TEST(SmackerDecoder, TruncatedFilmsFailToOpenOrLoseOnlyTheirCutRecords)
 
 TEST(SmackerDecoder, DamagedBytesNeverLeadOutsideTheBuffers)
 {
-    SmkEncodeOptions o;
-    o.Width = 32;
-    o.Height = 32;
+    SmkEncodeOptions o = FilmOptions(32, 32);
     o.Smk4 = true;
     o.RingFrame = true;
     auto frames = MakeTestFrames(32, 32, 3, 2);
@@ -232,9 +228,7 @@ TEST(SmackerDecoder, DamagedBytesNeverLeadOutsideTheBuffers)
 
 TEST(SmackerDecoder, DamagedVideoEndsTheFrameButKeepsThePicture)
 {
-    SmkEncodeOptions o;
-    o.Width = 64;
-    o.Height = 64;
+    SmkEncodeOptions o = FilmOptions(64, 64);
     auto frames = MakeTestFrames(64, 64, 2, 3);
     std::vector<uint8_t> file = EncodeFilm(o, frames);
     SmkFilm film;

@@ -50,9 +50,7 @@ TEST(SmackerEncoder, PicturesAndPalettesComeBackExactlyInEveryVariant)
     for (Variant v : {Variant{false, false, false}, Variant{false, true, true}, Variant{true, false, true},
                       Variant{true, true, false}}) {
         SCOPED_TRACE(testing::Message() << "SMK4 " << v.Smk4 << ", cache " << v.Cache << ", ring " << v.Ring);
-        SmkEncodeOptions o;
-        o.Width = 96;
-        o.Height = 64;
+        SmkEncodeOptions o = FilmOptions(96, 64);
         o.Smk4 = v.Smk4;
         o.UseCache = v.Cache;
         o.RingFrame = v.Ring;
@@ -65,9 +63,7 @@ TEST(SmackerEncoder, PicturesAndPalettesComeBackExactlyInEveryVariant)
 TEST(SmackerEncoder, TheCacheAndTheSmk4ModesMakeFilmsSmaller)
 {
     auto frames = MakeTestFrames(96, 64, 8, 8);
-    SmkEncodeOptions plain;
-    plain.Width = 96;
-    plain.Height = 64;
+    SmkEncodeOptions plain = FilmOptions(96, 64);
     plain.UseCache = false;
     SmkEncodeOptions better = plain;
     better.UseCache = true;
@@ -79,9 +75,7 @@ TEST(SmackerEncoder, UnchangedFramesCostAlmostNothing)
 {
     auto frames = MakeTestFrames(256, 128, 1, 9);
     frames.push_back(frames[0]);
-    SmkEncodeOptions o;
-    o.Width = 256;
-    o.Height = 128;
+    SmkEncodeOptions o = FilmOptions(256, 128);
     std::vector<uint8_t> file = EncodeFilm(o, frames);
     SmkFilm film;
     ASSERT_TRUE(SmkOpenMemory(film, file.data(), file.size(), 0));
@@ -101,9 +95,7 @@ TEST(SmackerEncoder, SoundComesBackSampleForSampleInEveryFormat)
                      Format{1, 8, false}, Format{2, 16, false}}) {
         SCOPED_TRACE(testing::Message() << f.Channels << " channels, " << f.Bits << " bits, compressed "
                                         << f.Compressed);
-        SmkEncodeOptions o;
-        o.Width = 16;
-        o.Height = 16;
+        SmkEncodeOptions o = FilmOptions(16, 16);
         o.FrameRate = -6667;
         o.AudioLeadMs = 250;
         SmkEncodeTrack tone = MakeTone(22050, f.Channels, f.Bits, f.Compressed, 22050 * 10 / 15 + 17);
@@ -115,9 +107,7 @@ TEST(SmackerEncoder, SoundComesBackSampleForSampleInEveryFormat)
 TEST(SmackerEncoder, SilenceAndSingleSampleChunksUseDegenerateTrees)
 {
     auto frames = MakeTestFrames(16, 16, 3, 11);
-    SmkEncodeOptions o;
-    o.Width = 16;
-    o.Height = 16;
+    SmkEncodeOptions o = FilmOptions(16, 16);
     o.FrameRate = 1000; // one second a frame
     SmkEncodeTrack silence = MakeTone(4, 2, 16, true, 9);
     std::fill(silence.Samples.begin(), silence.Samples.end(), 0);
@@ -129,9 +119,7 @@ TEST(SmackerEncoder, SilenceAndSingleSampleChunksUseDegenerateTrees)
 TEST(SmackerEncoder, SeveralTracksKeepTheirOwnStreams)
 {
     auto frames = MakeTestFrames(16, 16, 5, 12);
-    SmkEncodeOptions o;
-    o.Width = 16;
-    o.Height = 16;
+    SmkEncodeOptions o = FilmOptions(16, 16);
     SmkEncodeTrack a = MakeTone(8000, 1, 8, true, 4000), b = MakeTone(11025, 2, 16, false, 5512);
     std::vector<uint8_t> file = EncodeFilm(o, frames, {a, b});
     EXPECT_EQ(a.Samples, DecodeTrack(file, 0));
@@ -140,9 +128,7 @@ TEST(SmackerEncoder, SeveralTracksKeepTheirOwnStreams)
 
 TEST(SmackerEncoder, RefusesInputItCannotCode)
 {
-    SmkEncodeOptions o;
-    o.Width = 18;
-    o.Height = 16;
+    SmkEncodeOptions o = FilmOptions(18, 16);
     std::vector<uint8_t> file;
     std::string error;
     auto frames = MakeTestFrames(16, 16, 1, 13);
@@ -161,9 +147,7 @@ TEST(SmackerEncoder, ShortEightBitPcmChunksJoinTheirNeighbours)
 {
     // 8000 Hz at 10 frames a second: 800 samples a frame; two samples are left for the last.
     auto frames = MakeTestFrames(16, 16, 5, 14);
-    SmkEncodeOptions o;
-    o.Width = 16;
-    o.Height = 16;
+    SmkEncodeOptions o = FilmOptions(16, 16);
     SmkEncodeTrack pcm = MakeTone(8000, 1, 8, false, 4 * 800 + 2);
     std::vector<uint8_t> file = EncodeFilm(o, frames, {pcm});
     SmkFilm film;

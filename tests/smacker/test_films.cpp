@@ -2,6 +2,14 @@
 
 #include <gtest/gtest.h>
 
+SmkEncodeOptions FilmOptions(uint32_t width, uint32_t height)
+{
+    SmkEncodeOptions o;
+    o.Width = width;
+    o.Height = height;
+    return o;
+}
+
 std::vector<uint8_t> EncodeFilm(const SmkEncodeOptions& options, const std::vector<SmkEncodeFrame>& frames,
                                 const std::vector<SmkEncodeTrack>& tracks)
 {

@@ -8,6 +8,9 @@
 #include <cstdint>
 #include <vector>
 
+// Options for a film of width x height at 10 frames a second, everything else as default.
+SmkEncodeOptions FilmOptions(uint32_t width, uint32_t height);
+
 // Encodes and fails the current test on error.
 std::vector<uint8_t> EncodeFilm(const SmkEncodeOptions& options, const std::vector<SmkEncodeFrame>& frames,
                                 const std::vector<SmkEncodeTrack>& tracks = {});

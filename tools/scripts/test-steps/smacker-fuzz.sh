@@ -3,6 +3,7 @@
 # seconds. The corpus stays in build/smacker-fuzz between runs; it starts from our own test
 # films (build/smacker-films, made by the cross-check step).
 # $1: build folder, $2: results folder.
+source "$ROOT/tools/smacker/step-results.sh"
 smacker_fuzz() {
     local build=$1 results=$2 dir=$1/smacker-fuzz xml=$2/smacker_fuzz.xml
     local sources=("$ROOT/smacker/smacker_decoder.cpp" "$ROOT/smacker/smacker_video.cpp" "$ROOT/tests/smacker/smacker_fuzz.cpp")
@@ -25,18 +26,9 @@ smacker_fuzz() {
     "$dir/smacker_fuzz" -max_total_time=60 -max_len=32768 -timeout=20 -rss_limit_mb=2048 \
         -artifact_prefix="$dir/artifacts/" "$dir/corpus" >"$results/smacker_fuzz.log" 2>&1 || status=$?
     tail -n 2 "$results/smacker_fuzz.log"
-    local failures=0 message=""
-    if [ $status -ne 0 ]; then
-        failures=1
-        message="<failure message=\"libFuzzer exited with $status; see smacker_fuzz.log and $dir/artifacts\"/>"
-    fi
-    cat >"$xml" <<XML
-<?xml version="1.0" encoding="UTF-8"?>
-<testsuites tests="1" failures="$failures" disabled="0" errors="0" name="AllTests">
-  <testsuite name="SmackerFuzz" tests="1" failures="$failures" disabled="0" errors="0">
-    <testcase name="DecoderSurvivesHostileFilms" time="$((SECONDS - start))">$message</testcase>
-  </testsuite>
-</testsuites>
-XML
+    local failure=""
+    [ $status -eq 0 ] || failure="libFuzzer exited with $status; see smacker_fuzz.log and $dir/artifacts"
+    echo "DecoderSurvivesHostileFilms|$((SECONDS - start))|$failure" |
+        smacker_write_results "$xml" SmackerFuzz
 }
 smacker_fuzz "$1" "$2"
