@@ -1,0 +1,399 @@
+// The film player in process, under Wine's virtual desktop where DirectDraw may change the
+// display mode: films made on the spot by our encoder play on the real display, and a
+// stand-in for the credits crawl looks at the screen when the film hands over to it.
+#include "intro/film_frame.h"
+#include "intro/film_player.h"
+#include "intro/film_player_win.h"
+#include "intro/full_screen_display.h"
+#include "launcher/launcher_state.h"
+#include "launcher/text.h"
+#include "crawl/credits_crawl.h"
+#include "tests/support/win_files.h"
+#include "tools/smacker/film_patterns.h"
+#include "tools/smacker/smacker_encoder.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+// What the stand-in crawl saw when the film handed over to it.
+struct CrawlVisit {
+    int Calls = 0;
+    bool DisplayReady = false;
+    bool FilmWindowAlive = false;
+    bool CursorHidden = false;
+    uint32_t Frame = 0, Frames = 0;
+    LONG ScreenWidth = 0, ScreenHeight = 0;
+    std::vector<uint8_t> Screen;    // the film's rows of the locked front buffer
+    PALETTEENTRY Palette[256] = {}; // the palette object's entries
+    uint8_t FilmPalette[768] = {};  // the film's colours at that moment
+    std::string Directory;
+};
+
+CrawlVisit g_visit;
+uint32_t g_filmWidth = 0, g_filmHeight = 0;
+
+void LookAtTheScreen()
+{
+    CrawlVisit& v = g_visit;
+    ++v.Calls;
+    v.DisplayReady = g_display.DirectDraw && g_display.Primary;
+    v.FilmWindowAlive = FindWindowA(kFilmWindowClass, nullptr) != nullptr;
+    v.CursorHidden = GetCursor() == nullptr;
+    v.ScreenWidth = GetSystemMetrics(SM_CXSCREEN);
+    v.ScreenHeight = GetSystemMetrics(SM_CYSCREEN);
+    v.Directory = test::CurrentDirectory();
+    if (g_film.Film) {
+        v.Frame = g_film.Film->CurrentFrame;
+        v.Frames = g_film.Film->Frames;
+        std::memcpy(v.FilmPalette, g_film.Film->Palette, sizeof v.FilmPalette);
+    }
+    if (g_display.Palette)
+        g_display.Palette->GetEntries(0, 0, 256, v.Palette);
+    if (v.DisplayReady && LockFrontBuffer()) {
+        v.Screen.resize(size_t(g_filmWidth) * g_filmHeight);
+        for (uint32_t y = 0; y < g_filmHeight; ++y)
+            std::memcpy(&v.Screen[size_t(y) * g_filmWidth],
+                        static_cast<uint8_t*>(g_display.Surface.lpSurface) + std::ptrdiff_t(y) * g_display.Surface.lPitch,
+                        g_filmWidth);
+        UnlockFrontBuffer();
+    }
+}
+
+bool QuitMessageWaiting()
+{
+    MSG message;
+    return PeekMessageA(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE) != 0;
+}
+
+bool FilmClassRegistered()
+{
+    WNDCLASSA info;
+    return GetClassInfoA(GetModuleHandleA(nullptr), kFilmWindowClass, &info) != 0;
+}
+
+std::string WithoutTrailingBackslash(std::string path)
+{
+    if (path.size() > 3 && path.back() == '\\')
+        path.pop_back();
+    return path;
+}
+
+class FilmPlayerTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        saved_ = test::CurrentDirectory();
+        screenWidth_ = GetSystemMetrics(SM_CXSCREEN);
+        g_launcher = LauncherState{};
+        g_launcher.Instance = GetModuleHandleA(nullptr);
+        root_ = test::MakeScratchDirectory("film") + "\\";
+        CreateDirectoryA((root_ + "intro").c_str(), nullptr);
+        CopyText(g_launcher.SourceRoot, root_.c_str());
+        JoinText(g_launcher.IntroDir, root_.c_str(), "intro");
+        g_visit = CrawlVisit{};
+        g_filmCrawl = LookAtTheScreen;
+    }
+    void TearDown() override
+    {
+        g_filmCrawl = RunCreditsCrawl;
+        SetCurrentDirectoryA(saved_.c_str());
+        test::RemoveTree(WithoutTrailingBackslash(root_));
+    }
+
+    // Writes intro.smk or intro320.smk of `count` frames into the intro directory.
+    void WriteIntro(const char* name, uint32_t width, uint32_t height, uint32_t count, int32_t frameRate)
+    {
+        SmkEncodeOptions options;
+        options.Width = width;
+        options.Height = height;
+        options.FrameRate = frameRate;
+        frames_ = MakeTestFrames(width, height, count, 7);
+        std::vector<uint8_t> file;
+        std::string error;
+        ASSERT_TRUE(SmkEncode(options, frames_, {}, file, error)) << error;
+        test::WriteWholeFile(root_ + "intro\\" + name, std::string(file.begin(), file.end()));
+        g_filmWidth = width;
+        g_filmHeight = height;
+    }
+
+    // After every intro: the desktop, the arrow, no class, no film, no stray quit message.
+    void ExpectIdleAgain()
+    {
+        EXPECT_EQ(screenWidth_, GetSystemMetrics(SM_CXSCREEN)) << "the desktop's mode is back";
+        EXPECT_FALSE(FilmClassRegistered());
+        EXPECT_EQ(nullptr, FindWindowA(kFilmWindowClass, nullptr));
+        EXPECT_EQ(nullptr, g_film.Film);
+        EXPECT_EQ(nullptr, g_display.DirectDraw);
+        EXPECT_FALSE(QuitMessageWaiting()) << "a quit message would end the launcher's dialog";
+        EXPECT_STRCASEEQ(WithoutTrailingBackslash(root_).c_str(), test::CurrentDirectory().c_str());
+    }
+
+    std::string saved_, root_;
+    int screenWidth_ = 0;
+    std::vector<SmkEncodeFrame> frames_;
+};
+
+} // namespace
+
+TEST_F(FilmPlayerTest, AOneFrameFilmIsFollowedByTheCrawlOverThatFrame)
+{
+    WriteIntro("intro.smk", 640, 480, 1, 50);
+    PlayIntro(kHighResolution);
+
+    ASSERT_EQ(1, g_visit.Calls);
+    EXPECT_TRUE(g_visit.DisplayReady);
+    EXPECT_TRUE(g_visit.FilmWindowAlive) << "the window goes only after the crawl";
+    EXPECT_TRUE(g_visit.CursorHidden);
+    EXPECT_EQ(640, g_visit.ScreenWidth);
+    EXPECT_EQ(480, g_visit.ScreenHeight);
+    EXPECT_EQ(0u, g_visit.Frame);
+    EXPECT_EQ(1u, g_visit.Frames);
+    EXPECT_TRUE(g_visit.Screen == frames_[0].Pixels) << "the frame is on the visible buffer";
+    EXPECT_STRCASEEQ(WithoutTrailingBackslash(root_).c_str(), g_visit.Directory.c_str())
+        << "the crawl finds its files in the medium's root";
+    ExpectIdleAgain();
+    EXPECT_EQ(LoadCursorA(nullptr, IDC_ARROW), GetCursor());
+}
+
+TEST_F(FilmPlayerTest, TheFilmsColoursFillEntries10To245AndTheSystemKeepsTheRest)
+{
+    WriteIntro("intro.smk", 640, 480, 3, 20);
+    PlayIntro(kHighResolution);
+    ASSERT_EQ(1, g_visit.Calls);
+    for (int i = 0; i < 256; ++i) {
+        SCOPED_TRACE(i);
+        const PALETTEENTRY& e = g_visit.Palette[i];
+        if (i >= kFirstFilmColour && i <= kLastFilmColour) {
+            EXPECT_EQ(g_visit.FilmPalette[3 * i], e.peRed);
+            EXPECT_EQ(g_visit.FilmPalette[3 * i + 1], e.peGreen);
+            EXPECT_EQ(g_visit.FilmPalette[3 * i + 2], e.peBlue);
+        } else {
+            // The system colours, as the display read them when it opened.
+            EXPECT_EQ(g_display.PaletteTable[i].peRed, e.peRed);
+            EXPECT_EQ(g_display.PaletteTable[i].peGreen, e.peGreen);
+            EXPECT_EQ(g_display.PaletteTable[i].peBlue, e.peBlue);
+        }
+    }
+    // Black and white, at least, are among the system's colours.
+    EXPECT_EQ(0, g_visit.Palette[0].peRed + g_visit.Palette[0].peGreen + g_visit.Palette[0].peBlue);
+    EXPECT_EQ(3 * 255, g_visit.Palette[255].peRed + g_visit.Palette[255].peGreen + g_visit.Palette[255].peBlue);
+}
+
+TEST_F(FilmPlayerTest, TheWholeFilmPlaysAtLowResolutionToItsLastFrame)
+{
+    WriteIntro("intro320.smk", 320, 240, 8, 30);
+    DWORD start = GetTickCount();
+    PlayIntro(kLowResolution);
+    DWORD elapsed = GetTickCount() - start;
+    ASSERT_EQ(1, g_visit.Calls);
+    EXPECT_EQ(320, g_visit.ScreenWidth);
+    EXPECT_EQ(240, g_visit.ScreenHeight);
+    EXPECT_EQ(320, g_display.Width);
+    EXPECT_EQ(7u, g_visit.Frame);
+    EXPECT_TRUE(g_visit.Screen == frames_[7].Pixels) << "the last frame is on the screen";
+    EXPECT_GE(elapsed, 7u * 30u - 20u) << "the film's clock paces the frames";
+    ExpectIdleAgain();
+}
+
+namespace {
+
+void CALLBACK PressEscapeOnTheFilm(HWND, UINT, UINT_PTR timer, DWORD)
+{
+    if (HWND film = FindWindowA(kFilmWindowClass, nullptr)) {
+        KillTimer(nullptr, timer);
+        PostMessageA(film, WM_KEYDOWN, VK_ESCAPE, 0);
+    }
+}
+
+} // namespace
+
+TEST_F(FilmPlayerTest, EscapeEndsTheFilmAtOnceWithTheCrawl)
+{
+    WriteIntro("intro.smk", 640, 480, 40, 100); // four seconds
+    UINT_PTR timer = SetTimer(nullptr, 0, 400, PressEscapeOnTheFilm);
+    DWORD start = GetTickCount();
+    PlayIntro(kHighResolution);
+    DWORD elapsed = GetTickCount() - start;
+    KillTimer(nullptr, timer);
+    ASSERT_EQ(1, g_visit.Calls);
+    EXPECT_LT(g_visit.Frame, 39u);
+    EXPECT_GT(g_visit.Frame, 0u);
+    EXPECT_TRUE(g_visit.FilmWindowAlive);
+    EXPECT_LT(elapsed, 3000u) << "the rest of the film is not shown";
+    ExpectIdleAgain();
+}
+
+TEST_F(FilmPlayerTest, AMissingFilmEndsQuietlyWithoutAQuitMessage)
+{
+    PlayIntro(kHighResolution);
+    EXPECT_EQ(0, g_visit.Calls);
+    ExpectIdleAgain();
+    // The high-resolution film does not stand in for the low one.
+    WriteIntro("intro.smk", 640, 480, 1, 50);
+    PlayIntro(kLowResolution);
+    EXPECT_EQ(0, g_visit.Calls);
+    ExpectIdleAgain();
+}
+
+TEST_F(FilmPlayerTest, ASecondIntroPlaysLikeTheFirst)
+{
+    WriteIntro("intro.smk", 640, 480, 2, 20);
+    PlayIntro(kHighResolution);
+    ASSERT_EQ(1, g_visit.Calls);
+    ExpectIdleAgain();
+    std::vector<uint8_t> first = g_visit.Screen;
+    g_visit = CrawlVisit{};
+    PlayIntro(kHighResolution);
+    ASSERT_EQ(1, g_visit.Calls);
+    EXPECT_EQ(1u, g_visit.Frame);
+    EXPECT_TRUE(g_visit.Screen == first);
+    ExpectIdleAgain();
+}
+
+// --- the frame step and the window procedure on their own -------------------------------
+
+namespace {
+
+constexpr char kTestFilmClass[] = "FilmPlayerTestWindow";
+
+class FilmWindowTest : public FilmPlayerTest {
+protected:
+    void SetUp() override
+    {
+        FilmPlayerTest::SetUp();
+        WNDCLASSA windowClass = {};
+        windowClass.lpfnWndProc = FilmWindowProc;
+        windowClass.hInstance = GetModuleHandleA(nullptr);
+        windowClass.lpszClassName = kTestFilmClass;
+        RegisterClassA(&windowClass);
+        window_ = CreateWindowExA(0, kTestFilmClass, "film", WS_POPUP | WS_VISIBLE, 0, 0, 64, 48, nullptr, nullptr,
+                                  GetModuleHandleA(nullptr), nullptr);
+        other_ = CreateWindowExA(0, "EDIT", "", WS_POPUP | WS_VISIBLE, 100, 100, 64, 20, nullptr, nullptr,
+                                 GetModuleHandleA(nullptr), nullptr);
+        g_film.ClientOrigin = {0, 0};
+    }
+    void TearDown() override
+    {
+        if (g_film.Film)
+            SmackClose(g_film.Film);
+        g_film.Film = nullptr;
+        DestroyWindow(other_);
+        DestroyWindow(window_);
+        QuitMessageWaiting(); // the film window's destruction posted one
+        UnregisterClassA(kTestFilmClass, GetModuleHandleA(nullptr));
+        FilmPlayerTest::TearDown();
+    }
+    void OpenTestFilm()
+    {
+        WriteIntro("intro.smk", 64, 48, 3, 10);
+        g_film.Film = SmackOpen((root_ + "intro\\intro.smk").c_str(), kSmackAllTracks, kSmackAutoExtraBuffer);
+        ASSERT_TRUE(g_film.Film != nullptr);
+        ASSERT_NE(0u, g_film.Film->NewPalette) << "the first frame brings its colours";
+    }
+    HWND window_ = nullptr, other_ = nullptr;
+};
+
+void MarkPaletteTable()
+{
+    for (int i = 0; i < 256; ++i)
+        g_display.PaletteTable[i] = {BYTE(i), BYTE(255 - i), BYTE(i ^ 0x55), BYTE(i & 3)};
+}
+
+} // namespace
+
+TEST_F(FilmWindowTest, TheFilmStandsStillWhileAnotherWindowHasTheFocus)
+{
+    OpenTestFilm();
+    MarkPaletteTable();
+    PALETTEENTRY before[256];
+    std::memcpy(before, g_display.PaletteTable, sizeof before);
+
+    SetFocus(other_);
+    ASSERT_EQ(other_, GetFocus());
+    FilmFrameStep(window_);
+    EXPECT_EQ(0, std::memcmp(before, g_display.PaletteTable, sizeof before)) << "not even the colours change";
+    EXPECT_EQ(0u, g_film.Film->CurrentFrame);
+
+    // With the focus back, the step goes as far as the display lets it: the colours come
+    // in, and with no display to lock, the frame waits for the next pass.
+    SetFocus(window_);
+    ASSERT_EQ(window_, GetFocus());
+    FilmFrameStep(window_);
+    EXPECT_EQ(g_film.Film->Palette[3 * 10], g_display.PaletteTable[10].peRed);
+    EXPECT_EQ(0u, g_film.Film->CurrentFrame);
+    EXPECT_EQ(0, g_visit.Calls);
+}
+
+TEST_F(FilmWindowTest, ThePaletteUpdateKeepsTheSystemsEntriesAndPushesAll256)
+{
+    OpenTestFilm();
+    MarkPaletteTable();
+    PALETTEENTRY before[256];
+    std::memcpy(before, g_display.PaletteTable, sizeof before);
+    UpdateFilmPalette(g_film.Film); // no palette object: only the table changes
+    for (int i = 0; i < 256; ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(before[i].peFlags, g_display.PaletteTable[i].peFlags);
+        bool film = i >= 10 && i <= 245;
+        EXPECT_EQ(film ? g_film.Film->Palette[3 * i] : before[i].peRed, g_display.PaletteTable[i].peRed);
+        EXPECT_EQ(film ? g_film.Film->Palette[3 * i + 2] : before[i].peBlue, g_display.PaletteTable[i].peBlue);
+    }
+
+    IDirectDraw* draw = nullptr;
+    ASSERT_EQ(DD_OK, DirectDrawCreate(nullptr, &draw, nullptr));
+    ASSERT_EQ(DD_OK, draw->SetCooperativeLevel(window_, DDSCL_NORMAL));
+    PALETTEENTRY zero[256] = {};
+    ASSERT_EQ(DD_OK, draw->CreatePalette(DDPCAPS_8BIT | DDPCAPS_ALLOW256, zero, &g_display.Palette, nullptr));
+    UpdateFilmPalette(g_film.Film);
+    PALETTEENTRY pushed[256];
+    g_display.Palette->GetEntries(0, 0, 256, pushed);
+    for (int i = 0; i < 256; ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(g_display.PaletteTable[i].peRed, pushed[i].peRed);
+        EXPECT_EQ(g_display.PaletteTable[i].peGreen, pushed[i].peGreen);
+        EXPECT_EQ(g_display.PaletteTable[i].peBlue, pushed[i].peBlue);
+    }
+    g_display.Palette->Release();
+    g_display.Palette = nullptr;
+    draw->Release();
+}
+
+TEST_F(FilmWindowTest, AMoveIsAlignedAndAResizeIsLeftAlone)
+{
+    RECT r;
+    SetWindowPos(window_, nullptr, 7, 9, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    GetWindowRect(window_, &r);
+    EXPECT_EQ(8, r.left) << "7 has remainder 3: up to 8";
+    EXPECT_EQ(9, r.top) << "y is never changed";
+    SetWindowPos(window_, nullptr, 22, 9, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    GetWindowRect(window_, &r);
+    EXPECT_EQ(20, r.left);
+
+    g_film.ClientOrigin = {3, 0}; // as though the client area sat 3 pixels in
+    SetWindowPos(window_, nullptr, 10, 9, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    GetWindowRect(window_, &r);
+    EXPECT_EQ(9, r.left);
+
+    SetWindowPos(window_, nullptr, 0, 0, 100, 80, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    GetWindowRect(window_, &r);
+    EXPECT_EQ(9, r.left) << "no move, no alignment";
+    EXPECT_EQ(100, r.right - r.left);
+}
+
+TEST_F(FilmWindowTest, MessagesAnsweredAsTheLauncherExpects)
+{
+    EXPECT_EQ(1, SendMessageA(window_, WM_ERASEBKGND, 0, 0));
+    EXPECT_EQ(1, SendMessageA(window_, WM_KEYDOWN, 'A', 0));
+    EXPECT_EQ(0, g_visit.Calls) << "only Escape ends the film";
+    EXPECT_EQ(0, SendMessageA(window_, WM_PALETTECHANGED, reinterpret_cast<WPARAM>(window_), 0));
+    EXPECT_EQ(0, SendMessageA(window_, WM_QUERYNEWPALETTE, 0, 0));
+    EXPECT_FALSE(QuitMessageWaiting());
+    DestroyWindow(window_);
+    window_ = nullptr;
+    EXPECT_TRUE(QuitMessageWaiting()) << "the film window's end ends the player's loop";
+}
