@@ -26,8 +26,9 @@ struct OpenFilm {
     bool Drawn = false;      // the current frame's video has been decoded
     uint64_t FramesDue = 0;  // frames moved on to since the first one was drawn
 
-    // The film's clock, in units of 10 microseconds: AnchorClock at the performance-counter
-    // reading Anchor; sound, while it plays, sets it anew.
+    // The film's counter clock, in units of 10 microseconds: AnchorClock at the
+    // performance-counter reading Anchor. It starts with the first frame drawn and is set
+    // back to the frame due when the caller held the film up.
     bool ClockRunning = false;
     LARGE_INTEGER Frequency{};
     LARGE_INTEGER Anchor{};
@@ -65,15 +66,17 @@ void SetClock(OpenFilm& f, int64_t clock)
     f.AnchorClock = clock;
 }
 
-// The film's time: the sound's position while sound plays, the performance counter else.
+// The film's time. While sound plays, frames wait for the sound: the time is the sound's
+// position where it lags behind the counter (a device's start-up latency, a slow clock).
+// A sound position ahead of the counter is not followed, so that a device that takes sound
+// faster than it plays it cannot hurry the film.
 int64_t FilmClock(OpenFilm& f)
 {
+    const int64_t counter = Now(f);
     int64_t sound = 0;
-    if (f.SoundTrack >= 0 && SmackSoundClock(f.Sound, &sound)) {
-        SetClock(f, sound);
+    if (f.SoundTrack >= 0 && SmackSoundClock(f.Sound, &sound) && sound < counter)
         return sound;
-    }
-    return Now(f);
+    return counter;
 }
 
 void CopyHeader(SmackFilm& r, const SmkHeader& h)
