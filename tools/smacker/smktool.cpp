@@ -49,7 +49,13 @@ struct Args {
     }
 };
 
-void MakeDir(const std::string& dir) { mkdir(dir.c_str(), 0755); }
+// Makes a folder and the folders above it, as "mkdir -p" does.
+void MakeDir(const std::string& dir)
+{
+    for (size_t slash = dir.find('/', 1); slash != std::string::npos; slash = dir.find('/', slash + 1))
+        mkdir(dir.substr(0, slash).c_str(), 0755);
+    mkdir(dir.c_str(), 0755);
+}
 
 const char* TrackCodec(const SmkTrack& t)
 {
