@@ -86,13 +86,15 @@ void CopyHeader(SmackFilm& r, const SmkHeader& h)
     r.Height = SmkDisplayHeight(h);
 }
 
-// Reads a record: its palette into the film record, its sound into the sound buffer.
-void ReadFrame(OpenFilm& f, uint32_t record)
+// Reads a record: its palette into the film record, its sound into the sound buffer. The
+// first frame after opening always counts as bringing new colours: before it the caller
+// has none of the film's.
+void ReadFrame(OpenFilm& f, uint32_t record, bool first)
 {
     SmkRead read = SmkReadRecord(f.Film, record);
     bool applied = read == SmkRead::Ready || read == SmkRead::NoPicture;
     f.Record.FrameType = applied ? f.Film.RecordType[record] : 0;
-    f.Record.NewPalette = (f.Record.FrameType & 1) ? 1 : 0;
+    f.Record.NewPalette = (first || (f.Record.FrameType & 1)) ? 1 : 0;
     std::memcpy(f.Record.Palette, f.Film.Palette, sizeof f.Record.Palette);
     f.Drawn = false;
     if (f.SoundTrack >= 0) {
@@ -170,7 +172,7 @@ SmackFilm* SMACK_CALL SmackOpen(const char* path, uint32_t flags, uint32_t extra
     f->FrameDuration = SmkFrameDuration(f->Film.Header.FrameRate);
     QueryPerformanceFrequency(&f->Frequency);
     OpenFilmSound(*f);
-    ReadFrame(*f, 0);
+    ReadFrame(*f, 0, true);
     return &f->Record;
 }
 
@@ -246,7 +248,7 @@ void SMACK_CALL SmackNextFrame(SmackFilm* film)
         f->Record.CurrentFrame = record;
     }
     ++f->FramesDue;
-    ReadFrame(*f, record);
+    ReadFrame(*f, record, false);
 }
 
 void SMACK_CALL SmackClose(SmackFilm* film)
