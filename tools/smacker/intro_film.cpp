@@ -332,6 +332,7 @@ void PlaceFan(const Scene& s, int i, Placement& p)
 double DealTime(int i) { return 0.7 + 0.33 * i; }
 constexpr double kFlight = 0.55;
 constexpr double kTitleIn = 4.3, kTitleFull = 5.5;
+constexpr double kGlintFrom = 5.5, kGlintTo = 6.4;
 constexpr double kDimFrom = 6.6, kDimTo = 7.8;
 
 void RenderFrame(const Scene& s, double t, Image& out)
@@ -365,6 +366,21 @@ void RenderFrame(const Scene& s, double t, Image& out)
             Rgb hi{1.0f, 0.93f, 0.62f}, mid{0.93f, 0.70f, 0.22f}, lo{0.55f, 0.33f, 0.08f};
             return v < 0.5f ? Mix(hi, mid, v * 2) : Mix(mid, lo, (v - 0.5f) * 2);
         });
+        // Once the title stands, a glint of light runs over the letters.
+        double glint = (t - kGlintFrom) / (kGlintTo - kGlintFrom);
+        if (glint > 0 && glint < 1) {
+            float centre = float(glint) * float(s.Title.W + s.Title.H) - float(s.Title.H) * 0.5f;
+            float half = s.Unit * 18.f;
+            for (int y = 0; y < s.Title.H; ++y)
+                for (int x = 0; x < s.Title.W; ++x) {
+                    float d = std::fabs(float(x) - float(y) * 0.45f - centre);
+                    float m = s.Title.At(x, y);
+                    if (d >= half || m <= 0 || tx + x < 0 || tx + x >= out.W || ty + y < 0 || ty + y >= out.H)
+                        continue;
+                    float k = (1 - d / half) * (1 - d / half) * m * 0.85f;
+                    out.At(tx + x, ty + y) = Mix(out.At(tx + x, ty + y), Rgb{1.0f, 0.98f, 0.88f}, k);
+                }
+        }
         float b = float(Ease((t - kTitleIn - 0.6) / 1.0));
         int sx = (s.W - s.Subtitle.W) / 2, sy = ty + s.Title.H - int(s.Unit * 14);
         Paint(out, s.Subtitle, sx, sy, 0.9f * b, [](float) { return Rgb{0.86f, 0.82f, 0.70f}; });
