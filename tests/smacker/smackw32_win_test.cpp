@@ -216,15 +216,24 @@ TEST(Smackw32, ThePlayersIntroFilmsOpenFromTheMedium)
         EXPECT_GE(At32(film, 12), 60u) << "at least six seconds";
         EXPECT_NE(0u, At32(film, 104));
         std::vector<uint8_t> buffer(size_t(film->Width) * film->Height);
+        int paletteChanges = 0;
         for (uint32_t n = 0; n < film->Frames; ++n) {
+            paletteChanges += n > 0 && film->NewPalette;
             SmackToBuffer(film, 0, 0, int32_t(film->Width), film->Height, buffer.data(), kSmackBlit8Bit);
             SmackDoFrame(film);
             if (n + 1 < film->Frames)
                 SmackNextFrame(film);
         }
         EXPECT_EQ(film->Frames - 1, At32(film, 884));
-        for (uint8_t p : buffer)
+        EXPECT_GE(paletteChanges, 1) << "the colours change during the film";
+        // The credits run in grey and white over the last frame: it must be a dark picture.
+        double light = 0;
+        for (uint8_t p : buffer) {
             ASSERT_TRUE(p >= 10 && p <= 245) << "the films keep to the palette entries 10 to 245";
+            const uint8_t* rgb = film->Palette + 3 * p;
+            light += 0.3 * rgb[0] + 0.59 * rgb[1] + 0.11 * rgb[2];
+        }
+        EXPECT_LT(light / double(buffer.size()), 64.0) << films[i];
         SmackClose(film);
     }
 }
