@@ -233,7 +233,7 @@ TEST(Smackw32, ThePlayersIntroFilmsOpenFromTheMedium)
             const uint8_t* rgb = film->Palette + 3 * p;
             light += 0.3 * rgb[0] + 0.59 * rgb[1] + 0.11 * rgb[2];
         }
-        EXPECT_LT(light / double(buffer.size()), 64.0) << films[i];
+        EXPECT_LT(light / double(buffer.size()), 40.0) << films[i];
         SmackClose(film);
     }
 }
