@@ -8,3 +8,9 @@ int RunInstallation();
 // Removes the installed game after confirmation, or hands the removal over to the
 // launcher on the medium. Clears Installed when the game was removed.
 void RunUninstallation();
+
+// Start-up, when the current directory holds no settings file: reads the settings file in
+// the installation directory that the uninstall entry records, if there is one, repairing
+// a play-from-CD installation as the current directory's file would be. Returns whether
+// that file exists, which makes the game count as installed.
+bool ReadSettingsFromInstallLocation();

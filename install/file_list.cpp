@@ -1,0 +1,50 @@
+#include "install/file_list.h"
+
+#include "launcher/text.h"
+
+#include <cstring>
+
+const FileList kFullInstallFiles = {{"convtop16.dll", "Vesk.exe", "smackw32.dll", "prot_d.exe", "Lib\\*.*", "NNet\\*.*"}};
+const FileList kFromCdInstallFiles = {{"convtop16.dll", "Vesk.exe", "smackw32.dll", "prot_d.exe"}};
+
+const FileList& FileListForMode(int installMode)
+{
+    return installMode == 2 ? kFromCdInstallFiles : kFullInstallFiles;
+}
+
+std::uint64_t BlockCount(std::uint64_t bytes)
+{
+    return bytes / kCopyBlockSize + (bytes % kCopyBlockSize != 0 ? 1 : 0);
+}
+
+bool RelativeName(char* out, std::size_t size, const char* pattern, const char* matchName)
+{
+    const char* lastBackslash = std::strrchr(pattern, '\\');
+    if (!lastBackslash)
+        return CopyText(out, size, matchName);
+    std::size_t directoryLength = static_cast<std::size_t>(lastBackslash - pattern) + 1;
+    char directory[kFileListEntrySize];
+    if (directoryLength >= sizeof directory)
+        return false;
+    std::memcpy(directory, pattern, directoryLength);
+    directory[directoryLength] = '\0';
+    return JoinText(out, size, directory, matchName);
+}
+
+namespace {
+
+// A message box taller than the screen hides its button; past this many names the rest
+// are only counted.
+constexpr std::size_t kListedFailures = 15;
+
+} // namespace
+
+std::string CopyFailureMessage(const std::vector<std::string>& files)
+{
+    std::string text = "Diese Dateien konnten nicht vollst\xe4ndig kopiert werden:\n";
+    for (std::size_t i = 0; i < files.size() && i < kListedFailures; ++i)
+        text += "\n" + files[i];
+    if (files.size() > kListedFailures)
+        text += "\n... und " + std::to_string(files.size() - kListedFailures) + " weitere";
+    return text;
+}

@@ -1,0 +1,124 @@
+// Removal of the installed game: the installation directory, the settings file, the
+// Start-menu entries and the uninstall entry; or the hand-over to the medium's launcher.
+#include "install/installation.h"
+
+#include "install/install_paths.h"
+#include "install/install_win.h"
+#include "launcher/launcher_state.h"
+#include "launcher/launcher_win.h"
+#include "launcher/settings.h"
+#include "launcher/text.h"
+
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+constexpr char kConfirmation[] = "Wollen Sie Vesk Marlit entfernen,\nund alle Spielst\xe4"
+                                 "nde verlieren?";
+constexpr char kConfirmationCaption[] = "Vesk Marlit";
+constexpr char kHandOverCommand[] = "Vesk.exe /U";
+constexpr int kHandOverExitCode = 0;
+
+// The installed copy does not remove itself: the medium's launcher does, started with
+// "/U" in the medium's root. This process ends at once, its dialog still open.
+[[noreturn]] void HandOverToMedium()
+{
+    SetCurrentDirectoryA(g_launcher.SourceRoot);
+    char command[kPathSize];
+    if (JoinText(command, g_launcher.SourceRoot, kHandOverCommand))
+        RunProgram(command, 1);
+    std::exit(kHandOverExitCode);
+}
+
+// The tree goes only when InstallRoot has the form that an installation gives it. A damaged
+// or hand-edited settings file (an empty line, C:\ or C:\Windows\) must not make the
+// removal delete what the installation never made; the rest of the removal goes on.
+void RemoveInstallationDirectory()
+{
+    if (!IsInstallationDirectory(g_launcher.InstallRoot))
+        return;
+    char path[kPathSize];
+    if (CopyText(path, g_launcher.InstallRoot))
+        DeleteTree(path);
+}
+
+// A folder goes only when it is empty, so a "TALVERO" that holds other entries stays.
+void RemoveStartMenuEntries()
+{
+    char group[kPathSize], folder[kPathSize], link[kPathSize];
+    if (!GetProgramsFolder(group, sizeof group) || !AppendText(group, kStartMenuGroup))
+        return;
+    if (JoinText(folder, group, kStartMenuFolder) && JoinText(link, folder, kShortcutFile)) {
+        DeleteFileA(link);
+        RemoveDirectoryA(folder);
+    }
+    RemoveDirectoryA(group);
+}
+
+bool IsDotEntry(const char* name) { return std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0; }
+
+void DeleteEntry(const char* directory, const WIN32_FIND_DATAA& entry)
+{
+    if (IsDotEntry(entry.cFileName))
+        return;
+    // An entry whose path does not fit is left alone, and with it every directory above.
+    char path[kPathSize];
+    if (!JoinText(path, directory, entry.cFileName))
+        return;
+    if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        DeleteFileA(path); // a file symbolic link goes as a link
+        return;
+    }
+    // A junction or directory link is removed as the link it is, never followed: what it
+    // points to lies outside the tree.
+    if (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+        RemoveDirectoryA(path);
+        return;
+    }
+    DeleteTree(path);
+}
+
+} // namespace
+
+void RunUninstallation()
+{
+    if (!g_launcher.Installed)
+        return;
+    UpperCaseAscii(g_launcher.SourceRoot);
+    UpperCaseAscii(g_launcher.OwnPath);
+    if (g_launcher.SourceRoot[0] != g_launcher.OwnPath[0])
+        HandOverToMedium();
+
+    if (MessageBoxA(nullptr, kConfirmation, kConfirmationCaption, MB_YESNO) != IDYES)
+        return;
+    RemoveInstallationDirectory();
+    DeleteFileA(kSettingsFileName);
+    RemoveStartMenuEntries();
+    RegDeleteKeyA(HKEY_LOCAL_MACHINE, kUninstallKey);
+    g_launcher.Installed = false;
+}
+
+// Depth first: every subdirectory is emptied and removed before the search of its parent
+// goes on, and a directory is removed after its contents; what cannot be deleted stays,
+// and so do the directories above it.
+void DeleteTree(char (&path)[kPathSize])
+{
+    // An empty path would become "\", the root of the current drive.
+    std::size_t length = std::strlen(path);
+    if (length == 0)
+        return;
+    if (path[length - 1] != '\\' && !AppendText(path, "\\"))
+        return;
+
+    char pattern[kPathSize];
+    WIN32_FIND_DATAA entry;
+    HANDLE search = JoinText(pattern, path, "*.*") ? FindFirstFileA(pattern, &entry) : INVALID_HANDLE_VALUE;
+    if (search != INVALID_HANDLE_VALUE) {
+        do
+            DeleteEntry(path, entry);
+        while (FindNextFileA(search, &entry));
+        FindClose(search);
+    }
+    RemoveDirectoryA(path);
+}

@@ -1,0 +1,99 @@
+// What an installation copies, how its blocks are counted, and what it reports.
+#include "install/file_list.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::vector<std::string> Entries(const FileList& list)
+{
+    std::vector<std::string> entries;
+    for (const auto& entry : list.entry) {
+        if (entry[0] == '\0')
+            break;
+        entries.push_back(entry);
+    }
+    return entries;
+}
+
+} // namespace
+
+TEST(FileList, FullInstallationCopiesProgramsLibrariesAndNetworkData)
+{
+    EXPECT_EQ((std::vector<std::string>{"convtop16.dll", "Vesk.exe", "smackw32.dll", "prot_d.exe", "Lib\\*.*",
+                                        "NNet\\*.*"}),
+              Entries(kFullInstallFiles));
+    EXPECT_EQ(&kFullInstallFiles, &FileListForMode(1));
+    // Whatever is not play-from-CD is a full installation.
+    EXPECT_EQ(&kFullInstallFiles, &FileListForMode(0));
+}
+
+TEST(FileList, PlayFromCdCopiesOnlyThePrograms)
+{
+    EXPECT_EQ((std::vector<std::string>{"convtop16.dll", "Vesk.exe", "smackw32.dll", "prot_d.exe"}),
+              Entries(kFromCdInstallFiles));
+    EXPECT_EQ(&kFromCdInstallFiles, &FileListForMode(2));
+    // The rest of the table is empty, so a reader that stops at the first empty entry and
+    // one that reads all ten agree.
+    for (int i = 4; i < kFileListEntries; ++i)
+        EXPECT_EQ('\0', kFromCdInstallFiles.entry[i][0]) << i;
+}
+
+TEST(BlockCount, RoundsUpToWholeBlocksOf4096)
+{
+    EXPECT_EQ(0u, BlockCount(0));
+    EXPECT_EQ(1u, BlockCount(1));
+    EXPECT_EQ(1u, BlockCount(4096));
+    EXPECT_EQ(2u, BlockCount(4097));
+    EXPECT_EQ(10001u, BlockCount(40960001));
+    // Beyond the 16 bits of a bar's old range message, and beyond 4 GiB.
+    EXPECT_EQ(65536u, BlockCount(268435456));
+    EXPECT_EQ(65537u, BlockCount(268435457));
+    EXPECT_EQ(1048577u, BlockCount((1ull << 32) + 1));
+}
+
+TEST(RelativeName, KeepsThePatternsDirectoryPart)
+{
+    char out[256];
+    ASSERT_TRUE(RelativeName(out, sizeof out, "Lib\\*.*", "a.dat"));
+    EXPECT_STREQ("Lib\\a.dat", out);
+    ASSERT_TRUE(RelativeName(out, sizeof out, "NNet\\*.*", "."));
+    EXPECT_STREQ("NNet\\.", out);
+    ASSERT_TRUE(RelativeName(out, sizeof out, "Vesk.exe", "VESK.EXE"));
+    EXPECT_STREQ("VESK.EXE", out) << "the match's own spelling";
+}
+
+TEST(RelativeName, RefusesANameThatDoesNotFit)
+{
+    char out[16];
+    std::memset(out, 'x', sizeof out);
+    out[15] = '\0';
+    EXPECT_FALSE(RelativeName(out, sizeof out, "Lib\\*.*", "abcdefghijkl"));
+    EXPECT_STREQ("xxxxxxxxxxxxxxx", out) << "unchanged";
+    EXPECT_TRUE(RelativeName(out, sizeof out, "Lib\\*.*", "abcdefghijk")); // 15 characters fit
+    EXPECT_STREQ("Lib\\abcdefghijk", out);
+    std::string longName(300, 'n');
+    char path[256];
+    EXPECT_FALSE(RelativeName(path, sizeof path, "Vesk.exe", longName.c_str()));
+}
+
+TEST(CopyFailureMessage, ListsEveryFileOnItsOwnLine)
+{
+    EXPECT_EQ("Diese Dateien konnten nicht vollst\xe4ndig kopiert werden:\n\nE:\\Lib\\a.dat\nE:\\NNet\\b.nn",
+              CopyFailureMessage({"E:\\Lib\\a.dat", "E:\\NNet\\b.nn"}));
+}
+
+TEST(CopyFailureMessage, CountsWhatALongListLeavesOut)
+{
+    std::vector<std::string> files;
+    for (int i = 0; i < 40; ++i)
+        files.push_back("E:\\Lib\\f" + std::to_string(i));
+    std::string text = CopyFailureMessage(files);
+    EXPECT_NE(std::string::npos, text.find("\nE:\\Lib\\f14\n"));
+    EXPECT_EQ(std::string::npos, text.find("E:\\Lib\\f15"));
+    EXPECT_EQ("\n... und 25 weitere", text.substr(text.rfind('\n')));
+}
