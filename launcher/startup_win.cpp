@@ -1,3 +1,4 @@
+#include "install/installation.h"
 #include "launcher/launcher_state.h"
 #include "launcher/launcher_win.h"
 #include "launcher/settings.h"
@@ -40,6 +41,8 @@ int LauncherMain(HINSTANCE instance, const char* commandLine)
     GetFullPathNameA("Vesk.exe", kPathSize - 1, g_launcher.OwnPath, nullptr);
     if (g_launcher.Installed)
         ReadSettingsFile(kSettingsFileName);
+    else // a read-only medium kept no settings file: the installation's own copy counts
+        g_launcher.Installed = ReadSettingsFromInstallLocation();
 
     g_launcher.UninstallMode = std::strstr(commandLine, "/U") != nullptr;
 
