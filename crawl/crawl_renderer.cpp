@@ -1,5 +1,7 @@
 #include "crawl/crawl_renderer.h"
 
+#include "crawl/crawl_layout.h"
+#include "crawl/crawl_runs.h"
 #include "crawl/crawl_text.h"
 
 #include <algorithm>
@@ -9,19 +11,13 @@
 CrawlTables g_crawlTables;
 CrawlCanvas g_crawlCanvas;
 
+static std::uint32_t g_fontGeneration;
+
 namespace {
 
-constexpr std::int32_t kFixedOne = 65536;   // 1.0 in 16.16
-constexpr std::int32_t kFractionMask = 0xFFFF;
-constexpr std::int32_t kQuarterPixel = 0x4000;
-// Trailing-edge coverage thresholds: two thirds and one third of a pixel.
-constexpr std::int32_t kStrongCoverage = 0xAAAA;
-constexpr std::int32_t kWeakCoverage = 0x5555;
+using namespace crawl_runs;
 
-// The text field is this many glyph units wide in every row; the run width of eight units
-// keeps the centring's arithmetic in whole eighths as the font was laid out for.
-constexpr std::int32_t kFieldUnits = 640;
-constexpr int kCentringUnits = 8;
+constexpr std::int32_t kQuarterPixel = 0x4000;
 
 // The plane's depth per row: a row of width w pixels covers 1 / (1.35 w) of the bottom
 // width's worth of text units; the 0.1 keeps the far rows finite.
@@ -36,7 +32,6 @@ constexpr std::int32_t kEdgeGrey = 128;
 constexpr int kScreenHeightAtScaleOne = 480;
 
 constexpr int kTextUnitsPerLine = kGlyphScanlines;
-constexpr unsigned char kCentringMark = '*';
 
 // Integer results of the table arithmetic truncate toward zero. Values beyond 32 bits
 // cannot come from the crawl's geometry; they saturate instead of being undefined.
@@ -47,12 +42,6 @@ std::int32_t Truncate(double value)
     if (value >= 2147483647.0)
         return INT32_MAX;
     return static_cast<std::int32_t>(value);
-}
-
-// 32-bit two's-complement wrap of a wider result, as the pen's arithmetic is modulo 2^32.
-std::int32_t Wrap(std::int64_t value)
-{
-    return static_cast<std::int32_t>(static_cast<std::uint32_t>(value));
 }
 
 struct RowGeometry {
@@ -125,7 +114,9 @@ std::int32_t BuildCrawlTables(std::int32_t topWidth, std::int32_t topRow, std::i
     if (displayPalette)
         std::memcpy(t.PaletteCopy, displayPalette, sizeof t.PaletteCopy);
     BuildRowShades(scale);
-    return LoadGlyphFont(fontFileName);
+    std::int32_t result = LoadGlyphFont(fontFileName);
+    ExamineGlyphFont();
+    return result;
 }
 
 std::int32_t BuildCrawlTablesForScreen(std::int32_t width, std::int32_t height, const char* fontFileName,
@@ -153,80 +144,101 @@ std::uint8_t NearestPaletteIndex(std::int32_t red, std::int32_t green, std::int3
     return static_cast<std::uint8_t>(best);
 }
 
+void ExamineGlyphFont()
+{
+    for (int s = 0; s < kGlyphScanlines; ++s) {
+        for (int code = 0; code < kGlyphCount; ++code)
+            g_crawlTables.Drawable[s][code] = ScanlineDrawable(GlyphScanline(g_glyphFont, code, s));
+    }
+    ++g_fontGeneration;
+}
+
+std::uint32_t GlyphFontGeneration()
+{
+    return g_fontGeneration;
+}
+
 namespace {
 
-// One row of the canvas with its shade; every store is clipped to the row's width.
-struct RowTarget {
-    std::uint8_t* pixels;
-    std::int32_t width;
-    const RowShade* shade;
-
-    void Plot(std::int32_t x, int slot) const
-    {
-        if (x < width)
-            pixels[x] = shade->Slot[slot];
-    }
-    void Fill(std::int32_t x, std::int32_t count, int slot) const
-    {
-        std::int32_t end = std::min(x + count, width);
-        if (x < end)
-            std::memset(pixels + x, shade->Slot[slot], static_cast<std::size_t>(end - x));
-    }
+// A row drawn from its line's run list: each run's pen is the row's left edge, plus its
+// units times the row's unit width, plus the centrings of the marks before it, all modulo
+// 2^32 as the glyph-by-glyph walk adds them up.
+struct LaidOutRow {
+    RowTarget row;
+    const std::int32_t* runWidth;
+    std::uint32_t unit;
+    const crawl_layout::LaidRun* run;
+    const crawl_layout::LaidRun* end;
+    std::uint32_t shift[1 + 64]; // the pen of unit 0 after m marks
 };
 
-// A run of length run (16.16 pixels) at the pen: a highlight where it starts, the body as
-// one block, a trailing pixel by how much of the last pixel it covers, then the shadow.
-void DrawRun(const RowTarget& row, std::uint32_t pen, std::int32_t run)
+void PrepareLaidOutRow(LaidOutRow& out, std::int32_t r, const crawl_layout::LineRuns& line)
 {
-    std::int32_t x = static_cast<std::int32_t>(pen >> 16);
-    std::int64_t rest = run;
-    std::int32_t next = x;
-    if (run >= kFixedOne) {
-        row.Plot(x, kHighlightSlot);
-        rest = static_cast<std::int64_t>(run) + (pen & kFractionMask) - kFixedOne;
-        std::int32_t body = static_cast<std::int32_t>(rest >> 16);
-        row.Fill(x + 1, body, kBodySlot);
-        next = x + 1 + body;
+    out.runWidth = g_crawlTables.RunWidth[r];
+    out.row = RowOf(r);
+    out.unit = static_cast<std::uint32_t>(out.runWidth[1]);
+    out.run = line.runs;
+    out.end = line.runs + line.count;
+    out.shift[0] = static_cast<std::uint32_t>(g_crawlTables.LeftEdge[r]);
+    for (int m = 0; m < line.markCount; ++m)
+        out.shift[m + 1] =
+            out.shift[m] + static_cast<std::uint32_t>(Centring(line.markWidths[m], out.runWidth[kCentringUnits]));
+}
+
+inline void DrawNextRun(LaidOutRow& r)
+{
+    const crawl_layout::LaidRun& run = *r.run++;
+    DrawRun(r.row, r.shift[run.marks] + run.units * r.unit, r.runWidth[run.ink]);
+}
+
+// Two rows at once, a run of each in turn. Each run of a row reads pixels that the run
+// before it has just written and has to wait until they are written; the other row's run
+// does its work meanwhile.
+constexpr int kRowsAtOnce = 2;
+
+void DrawLaidOutRows(LaidOutRow* rows, int count)
+{
+    LaidOutRow& a = rows[0];
+    if (count == 2) {
+        LaidOutRow& b = rows[1];
+        while (a.run != a.end && b.run != b.end) {
+            DrawNextRun(a);
+            DrawNextRun(b);
+        }
+        while (b.run != b.end)
+            DrawNextRun(b);
     }
-    std::int32_t coverage = static_cast<std::int32_t>(rest & kFractionMask);
-    if (coverage >= kStrongCoverage)
-        row.Plot(next++, kStrongEdgeSlot);
-    else if (coverage >= kWeakCoverage)
-        row.Plot(next++, kWeakEdgeSlot);
-    row.Plot(next, kShadowSlot);
+    if (count >= 1) {
+        while (a.run != a.end)
+            DrawNextRun(a);
+    }
 }
 
-// The offset that centres the rest of the line after a mark in the 640-unit field.
-std::int32_t CentringAfterMark(const std::uint8_t* rest, std::int32_t eightUnits)
-{
-    std::int64_t sum = 0;
-    for (; *rest; ++rest)
-        sum += GlyphWidth(g_glyphFont, *rest);
-    return Wrap(static_cast<std::int64_t>(eightUnits) * (kFieldUnits / 2) / kCentringUnits -
-                sum * eightUnits / (2 * kCentringUnits));
-}
-
+// The glyph-by-glyph walk, for lines without a run list.
 void DrawTextRow(std::int32_t r, const std::uint8_t* line, int scanline)
 {
     const CrawlTables& t = g_crawlTables;
     const std::int32_t* runWidth = t.RunWidth[r];
-    RowTarget row = {g_crawlCanvas.Pixels + static_cast<std::size_t>(r) * g_crawlCanvas.Width, g_crawlCanvas.Width,
-                     &t.Shade[r]};
+    RowTarget row = RowOf(r);
+    const std::uint8_t* drawable = t.Drawable[scanline];
     std::uint32_t pen = static_cast<std::uint32_t>(t.LeftEdge[r]);
     for (const std::uint8_t* c = line; *c;) {
         if (*c == kCentringMark) {
             ++c;
             if (!*c)
                 return;
-            pen += static_cast<std::uint32_t>(CentringAfterMark(c, runWidth[kCentringUnits]));
+            std::int64_t sum = 0;
+            for (const std::uint8_t* rest = c; *rest; ++rest)
+                sum += GlyphWidth(g_glyphFont, *rest);
+            pen += static_cast<std::uint32_t>(Centring(sum, runWidth[kCentringUnits]));
         }
         unsigned code = *c++;
-        const std::uint8_t* record = GlyphScanline(g_glyphFont, code, scanline);
-        if (!ScanlineDrawable(record)) {
+        if (!drawable[code]) {
             // A broken record (no font, a short or damaged one) keeps the line's spacing.
             pen += static_cast<std::uint32_t>(static_cast<std::int64_t>(GlyphWidth(g_glyphFont, code)) * runWidth[1]);
             continue;
         }
+        const std::uint8_t* record = GlyphScanline(g_glyphFont, code, scanline);
         pen += static_cast<std::uint32_t>(runWidth[record[0]]);
         for (const std::uint8_t* pair = record + 1; *pair != kScanlineEnd; pair += 2) {
             std::int32_t run = runWidth[pair[0]];
@@ -250,14 +262,27 @@ void DrawCrawlRows(std::int32_t firstRow, std::int32_t endRow, std::int32_t scro
         return;
     std::int32_t lastRow = std::min({endRow, g_crawlCanvas.Height, static_cast<std::int32_t>(kCrawlTableRows)}) - 1;
     firstRow = std::max(firstRow, 0);
-    // From the bottom up, the order of increasing distance.
+    // From the bottom up, the order of increasing distance; rows with run lists in pairs.
+    LaidOutRow waiting[kRowsAtOnce];
+    int count = 0;
     for (std::int32_t r = lastRow; r >= firstRow; --r) {
         std::int64_t units = static_cast<std::int64_t>(scrollPosition) - (t.Depth[r] >> 16);
         std::int64_t line = units / kTextUnitsPerLine;
         if (line <= 0 || line >= text.LineLimit)
             continue;
+        int scanline = static_cast<int>(units % kTextUnitsPerLine);
+        crawl_layout::LineRuns runs;
+        if (crawl_layout::LaidOutScanline(line, scanline, runs)) {
+            PrepareLaidOutRow(waiting[count++], r, runs);
+            if (count == kRowsAtOnce) {
+                DrawLaidOutRows(waiting, count);
+                count = 0;
+            }
+            continue;
+        }
         const auto* chars = reinterpret_cast<const std::uint8_t*>(text.Buffer + text.LineStart[line]);
         if (*chars)
-            DrawTextRow(r, chars, static_cast<int>(units % kTextUnitsPerLine));
+            DrawTextRow(r, chars, scanline);
     }
+    DrawLaidOutRows(waiting, count);
 }

@@ -3,6 +3,8 @@
 // fixed point; floating point appears only while the per-row tables are built.
 #pragma once
 
+#include "crawl/crawl_text.h"
+
 #include <cstdint>
 
 // One display palette entry, laid out as the platform's palette entries are.
@@ -34,6 +36,9 @@ struct CrawlTables {
     std::int32_t RunWidth[kCrawlTableRows][32]; // [r][k]: 16.16 pixels that k glyph units span in row r
     RowShade Shade[kCrawlTableRows];
     CrawlColour PaletteCopy[kPaletteEntries]; // the display palette when the tables were built
+    // Per scanline and glyph code: the font's record may be drawn (see ScanlineDrawable).
+    // Taken once per crawl, after the font was read, so that frames need not check again.
+    std::uint8_t Drawable[kGlyphScanlines][kGlyphCount];
 };
 
 extern CrawlTables g_crawlTables;
@@ -55,6 +60,13 @@ extern CrawlCanvas g_crawlCanvas;
 std::int32_t BuildCrawlTables(std::int32_t topWidth, std::int32_t topRow, std::int32_t bottomWidth,
                               std::int32_t endRow, std::int32_t centre, const char* fontFileName, double scale,
                               const CrawlColour* displayPalette);
+
+// Records which of the glyph font's records may be drawn; BuildCrawlTables does this after
+// reading the font, and whoever changes the font table afterwards must do it again.
+void ExamineGlyphFont();
+
+// Changes with every ExamineGlyphFont: what was derived from the font before is stale.
+std::uint32_t GlyphFontGeneration();
 
 // The crawl's geometry for a 640x480 or 320x240 screen.
 std::int32_t BuildCrawlTablesForScreen(std::int32_t width, std::int32_t height, const char* fontFileName,

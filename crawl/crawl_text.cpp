@@ -6,6 +6,7 @@
 CrawlText g_crawlText;
 std::uint8_t g_glyphFont[kGlyphFontBytes];
 void (*g_reportReadError)(const char* fileName) = nullptr;
+static std::uint32_t g_textGeneration;
 
 namespace {
 
@@ -93,8 +94,14 @@ std::int32_t LoadCrawlText(const char* fileName)
     return lineCount;
 }
 
+std::uint32_t CrawlTextGeneration()
+{
+    return g_textGeneration;
+}
+
 void FreeCrawlText()
 {
+    ++g_textGeneration;
     delete[] g_crawlText.Buffer;
     g_crawlText.Buffer = nullptr;
     g_crawlText.LineLimit = 0;

@@ -46,6 +46,9 @@ std::int32_t LoadCrawlText(const char* fileName);
 // Releases the text; afterwards it holds no lines.
 void FreeCrawlText();
 
+// Changes with every load and release of the text: what was derived from it is stale.
+std::uint32_t CrawlTextGeneration();
+
 // Reads the font file over the glyph table. Returns 1 when the file cannot be opened (the
 // table is unchanged), otherwise 0; a short file replaces only the bytes it holds.
 std::int32_t LoadGlyphFont(const char* fileName);

@@ -47,6 +47,7 @@ GlyphShape BlankGlyph(int width)
 void UseFont(const std::vector<std::uint8_t>& font)
 {
     std::memcpy(g_glyphFont, font.data(), kGlyphFontBytes);
+    ExamineGlyphFont();
 }
 
 // The canvas sits inside a larger buffer whose margins prove that nothing lands outside.
@@ -80,6 +81,7 @@ protected:
             g_crawlTables.RunWidth[10][k] = k * unit;
         for (int slot = 0; slot < 8; ++slot)
             g_crawlTables.Shade[10].Slot[slot] = static_cast<std::uint8_t>(100 + slot);
+        ExamineGlyphFont();
     }
 
     std::uint8_t Pixel(int x, int y) const { return g_crawlCanvas.Pixels[y * g_crawlCanvas.Width + x]; }
@@ -385,7 +387,7 @@ TEST_F(RendererTest, BrokenRecordDrawsNothingButKeepsTheSpacing)
     EXPECT_EQ(broken, "............0221..............");
 
     // Nothing loaded at all: every record is zero, nothing is drawn anywhere.
-    std::memset(g_glyphFont, 0, sizeof g_glyphFont);
+    UseFont(std::vector<std::uint8_t>(kGlyphFontBytes, 0));
     UseCanvas(60, 12);
     DrawCrawlRows(0, 0, 27);
     EXPECT_FALSE(RowTouched(10));

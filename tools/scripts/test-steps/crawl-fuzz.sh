@@ -4,10 +4,10 @@
 # $1: build folder, $2: results folder.
 crawl_fuzz() {
     local build=$1 results=$2 dir=$1/crawl-fuzz xml=$2/crawl_fuzz.xml
-    local sources=("$ROOT/crawl/crawl_text.cpp" "$ROOT/crawl/crawl_renderer.cpp" "$ROOT/tests/crawl/crawl_fuzz.cpp")
+    local sources=("$ROOT/crawl/crawl_text.cpp" "$ROOT/crawl/crawl_renderer.cpp" "$ROOT/crawl/crawl_layout.cpp" "$ROOT/tests/crawl/crawl_fuzz.cpp")
     mkdir -p "$dir/corpus" "$dir/artifacts"
     local stale=0 s
-    for s in "${sources[@]}" "$ROOT/crawl/crawl_text.h" "$ROOT/crawl/crawl_renderer.h"; do
+    for s in "${sources[@]}" "$ROOT"/crawl/crawl_*.h; do
         [ "$s" -nt "$dir/crawl_fuzz" ] && stale=1
     done
     if [ ! -x "$dir/crawl_fuzz" ] || [ $stale -eq 1 ]; then
