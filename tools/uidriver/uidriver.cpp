@@ -1,5 +1,7 @@
 #include "tools/uidriver/uidriver.h"
 
+#include <tlhelp32.h>
+
 #include <cstdio>
 #include <cstring>
 
@@ -221,6 +223,55 @@ bool Screenshot(const char* name)
     CloseHandle(file);
     return WaitUntil([&] { return GetFileAttributesA(want.c_str()) == INVALID_FILE_ATTRIBUTES; }, 15000)
         && GetFileAttributesA(png.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+Program ProgramOf(HWND window)
+{
+    Program program;
+    DWORD id = 0;
+    if (!GetWindowThreadProcessId(window, &id) || id == 0)
+        return program;
+    program.process = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, id);
+    if (program.process)
+        program.id = id;
+    return program;
+}
+
+namespace {
+
+// Calls action with a handle of every thread of the process; returns how many there were.
+template <class Action> int ForEachThread(DWORD processId, Action action)
+{
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    if (snapshot == INVALID_HANDLE_VALUE)
+        return 0;
+    int count = 0;
+    THREADENTRY32 entry = {};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry)) {
+        if (entry.th32OwnerProcessID != processId)
+            continue;
+        if (HANDLE thread = OpenThread(THREAD_SUSPEND_RESUME, FALSE, entry.th32ThreadID)) {
+            action(thread);
+            CloseHandle(thread);
+            ++count;
+        }
+    }
+    CloseHandle(snapshot);
+    return count;
+}
+
+} // namespace
+
+int Suspend(const Program& program)
+{
+    return program.id ? ForEachThread(program.id, [](HANDLE thread) { SuspendThread(thread); }) : 0;
+}
+
+void Resume(const Program& program)
+{
+    if (program.id)
+        ForEachThread(program.id, [](HANDLE thread) { ResumeThread(thread); });
 }
 
 } // namespace ui

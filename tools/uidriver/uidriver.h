@@ -63,4 +63,13 @@ template <class Predicate> bool WaitUntil(Predicate predicate, DWORD timeoutMs)
     }
 }
 
+// The program that owns a window, opened for waiting on it and reading its exit code: for
+// programs that another program started. Empty when it cannot be opened.
+Program ProgramOf(HWND window);
+
+// Suspends or resumes every thread of a running program, so that its windows can be looked
+// at while it stands still. Suspend returns how many threads it stopped.
+int Suspend(const Program& program);
+void Resume(const Program& program);
+
 } // namespace ui
