@@ -37,21 +37,25 @@ void FillDriveList(HWND combo, const DriveQueries& drives)
 }
 
 // Only the list's selection counts; whatever was typed into the edit field is never read.
-// With no drive in the list there is nothing to install to, and OK acts as Cancel.
-int ChosenMode(HWND dialog)
+// With no drive in the list there is nothing to install to, and OK acts as Cancel; while
+// the list has drives but none is selected, OK waits for the user to pick one.
+void OnOk(HWND dialog)
 {
     HWND combo = GetDlgItem(dialog, IDC_TARGET_DRIVE);
+    if (SendMessageA(combo, CB_GETCOUNT, 0, 0) <= 0) {
+        EndDialog(dialog, kInstallCancelled);
+        return;
+    }
     LRESULT index = SendMessageA(combo, CB_GETCURSEL, 0, 0);
-    if (index == CB_ERR)
-        return kInstallCancelled;
-    char entry[kPathSize];
-    LRESULT length = SendMessageA(combo, CB_GETLBTEXTLEN, index, 0);
+    LRESULT length = index == CB_ERR ? CB_ERR : SendMessageA(combo, CB_GETLBTEXTLEN, index, 0);
     if (length == CB_ERR || length < kDriveRootLength || length >= kPathSize)
-        return kInstallCancelled;
+        return;
+    char entry[kPathSize];
     SendMessageA(combo, CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(entry));
     entry[kDriveRootLength] = '\0';
     CopyText(g_launcher.InstallRoot, entry);
-    return SendDlgItemMessageA(dialog, IDC_PLAY_FROM_CD, BM_GETCHECK, 0, 0) != 0 ? kInstallFromCd : kInstallFull;
+    bool fromCd = SendDlgItemMessageA(dialog, IDC_PLAY_FROM_CD, BM_GETCHECK, 0, 0) != 0;
+    EndDialog(dialog, fromCd ? kInstallFromCd : kInstallFull);
 }
 
 INT_PTR CALLBACK InstallOptionsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
@@ -64,7 +68,7 @@ INT_PTR CALLBACK InstallOptionsDialogProc(HWND dialog, UINT message, WPARAM wPar
     case WM_COMMAND:
         switch (LOWORD(wParam)) {
         case IDOK:
-            EndDialog(dialog, ChosenMode(dialog));
+            OnOk(dialog);
             break;
         case IDCANCEL:
             EndDialog(dialog, kInstallCancelled);

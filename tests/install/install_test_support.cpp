@@ -1,0 +1,278 @@
+#include "tests/install/install_test_support.h"
+
+#include <commctrl.h>
+#include <winioctl.h>
+
+#include <vector>
+
+namespace installtest {
+
+bool IsWine() { return GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version") != nullptr; }
+
+namespace {
+
+std::wstring Wide(const std::string& text)
+{
+    std::wstring wide(text.size() + 1, L'\0');
+    int n = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, &wide[0], static_cast<int>(wide.size()));
+    wide.resize(n > 0 ? n - 1 : 0);
+    return wide;
+}
+
+std::wstring LongForm(const std::string& path) { return L"\\\\?\\" + Wide(path); }
+
+// Under Wine, the Unix path of a Windows path.
+std::string UnixPath(const std::string& path)
+{
+    using Converter = char*(CDECL*)(LPCWSTR);
+    auto convert = reinterpret_cast<Converter>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
+    if (!convert)
+        return {};
+    char* unix = convert(Wide(path).c_str());
+    if (!unix)
+        return {};
+    std::string result = unix;
+    HeapFree(GetProcessHeap(), 0, unix);
+    return result;
+}
+
+// Under Wine, starts a Unix program: Wine runs ELF programs as they are, but its handle of
+// such a process does not wait for the program, so callers wait for its effect.
+bool RunUnix(const std::string& commandLine)
+{
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    std::vector<char> line(commandLine.begin(), commandLine.end());
+    line.push_back('\0');
+    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+        return false;
+    CloseHandle(process.hProcess);
+    CloseHandle(process.hThread);
+    return true;
+}
+
+template <class Predicate> bool WaitFor(Predicate done)
+{
+    for (int i = 0; i < 250; ++i, Sleep(20))
+        if (done())
+            return true;
+    return false;
+}
+
+// The mount-point form of a reparse buffer, as the file system takes it.
+struct MountPointReparseBuffer {
+    DWORD ReparseTag;
+    WORD ReparseDataLength;
+    WORD Reserved;
+    WORD SubstituteNameOffset;
+    WORD SubstituteNameLength;
+    WORD PrintNameOffset;
+    WORD PrintNameLength;
+    WCHAR PathBuffer[MAX_PATH * 2];
+};
+constexpr DWORD kReparseHeaderSize = 8; // tag, data length, reserved
+
+bool MakeJunction(const std::string& link, const std::string& target)
+{
+    char full[MAX_PATH];
+    if (!GetFullPathNameA(target.c_str(), MAX_PATH, full, nullptr) || !CreateDirectoryA(link.c_str(), nullptr))
+        return false;
+    HANDLE handle = CreateFileA(link.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle == INVALID_HANDLE_VALUE)
+        return false;
+    std::wstring substitute = L"\\??\\" + Wide(full);
+    MountPointReparseBuffer buffer = {};
+    buffer.ReparseTag = IO_REPARSE_TAG_MOUNT_POINT;
+    buffer.SubstituteNameLength = static_cast<WORD>(substitute.size() * sizeof(WCHAR));
+    buffer.PrintNameOffset = static_cast<WORD>(buffer.SubstituteNameLength + sizeof(WCHAR));
+    substitute.copy(buffer.PathBuffer, substitute.size());
+    // Both names end with a zero; the print name is empty.
+    buffer.ReparseDataLength = static_cast<WORD>(4 * sizeof(WORD) + buffer.PrintNameOffset + sizeof(WCHAR));
+    DWORD returned = 0;
+    BOOL ok = DeviceIoControl(handle, FSCTL_SET_REPARSE_POINT, &buffer, kReparseHeaderSize + buffer.ReparseDataLength,
+                              nullptr, 0, &returned, nullptr);
+    CloseHandle(handle);
+    return ok != FALSE;
+}
+
+} // namespace
+
+bool MakeDirectoryLink(const std::string& link, const std::string& target)
+{
+    if (!IsWine())
+        return MakeJunction(link, target);
+    std::string unixLink = UnixPath(link), unixTarget = UnixPath(target);
+    if (unixLink.empty() || unixTarget.empty() || !RunUnix("/bin/ln -s \"" + unixTarget + "\" \"" + unixLink + "\""))
+        return false;
+    return WaitFor([&] {
+        DWORD attributes = GetFileAttributesA(link.c_str());
+        return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+    });
+}
+
+void RemoveDirectoryLink(const std::string& link)
+{
+    if (RemoveDirectoryA(link.c_str()) || GetFileAttributesA(link.c_str()) == INVALID_FILE_ATTRIBUTES)
+        return;
+    std::string unixLink = UnixPath(link);
+    if (IsWine() && !unixLink.empty() && RunUnix("/bin/rm -f \"" + unixLink + "\""))
+        WaitFor([&] { return GetFileAttributesA(link.c_str()) == INVALID_FILE_ATTRIBUTES; });
+}
+
+bool MakeLongDirectory(const std::string& path) { return CreateDirectoryW(LongForm(path).c_str(), nullptr) != FALSE; }
+
+bool MakeLongFile(const std::string& path, const std::string& bytes)
+{
+    HANDLE file = CreateFileW(LongForm(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD written = 0;
+    BOOL ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    CloseHandle(file);
+    return ok && written == bytes.size();
+}
+
+bool LongPathExists(const std::string& path)
+{
+    return GetFileAttributesW(LongForm(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+void RemoveLongTree(const std::string& path)
+{
+    WIN32_FIND_DATAW entry;
+    HANDLE search = FindFirstFileW(LongForm(path + "\\*").c_str(), &entry);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            std::wstring name = entry.cFileName;
+            if (name == L"." || name == L"..")
+                continue;
+            char narrow[MAX_PATH * 2] = "";
+            WideCharToMultiByte(CP_ACP, 0, name.c_str(), -1, narrow, sizeof narrow, nullptr, nullptr);
+            std::string full = path + "\\" + narrow;
+            SetFileAttributesW(LongForm(full).c_str(), FILE_ATTRIBUTE_NORMAL);
+            if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && !(entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
+                RemoveLongTree(full);
+            else if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                RemoveDirectoryLink(full);
+            else
+                DeleteFileW(LongForm(full).c_str());
+        } while (FindNextFileW(search, &entry));
+        FindClose(search);
+    }
+    RemoveDirectoryW(LongForm(path).c_str());
+}
+
+int BarMinimum(HWND bar) { return static_cast<int>(SendMessageA(bar, PBM_GETRANGE, TRUE, 0)); }
+int BarMaximum(HWND bar) { return static_cast<int>(SendMessageA(bar, PBM_GETRANGE, FALSE, 0)); }
+int BarPosition(HWND bar) { return static_cast<int>(SendMessageA(bar, PBM_GETPOS, 0, 0)); }
+
+namespace {
+
+// At most two bars are watched at a time, one per kind.
+BarWatch* g_watches[2];
+
+} // namespace
+
+BarWatch::BarWatch(HWND bar) : bar_(bar)
+{
+    for (auto& slot : g_watches)
+        if (!slot) {
+            slot = this;
+            break;
+        }
+    original_ = reinterpret_cast<WNDPROC>(SetWindowLongPtrA(bar, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(Proc)));
+}
+
+BarWatch::~BarWatch()
+{
+    SetWindowLongPtrA(bar_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(original_));
+    for (auto& slot : g_watches)
+        if (slot == this)
+            slot = nullptr;
+}
+
+LRESULT CALLBACK BarWatch::Proc(HWND bar, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    BarWatch* watch = nullptr;
+    for (auto* slot : g_watches)
+        if (slot && slot->bar_ == bar)
+            watch = slot;
+    if (!watch)
+        return DefWindowProcA(bar, message, wParam, lParam);
+    LRESULT result = CallWindowProcA(watch->original_, bar, message, wParam, lParam);
+    if (message != PBM_GETPOS) {
+        int position = static_cast<int>(CallWindowProcA(watch->original_, bar, PBM_GETPOS, 0, 0));
+        if (position > watch->peak_)
+            watch->peak_ = position;
+    }
+    return result;
+}
+
+namespace {
+
+DialogAnswerer* g_answerer;
+
+BOOL CALLBACK FindVisibleDialog(HWND window, LPARAM lParam)
+{
+    char name[32] = "";
+    GetClassNameA(window, name, sizeof name);
+    if (IsWindowVisible(window) && lstrcmpA(name, "#32770") == 0) {
+        *reinterpret_cast<HWND*>(lParam) = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+} // namespace
+
+DialogAnswerer::DialogAnswerer(std::function<bool(HWND)> answer) : answer_(std::move(answer))
+{
+    g_answerer = this;
+    timer_ = SetTimer(nullptr, 0, 30, Tick);
+}
+
+DialogAnswerer::~DialogAnswerer()
+{
+    KillTimer(nullptr, timer_);
+    g_answerer = nullptr;
+}
+
+void CALLBACK DialogAnswerer::Tick(HWND, UINT, UINT_PTR, DWORD)
+{
+    HWND dialog = nullptr;
+    EnumThreadWindows(GetCurrentThreadId(), FindVisibleDialog, reinterpret_cast<LPARAM>(&dialog));
+    if (!dialog || !g_answerer)
+        return;
+    // Answering may start another modal loop; the answer must not be run inside itself.
+    static bool busy = false;
+    if (busy)
+        return;
+    busy = true;
+    if (g_answerer->answer_(dialog))
+        ++g_answerer->answered_;
+    busy = false;
+}
+
+std::string MessageBoxText(HWND box)
+{
+    std::string text;
+    for (HWND child = GetWindow(box, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        char name[32] = "", buffer[1024] = "";
+        GetClassNameA(child, name, sizeof name);
+        if (lstrcmpiA(name, "Static") != 0)
+            continue;
+        GetWindowTextA(child, buffer, sizeof buffer);
+        text += buffer;
+    }
+    return text;
+}
+
+void PressButton(HWND dialog, int id)
+{
+    SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
+}
+
+} // namespace installtest

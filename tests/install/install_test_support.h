@@ -1,0 +1,71 @@
+// Helpers of the installer's Windows tests: links, long paths, progress bars and modal
+// dialogs answered from inside the test.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+
+namespace installtest {
+
+bool IsWine();
+
+// Makes link a link to the directory target: a junction on Windows; under Wine, which
+// shows a Unix symbolic link to a directory as a reparse point, such a link made by ln.
+bool MakeDirectoryLink(const std::string& link, const std::string& target);
+// Removes such a link, never what it points to.
+void RemoveDirectoryLink(const std::string& link);
+
+// Paths past MAX_PATH, through the "\\?\" form of the wide functions.
+bool MakeLongDirectory(const std::string& path);
+bool MakeLongFile(const std::string& path, const std::string& bytes);
+bool LongPathExists(const std::string& path);
+void RemoveLongTree(const std::string& path);
+
+// A progress bar's range and position.
+int BarMinimum(HWND bar);
+int BarMaximum(HWND bar);
+int BarPosition(HWND bar);
+
+// Watches a progress bar and remembers the highest position it has shown.
+class BarWatch {
+public:
+    explicit BarWatch(HWND bar);
+    ~BarWatch();
+    BarWatch(const BarWatch&) = delete;
+    BarWatch& operator=(const BarWatch&) = delete;
+    int Peak() const { return peak_; }
+    void Reset() { peak_ = 0; }
+
+private:
+    static LRESULT CALLBACK Proc(HWND bar, UINT message, WPARAM wParam, LPARAM lParam);
+    HWND bar_;
+    WNDPROC original_;
+    int peak_ = 0;
+};
+
+// Answers the modal dialogs (message boxes included) that this thread shows while an
+// operation runs: each visible dialog of the thread is handed to the answer, which acts on
+// it and returns true when it is done with it. Counts the dialogs answered.
+class DialogAnswerer {
+public:
+    explicit DialogAnswerer(std::function<bool(HWND)> answer);
+    ~DialogAnswerer();
+    DialogAnswerer(const DialogAnswerer&) = delete;
+    DialogAnswerer& operator=(const DialogAnswerer&) = delete;
+    int Answered() const { return answered_; }
+
+private:
+    static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD);
+    std::function<bool(HWND)> answer_;
+    UINT_PTR timer_;
+    int answered_ = 0;
+};
+
+// The text of a message box: the text of its static controls, joined.
+std::string MessageBoxText(HWND box);
+// Presses a button of a dialog as a click would.
+void PressButton(HWND dialog, int id);
+
+} // namespace installtest

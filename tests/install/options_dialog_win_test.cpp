@@ -1,0 +1,196 @@
+// The install options dialog on machines of the test's making: which drives it lists, what
+// it shows for them, and what OK and Cancel return.
+#include "install/install_win.h"
+#include "launcher/launcher_state.h"
+#include "launcher/text.h"
+#include "resources/resource.h"
+#include "tests/install/install_test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+using namespace installtest;
+
+namespace {
+
+struct Drive {
+    UINT type;
+    std::uint64_t freeBytes;
+    bool queryFails = false;
+};
+
+// The machine the dialog looks at, and the roots it asked about.
+std::map<char, Drive> g_machine;
+std::vector<std::string> g_askedType, g_askedSpace;
+
+UINT WINAPI FakeDriveType(LPCSTR root)
+{
+    g_askedType.push_back(root);
+    auto drive = g_machine.find(root[0]);
+    return drive == g_machine.end() ? DRIVE_NO_ROOT_DIR : drive->second.type;
+}
+
+BOOL WINAPI FakeFreeSpace(LPCSTR root, PULARGE_INTEGER available, PULARGE_INTEGER total, PULARGE_INTEGER free)
+{
+    g_askedSpace.push_back(root);
+    const Drive& drive = g_machine.at(root[0]);
+    if (drive.queryFails)
+        return FALSE;
+    available->QuadPart = drive.freeBytes;
+    free->QuadPart = drive.freeBytes;
+    total->QuadPart = drive.freeBytes * 2;
+    return TRUE;
+}
+
+const DriveQueries kFakeDrives = {FakeDriveType, FakeFreeSpace};
+
+std::vector<std::string> Entries(HWND dialog)
+{
+    HWND combo = GetDlgItem(dialog, IDC_TARGET_DRIVE);
+    std::vector<std::string> entries;
+    int count = static_cast<int>(SendMessageA(combo, CB_GETCOUNT, 0, 0));
+    for (int i = 0; i < count; ++i) {
+        char text[256] = "";
+        SendMessageA(combo, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text));
+        entries.push_back(text);
+    }
+    return entries;
+}
+
+class OptionsDialog : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        g_launcher = LauncherState{};
+        g_launcher.Instance = GetModuleHandleA(nullptr);
+        CopyText(g_launcher.InstallRoot, "Q:\\vorher\\");
+        g_machine.clear();
+        g_askedType.clear();
+        g_askedSpace.clear();
+    }
+    // Runs the dialog; the action looks at it and ends it.
+    int Run(std::function<void(HWND)> action)
+    {
+        DialogAnswerer answerer([&](HWND dialog) {
+            seen_ = dialog;
+            entries_ = Entries(dialog);
+            char text[256] = "";
+            GetDlgItemTextA(dialog, IDC_TARGET_DRIVE, text, sizeof text);
+            shown_ = text;
+            checked_ = IsDlgButtonChecked(dialog, IDC_PLAY_FROM_CD) == BST_CHECKED;
+            GetWindowRect(dialog, &rect_);
+            action(dialog);
+            return true;
+        });
+        return InstallOptionsDialog(nullptr, kFakeDrives);
+    }
+    HWND seen_ = nullptr;
+    std::vector<std::string> entries_;
+    std::string shown_;
+    bool checked_ = true;
+    RECT rect_ = {};
+};
+
+} // namespace
+
+TEST_F(OptionsDialog, ListsTheFixedDrivesCToVWithTheLowestSelected)
+{
+    g_machine = {{'A', {DRIVE_FIXED, 1 << 30}},   {'B', {DRIVE_FIXED, 1 << 30}},
+                 {'C', {DRIVE_FIXED, 32768000}},  {'D', {DRIVE_CDROM, 0}},
+                 {'E', {DRIVE_FIXED, 5ull << 30}}, {'F', {DRIVE_REMOVABLE, 1 << 30}},
+                 {'G', {DRIVE_REMOTE, 1 << 30}},  {'H', {DRIVE_RAMDISK, 1 << 30}},
+                 {'I', {DRIVE_UNKNOWN, 1 << 30}}, {'V', {DRIVE_FIXED, 3ull << 20}},
+                 {'W', {DRIVE_FIXED, 1 << 30}},   {'Z', {DRIVE_FIXED, 1 << 30}}};
+    int mode = Run([](HWND dialog) { PressButton(dialog, IDOK); });
+    ASSERT_NE(nullptr, seen_) << "the dialog did not show";
+    EXPECT_EQ((std::vector<std::string>{"C:\\ 31MB frei", "E:\\ 5120MB frei", "V:\\ 3MB frei"}), entries_);
+    EXPECT_EQ("C:\\ 31MB frei", shown_);
+    EXPECT_FALSE(checked_) << "the check box starts cleared";
+    ASSERT_EQ(20u, g_askedType.size()) << "C to V, nothing else";
+    EXPECT_EQ("C:\\", g_askedType.front());
+    EXPECT_EQ("V:\\", g_askedType.back());
+    EXPECT_EQ((std::vector<std::string>{"C:\\", "E:\\", "V:\\"}), g_askedSpace) << "free space of fixed drives only";
+    EXPECT_EQ(kInstallFull, mode);
+    EXPECT_STREQ("C:\\", g_launcher.InstallRoot);
+
+    // Centred on the screen, as every dialog of the launcher.
+    int w = rect_.right - rect_.left, h = rect_.bottom - rect_.top;
+    EXPECT_EQ((GetSystemMetrics(SM_CXSCREEN) - w) / 2, rect_.left);
+    EXPECT_EQ((GetSystemMetrics(SM_CYSCREEN) - h) / 2, rect_.top);
+}
+
+TEST_F(OptionsDialog, TheTickedBoxAndAnotherDriveGivePlayFromCdThere)
+{
+    g_machine = {{'C', {DRIVE_FIXED, 1 << 30}}, {'E', {DRIVE_FIXED, 1 << 30}}};
+    int mode = Run([](HWND dialog) {
+        SendDlgItemMessageA(dialog, IDC_TARGET_DRIVE, CB_SETCURSEL, 1, 0);
+        CheckDlgButton(dialog, IDC_PLAY_FROM_CD, BST_CHECKED);
+        PressButton(dialog, IDOK);
+    });
+    EXPECT_EQ(kInstallFromCd, mode);
+    EXPECT_STREQ("E:\\", g_launcher.InstallRoot) << "the drive root and nothing else";
+}
+
+TEST_F(OptionsDialog, TextTypedIntoTheFieldIsNeverRead)
+{
+    g_machine = {{'C', {DRIVE_FIXED, 1 << 30}}, {'E', {DRIVE_FIXED, 1 << 30}}};
+    int mode = Run([](HWND dialog) {
+        SetDlgItemTextA(dialog, IDC_TARGET_DRIVE, "Q:\\Spiele");
+        PressButton(dialog, IDOK);
+    });
+    EXPECT_EQ(kInstallFull, mode);
+    EXPECT_STREQ("C:\\", g_launcher.InstallRoot);
+}
+
+TEST_F(OptionsDialog, OkWaitsForADriveWhileNoneIsSelected)
+{
+    g_machine = {{'C', {DRIVE_FIXED, 1 << 30}}};
+    bool stillOpen = false;
+    int mode = Run([&](HWND dialog) {
+        SendDlgItemMessageA(dialog, IDC_TARGET_DRIVE, CB_SETCURSEL, static_cast<WPARAM>(-1), 0);
+        PressButton(dialog, IDOK);
+        stillOpen = IsWindowVisible(dialog) != FALSE;
+        SendDlgItemMessageA(dialog, IDC_TARGET_DRIVE, CB_SETCURSEL, 0, 0);
+        PressButton(dialog, IDOK);
+    });
+    EXPECT_TRUE(stillOpen);
+    EXPECT_EQ(kInstallFull, mode);
+    EXPECT_STREQ("C:\\", g_launcher.InstallRoot);
+}
+
+TEST_F(OptionsDialog, WithoutAFixedDriveOkIsACancel)
+{
+    g_machine = {{'D', {DRIVE_CDROM, 0}}, {'X', {DRIVE_FIXED, 1 << 30}}};
+    int mode = Run([](HWND dialog) { PressButton(dialog, IDOK); });
+    EXPECT_TRUE(entries_.empty());
+    EXPECT_EQ(kInstallCancelled, mode);
+    EXPECT_STREQ("Q:\\vorher\\", g_launcher.InstallRoot);
+}
+
+TEST_F(OptionsDialog, ADriveWhoseFreeSpaceIsUnknownIsNotListed)
+{
+    g_machine = {{'C', {DRIVE_FIXED, 1 << 30, true}}, {'E', {DRIVE_FIXED, 7ull << 20}}};
+    int mode = Run([](HWND dialog) { PressButton(dialog, IDOK); });
+    EXPECT_EQ((std::vector<std::string>{"E:\\ 7MB frei"}), entries_);
+    EXPECT_EQ(kInstallFull, mode);
+    EXPECT_STREQ("E:\\", g_launcher.InstallRoot);
+}
+
+TEST_F(OptionsDialog, CancelLeavesInstallRootAlone)
+{
+    g_machine = {{'C', {DRIVE_FIXED, 1 << 30}}};
+    EXPECT_EQ(kInstallCancelled, Run([](HWND dialog) { PressButton(dialog, IDCANCEL); }));
+    EXPECT_STREQ("Q:\\vorher\\", g_launcher.InstallRoot);
+}
+
+TEST_F(OptionsDialog, ADialogThatCannotBeMadeIsACancel)
+{
+    // A module without the dialog template.
+    g_launcher.Instance = GetModuleHandleA("kernel32.dll");
+    g_machine = {{'C', {DRIVE_FIXED, 1 << 30}}};
+    EXPECT_EQ(kInstallCancelled, InstallOptionsDialog(nullptr, kFakeDrives));
+    EXPECT_STREQ("Q:\\vorher\\", g_launcher.InstallRoot);
+}

@@ -1,0 +1,210 @@
+// RunUninstallation in process: the confirmation, what Yes removes, what No keeps, and the
+// guard that keeps the removal to the directory an installation makes.
+#include "install/install_win.h"
+#include "install/installation.h"
+#include "launcher/launcher_state.h"
+#include "launcher/text.h"
+#include "tests/install/install_test_support.h"
+#include "tests/support/win_files.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+using namespace installtest;
+
+namespace {
+
+constexpr char kConfirmation[] = "Wollen Sie Vesk Marlit entfernen,\nund alle Spielst\xe4"
+                                 "nde verlieren?";
+constexpr char kInstallRoot[] = "C:\\VeskMarlit\\";
+constexpr char kInstallDirectory[] = "C:\\VeskMarlit";
+
+bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+bool MakeKey()
+{
+    HKEY key;
+    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, kUninstallKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr)
+        != ERROR_SUCCESS)
+        return false;
+    RegSetValueExA(key, "DisplayName", 0, REG_SZ, reinterpret_cast<const BYTE*>("x"), 2);
+    RegCloseKey(key);
+    return true;
+}
+
+bool KeyExists()
+{
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kUninstallKey, 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return false;
+    RegCloseKey(key);
+    return true;
+}
+
+// A hand-over would end this process through exit(), which must not pass for success.
+bool g_removalRunning = false;
+void FailOnExitDuringRemoval()
+{
+    if (g_removalRunning) {
+        std::fputs("the removal ended the process: it handed over to the medium\n", stderr);
+        std::_Exit(3);
+    }
+}
+
+class Removal : public testing::Test {
+protected:
+    static void SetUpTestSuite() { std::atexit(FailOnExitDuringRemoval); }
+    void SetUp() override
+    {
+        g_launcher = LauncherState{};
+        g_launcher.Installed = true;
+        g_launcher.IntroPending = true;
+        // The medium's own launcher, its drive spelled in lower case once.
+        CopyText(g_launcher.SourceRoot, "c:\\");
+        CopyText(g_launcher.OwnPath, "C:\\vesk-medium\\Vesk.exe");
+        CopyText(g_launcher.InstallRoot, kInstallRoot);
+        CopyText(g_launcher.LibraryDir, "C:\\VeskMarlit\\Lib");
+
+        saved_ = test::CurrentDirectory();
+        cwd_ = test::MakeScratchDirectory("removal");
+        SetCurrentDirectoryA(cwd_.c_str());
+        test::WriteWholeFile(cwd_ + "\\VeskMarlit.ini", "VonHD\r\n");
+
+        test::RemoveTree(kInstallDirectory);
+        CreateDirectoryA(kInstallDirectory, nullptr);
+        for (const char* dir : {"SaveGames", "KartenSets", "KartenSetsLib", "Protokolle", "Lib", "NNet"})
+            CreateDirectoryA((std::string(kInstallRoot) + dir).c_str(), nullptr);
+        test::WriteWholeFile(std::string(kInstallRoot) + "Vesk.exe", "MZ");
+        test::WriteWholeFile(std::string(kInstallRoot) + "SaveGames\\spiel1.sav", "1");
+        test::WriteWholeFile(std::string(kInstallRoot) + "VeskMarlit.ini", "VonHD\r\n");
+
+        ASSERT_TRUE(MakeKey());
+
+        char programs[kPathSize];
+        ASSERT_TRUE(GetProgramsFolder(programs, sizeof programs));
+        group_ = std::string(programs) + kStartMenuGroup;
+        folder_ = group_ + kStartMenuFolder;
+        link_ = folder_ + kShortcutFile;
+        CreateDirectoryA(group_.c_str(), nullptr);
+        CreateDirectoryA(folder_.c_str(), nullptr);
+        test::WriteWholeFile(link_, "link");
+    }
+    void TearDown() override
+    {
+        SetCurrentDirectoryA(saved_.c_str());
+        test::RemoveTree(cwd_);
+        test::RemoveTree(kInstallDirectory);
+        test::RemoveTree(group_);
+        RegDeleteKeyA(HKEY_LOCAL_MACHINE, kUninstallKey);
+    }
+    // Runs the removal, answering its confirmation with the given button.
+    void Remove(int answer)
+    {
+        DialogAnswerer answerer([&](HWND box) {
+            char caption[64] = "";
+            GetWindowTextA(box, caption, sizeof caption);
+            caption_ = caption;
+            text_ = MessageBoxText(box);
+            hasYesAndNo_ = GetDlgItem(box, IDYES) && GetDlgItem(box, IDNO) && !GetDlgItem(box, IDCANCEL);
+            PressButton(box, answer);
+            return true;
+        });
+        g_removalRunning = true;
+        RunUninstallation();
+        g_removalRunning = false;
+        asked_ = answerer.Answered();
+    }
+    void ExpectAllThere()
+    {
+        EXPECT_TRUE(Exists(std::string(kInstallRoot) + "SaveGames\\spiel1.sav"));
+        EXPECT_TRUE(Exists(cwd_ + "\\VeskMarlit.ini"));
+        EXPECT_TRUE(Exists(link_));
+        EXPECT_TRUE(KeyExists());
+        EXPECT_TRUE(g_launcher.Installed);
+    }
+    std::string saved_, cwd_, group_, folder_, link_;
+    std::string caption_, text_;
+    bool hasYesAndNo_ = false;
+    int asked_ = 0;
+};
+
+} // namespace
+
+TEST_F(Removal, NotInstalledAsksNothingAndRemovesNothing)
+{
+    g_launcher.Installed = false;
+    Remove(IDYES);
+    EXPECT_EQ(0, asked_);
+    g_launcher.Installed = true;
+    ExpectAllThere();
+}
+
+TEST_F(Removal, NoKeepsEverything)
+{
+    Remove(IDNO);
+    EXPECT_EQ(1, asked_);
+    EXPECT_EQ("Vesk Marlit", caption_);
+    EXPECT_EQ(kConfirmation, text_);
+    EXPECT_TRUE(hasYesAndNo_);
+    ExpectAllThere();
+}
+
+TEST_F(Removal, YesRemovesAllThatTheInstallationMade)
+{
+    Remove(IDYES);
+    EXPECT_EQ(1, asked_) << "the drive letters agree once upper-cased: no hand-over";
+    EXPECT_STREQ("C:\\", g_launcher.SourceRoot);
+    EXPECT_FALSE(Exists(kInstallDirectory));
+    EXPECT_FALSE(Exists(cwd_ + "\\VeskMarlit.ini"));
+    EXPECT_FALSE(Exists(link_));
+    EXPECT_FALSE(Exists(folder_));
+    EXPECT_FALSE(Exists(group_)) << "an empty TALVERO goes too";
+    EXPECT_FALSE(KeyExists());
+    EXPECT_FALSE(g_launcher.Installed);
+    EXPECT_TRUE(g_launcher.IntroPending) << "left as it was";
+    EXPECT_STREQ(kInstallRoot, g_launcher.InstallRoot);
+}
+
+TEST_F(Removal, ATalveroFolderHoldingSomethingElseStays)
+{
+    test::WriteWholeFile(group_ + "\\Anderes Spiel.lnk", "other");
+    Remove(IDYES);
+    EXPECT_FALSE(Exists(folder_));
+    EXPECT_EQ("other", test::ReadWholeFile(group_ + "\\Anderes Spiel.lnk"));
+}
+
+TEST_F(Removal, TheGuardKeepsEveryOtherDirectoryAndTheRestOfTheRemovalGoesOn)
+{
+    const std::string decoy = "C:\\vesk-decoy";
+    const char* roots[] = {
+        "",                                  // a settings file without its lines
+        "C:\\vesk-decoy\\",                  // a hand-edited directory
+        "C:\\vesk-decoy",
+        "c:\\VESK-DECOY\\",
+        "C:\\VeskMarlit\\..\\vesk-decoy\\",  // looks like one, leads elsewhere
+        "C:\\vesk-decoy\\VeskMarlit\\",      // the folder name one level too deep
+        "C:/vesk-decoy/",
+    };
+    for (const char* root : roots) {
+        SCOPED_TRACE(std::string("InstallRoot \"") + root + "\"");
+        test::RemoveTree(decoy);
+        CreateDirectoryA(decoy.c_str(), nullptr);
+        CreateDirectoryA((decoy + "\\VeskMarlit").c_str(), nullptr);
+        test::WriteWholeFile(decoy + "\\wichtig.txt", "keep");
+        test::WriteWholeFile(decoy + "\\VeskMarlit\\auch.txt", "keep");
+        test::WriteWholeFile(cwd_ + "\\VeskMarlit.ini", "VonHD\r\n");
+        ASSERT_TRUE(MakeKey());
+        g_launcher.Installed = true;
+        CopyText(g_launcher.InstallRoot, root);
+
+        Remove(IDYES);
+        EXPECT_EQ("keep", test::ReadWholeFile(decoy + "\\wichtig.txt"));
+        EXPECT_EQ("keep", test::ReadWholeFile(decoy + "\\VeskMarlit\\auch.txt"));
+        EXPECT_FALSE(Exists(cwd_ + "\\VeskMarlit.ini")) << "the settings file goes all the same";
+        EXPECT_FALSE(KeyExists());
+        EXPECT_FALSE(g_launcher.Installed);
+    }
+    test::RemoveTree(decoy);
+    EXPECT_TRUE(Exists(std::string(kInstallRoot) + "Vesk.exe")) << "and the real one was never named";
+}
