@@ -231,9 +231,9 @@ void SetUpTracks(SmkFilm& film, uint32_t trackMask, uint32_t largestRecord)
             continue;
         t.Channels = (rate & kSmkAudioStereo) ? 2 : 1;
         t.Bits = (rate & kSmkAudio16Bit) ? 16 : 8;
-        t.Bink = (rate & (kSmkAudioBinkDct | kSmkAudioBinkRdft)) != 0;
-        t.Compressed = !t.Bink && (rate & kSmkAudioCompressed);
-        t.Wanted = !t.Bink && ((trackMask >> k) & 1);
+        t.TransformCoded = (rate & (kSmkAudioTransformDct | kSmkAudioTransformRdft)) != 0;
+        t.Compressed = !t.TransformCoded && (rate & kSmkAudioCompressed);
+        t.Wanted = !t.TransformCoded && ((trackMask >> k) & 1);
         if (!t.Wanted)
             continue;
         // Room for the largest chunk the header announces, and at least for any PCM chunk;

@@ -30,8 +30,8 @@ constexpr uint32_t kSmkYDoubled = 0x4;
 
 // Bits of a track descriptor (AudioRate).
 constexpr uint32_t kSmkRateMask = 0x00FFFFFF;
-constexpr uint32_t kSmkAudioBinkDct = 0x04000000;
-constexpr uint32_t kSmkAudioBinkRdft = 0x08000000;
+constexpr uint32_t kSmkAudioTransformDct = 0x04000000;
+constexpr uint32_t kSmkAudioTransformRdft = 0x08000000;
 constexpr uint32_t kSmkAudioStereo = 0x10000000;
 constexpr uint32_t kSmkAudio16Bit = 0x20000000;
 constexpr uint32_t kSmkAudioPresent = 0x40000000;
@@ -107,7 +107,7 @@ struct SmkTrack {
     int Channels = 0;
     int Bits = 0;      // 8 (unsigned samples) or 16 (signed, little-endian)
     bool Compressed = false;
-    bool Bink = false; // a codec this decoder does not know: its chunks are skipped
+    bool TransformCoded = false; // a codec this decoder does not know: its chunks are skipped
     bool Wanted = false;
     std::unique_ptr<uint8_t[]> Samples; // decoded bytes of the current record
     uint32_t Capacity = 0;

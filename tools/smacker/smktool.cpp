@@ -59,7 +59,7 @@ void MakeDir(const std::string& dir)
 
 const char* TrackCodec(const SmkTrack& t)
 {
-    if (t.Bink)
+    if (t.TransformCoded)
         return "other codec (skipped)";
     return t.Compressed ? "Huffman DPCM" : "PCM";
 }
