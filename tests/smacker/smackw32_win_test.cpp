@@ -157,6 +157,36 @@ TEST(Smackw32, PlaysEveryFrameIntoABufferWithAnOddPitch)
     dll.Close(film);
 }
 
+TEST(Smackw32, AfterAHoldUpTheFilmGoesOnAtItsPaceInsteadOfCatchingUp)
+{
+    SmkEncodeOptions o = Options(32, 32, 25);
+    auto frames = MakeTestFrames(32, 32, 16, 23);
+    std::string path = WriteFilm("smackw32-holdup.smk", o, frames, {MakeTone(11025, 1, 8, true, 11025 * 2 / 5)});
+    SmackSoundUseDirectSound(nullptr);
+    SmackFilm* film = SmackOpen(path.c_str(), kSmackAllTracks, kSmackAutoExtraBuffer);
+    ASSERT_TRUE(film != nullptr);
+    std::vector<uint8_t> buffer(32 * 32);
+    auto play = [&](uint32_t n) {
+        while (SmackWait(film)) {
+        }
+        SmackToBuffer(film, 0, 0, 32, 32, buffer.data(), kSmackBlit8Bit);
+        SmackDoFrame(film);
+        if (n + 1 < 16)
+            SmackNextFrame(film);
+    };
+    for (uint32_t n = 0; n < 4; ++n)
+        play(n);
+    Sleep(500); // the caller stops drawing, as the player does while its window lacks the focus
+    DWORD start = GetTickCount();
+    for (uint32_t n = 4; n < 16; ++n)
+        play(n);
+    DWORD elapsed = GetTickCount() - start;
+    EXPECT_GE(elapsed + 20, 9u * 25u) << "the twelve frames after the hold-up take their time";
+    EXPECT_EQ(15u, film->CurrentFrame);
+    EXPECT_EQ(0, std::memcmp(buffer.data(), frames[15].Pixels.data(), buffer.size()));
+    SmackClose(film);
+}
+
 TEST(Smackw32, TheLauncherBindsByOrdinalThroughTheImportLibrary)
 {
     auto frames = MakeTestFrames(32, 16, 3, 22);
