@@ -198,6 +198,18 @@ void Click(HWND dialog, int controlId)
     MouseUp();
 }
 
+void ClickWindow(HWND window)
+{
+    RECT rect = {};
+    GetWindowRect(window, &rect);
+    POINT at = {(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
+    SendMouse(MOUSEEVENTF_MOVE, at);
+    Sleep(50);
+    SendMouse(MOUSEEVENTF_LEFTDOWN, at);
+    Sleep(50);
+    SendMouse(MOUSEEVENTF_LEFTUP, at);
+}
+
 void KeyDown(WORD virtualKey) { SendKey(virtualKey, 0); }
 void KeyUp(WORD virtualKey) { SendKey(virtualKey, KEYEVENTF_KEYUP); }
 

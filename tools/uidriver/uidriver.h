@@ -42,6 +42,9 @@ void Click(HWND dialog, int controlId);
 void MouseDownOn(HWND dialog, int controlId);
 void MouseUp();
 
+// Moves the mouse to the middle of a window and clicks it, which also brings it to the front.
+void ClickWindow(HWND window);
+
 void KeyDown(WORD virtualKey);
 void KeyUp(WORD virtualKey);
 void PressKey(WORD virtualKey);
