@@ -179,6 +179,9 @@ bool ValidHeader(const SmkHeader& h)
         return false;
     if (uint64_t(h.Width) * h.Height > kSmkMaxPixels)
         return false;
+    // A ring frame alone is no film: it only leads back to a frame 0 that is not there.
+    if (h.Frames == 0)
+        return false;
     // Durations are computed in 10-microsecond units: keep rate * 100 and -rate in range.
     if (h.FrameRate > INT_MAX / 100 || h.FrameRate == INT_MIN)
         return false;

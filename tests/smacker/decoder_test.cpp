@@ -182,6 +182,10 @@ TEST(SmackerDecoder, HostileHeadersFailToOpen)
             PutU32(bad, 20, kSmkRingFrame);
         EXPECT_FALSE(Opens(bad)) << c.What;
     }
+    std::vector<uint8_t> ringOnly = good;
+    PutU32(ringOnly, 12, 0);
+    PutU32(ringOnly, 20, kSmkRingFrame);
+    EXPECT_FALSE(Opens(ringOnly)) << "a ring frame without frames";
     std::vector<uint8_t> huge = good;
     PutU32(huge, 4, 32768);
     PutU32(huge, 8, 32768);
