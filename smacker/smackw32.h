@@ -38,7 +38,7 @@ struct SmackFilm {
     uint32_t Signature;
     uint32_t Width;        // pixels
     uint32_t Height;       // rows as shown: twice the stored rows for Y-doubled and -interlaced films
-    uint32_t Frames;       // frames of the film, not counting a ring frame
+    uint32_t Frames;       // frames of the film (at least 1), not counting a ring frame
     int32_t FrameRate;     // > 0: milliseconds a frame; < 0: tens of microseconds; 0: 10 a second
     uint32_t Flags;        // ring frame 1, Y-interlaced 2, Y-doubled 4
     uint32_t AudioSize[7]; // largest decoded sound chunk of each track, in bytes
