@@ -89,15 +89,16 @@ SMACK_IMPORT uint32_t SMACK_CALL SmackSoundUseDirectSound(void* directSound);
 SMACK_IMPORT SmackFilm* SMACK_CALL SmackOpen(const char* path, uint32_t flags, uint32_t extraBuffer);
 
 // Ordinal 32. Non-zero while the current frame is not yet due, 0 when it is. The film's
-// clock starts when frame 0 is drawn and follows the frame rate, or the sound's own clock
-// while sound plays. Never blocks; it also keeps the sound fed.
+// clock starts when frame 0 is drawn and follows the frame rate; while sound plays, frames
+// also wait for the sound. After a hold-up (the caller stopped drawing) the film goes on
+// at its pace from where it stood rather than hurrying to catch up. Never blocks.
 SMACK_IMPORT uint32_t SMACK_CALL SmackWait(SmackFilm* film);
 
 // Ordinal 23. Where SmackDoFrame draws: the pixel at (left, top) of a buffer whose rows are
 // pitch bytes apart and which has destinationHeight rows; blitFlags gives its pixel format.
 // What does not fit into the buffer's rows, or into a positive pitch, is cut off.
 SMACK_IMPORT void SMACK_CALL SmackToBuffer(SmackFilm* film, uint32_t left, uint32_t top, int32_t pitch,
-                              uint32_t destinationHeight, void* buffer, uint32_t blitFlags);
+                                           uint32_t destinationHeight, void* buffer, uint32_t blitFlags);
 
 // Ordinal 19. Decodes the current frame (once, however often it is called) and draws it
 // into the buffer of SmackToBuffer. CurrentFrame still names this frame afterwards.
