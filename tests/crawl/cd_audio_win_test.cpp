@@ -1,0 +1,218 @@
+// The CD audio's MCI commands through a recording stand-in for mciSendCommandA, and the
+// real interface under Wine, which has no CD audio device.
+#include "crawl/cd_audio_win.h"
+#include "launcher/launcher_state.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+// Read before any test runs: the identifier as the program starts with it.
+const MCIDEVICEID kIdAtStart = g_cdDeviceId;
+
+struct Command {
+    MCIDEVICEID device;
+    UINT message;
+    DWORD_PTR flags;
+    bool hasParameters;
+    // What the parameter block held when the command was sent.
+    std::string deviceType, elementName;
+    DWORD_PTR callback = 0, timeFormat = 0, item = 0, track = 0, from = 0, to = 0;
+};
+
+struct Recorder {
+    std::vector<Command> commands;
+    MCIERROR failOn = 0; // the message that fails, with kFailure
+    MCIDEVICEID openedId = 7;
+    DWORD_PTR trackLength = 0x003C1903; // 3 minutes, 25 seconds, 60 frames (MSF)
+};
+
+Recorder* g_recorder = nullptr;
+const MCIERROR kFailure = 0x113; // an MCI error number, as the device would give it
+
+MCIERROR WINAPI RecordCommand(MCIDEVICEID device, UINT message, DWORD_PTR flags, DWORD_PTR parameters)
+{
+    Command c{device, message, flags, parameters != 0, "", ""};
+    switch (message) {
+    case MCI_OPEN: {
+        auto* open = reinterpret_cast<MCI_OPEN_PARMSA*>(parameters);
+        c.deviceType = open->lpstrDeviceType ? open->lpstrDeviceType : "";
+        c.elementName = open->lpstrElementName ? open->lpstrElementName : "";
+        if (g_recorder->failOn != MCI_OPEN)
+            open->wDeviceID = g_recorder->openedId;
+        break;
+    }
+    case MCI_SET:
+        c.timeFormat = reinterpret_cast<MCI_SET_PARMS*>(parameters)->dwTimeFormat;
+        break;
+    case MCI_STATUS: {
+        auto* status = reinterpret_cast<MCI_STATUS_PARMS*>(parameters);
+        c.item = status->dwItem;
+        c.track = status->dwTrack;
+        if (g_recorder->failOn != MCI_STATUS)
+            status->dwReturn = g_recorder->trackLength;
+        break;
+    }
+    case MCI_PLAY: {
+        auto* play = reinterpret_cast<MCI_PLAY_PARMS*>(parameters);
+        c.callback = play->dwCallback;
+        c.from = play->dwFrom;
+        c.to = play->dwTo;
+        break;
+    }
+    case MCI_STOP:
+        c.callback = reinterpret_cast<MCI_GENERIC_PARMS*>(parameters)->dwCallback;
+        break;
+    }
+    g_recorder->commands.push_back(c);
+    return message == g_recorder->failOn ? kFailure : 0;
+}
+
+class CdAudioTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        g_recorder = &recorder;
+        g_mciSendCommand = RecordCommand;
+        g_cdDeviceId = kNoCdDevice;
+        std::strcpy(g_launcher.SourceRoot, "E:\\");
+    }
+    void TearDown() override
+    {
+        g_mciSendCommand = mciSendCommandA;
+        g_recorder = nullptr;
+        g_cdDeviceId = kNoCdDevice;
+    }
+    std::vector<UINT> Messages() const
+    {
+        std::vector<UINT> messages;
+        for (const Command& c : recorder.commands)
+            messages.push_back(c.message);
+        return messages;
+    }
+    Recorder recorder;
+    HWND dialog = reinterpret_cast<HWND>(0x1234);
+};
+
+TEST(CdAudioStartTest, NoDeviceUntilTheFirstOpen)
+{
+    EXPECT_EQ(kIdAtStart, 0xFFFFu);
+}
+
+TEST_F(CdAudioTest, StopBeforeAnyPlaySendsNothing)
+{
+    StopCdAudio();
+    EXPECT_TRUE(recorder.commands.empty());
+}
+
+TEST_F(CdAudioTest, TrackTwoPlaysFromItsStartToItsEndWithNoticeToTheDialog)
+{
+    ASSERT_EQ(PlayCdTrack(dialog, 2), 0u);
+    ASSERT_EQ(Messages(), (std::vector<UINT>{MCI_OPEN, MCI_SET, MCI_STATUS, MCI_PLAY}));
+    const Command& open = recorder.commands[0];
+    EXPECT_EQ(open.device, 0u);
+    EXPECT_EQ(open.flags, static_cast<DWORD_PTR>(MCI_OPEN_TYPE)) << "the type only: the default CD audio device";
+    EXPECT_EQ(open.deviceType, "cdaudio");
+    EXPECT_EQ(open.elementName, "E:\\");
+    EXPECT_EQ(g_cdDeviceId, 7u);
+
+    const Command& set = recorder.commands[1];
+    EXPECT_EQ(set.device, 7u);
+    EXPECT_EQ(set.flags, static_cast<DWORD_PTR>(MCI_SET_TIME_FORMAT));
+    EXPECT_EQ(set.timeFormat, static_cast<DWORD_PTR>(MCI_FORMAT_TMSF));
+
+    const Command& status = recorder.commands[2];
+    EXPECT_EQ(status.flags, static_cast<DWORD_PTR>(0x110));
+    EXPECT_EQ(status.item, static_cast<DWORD_PTR>(MCI_STATUS_LENGTH));
+    EXPECT_EQ(status.track, 2u);
+
+    const Command& play = recorder.commands[3];
+    EXPECT_EQ(play.device, 7u);
+    EXPECT_EQ(play.flags, static_cast<DWORD_PTR>(0x0D)) << "notify, from, to";
+    EXPECT_EQ(play.callback, reinterpret_cast<DWORD_PTR>(dialog));
+    EXPECT_EQ(play.from, 2u) << "track 2, 0:00.00";
+    EXPECT_EQ(play.to, 0x3C190302u) << "track 2 at 3:25.60, its end";
+
+    recorder.commands.clear();
+    StopCdAudio();
+    ASSERT_EQ(Messages(), (std::vector<UINT>{MCI_STOP, MCI_CLOSE}));
+    EXPECT_EQ(recorder.commands[0].device, 7u);
+    EXPECT_EQ(recorder.commands[0].flags, 0u);
+    EXPECT_TRUE(recorder.commands[0].hasParameters);
+    EXPECT_EQ(recorder.commands[0].callback, 0u);
+    EXPECT_EQ(recorder.commands[1].device, 7u);
+    EXPECT_EQ(recorder.commands[1].flags, 0u);
+    EXPECT_FALSE(recorder.commands[1].hasParameters);
+    EXPECT_EQ(g_cdDeviceId, 7u) << "a close keeps the identifier";
+}
+
+TEST_F(CdAudioTest, OnlyTheTracksLowByteCounts)
+{
+    ASSERT_EQ(PlayCdTrack(dialog, 0x302), 0u);
+    EXPECT_EQ(recorder.commands[2].track, 2u);
+    EXPECT_EQ(recorder.commands[3].from, 2u);
+}
+
+TEST_F(CdAudioTest, FailedOpenReturnsItsErrorAndKeepsTheIdentifier)
+{
+    recorder.failOn = MCI_OPEN;
+    g_cdDeviceId = 3;
+    EXPECT_EQ(PlayCdTrack(dialog, 2), kFailure);
+    EXPECT_EQ(Messages(), (std::vector<UINT>{MCI_OPEN}));
+    EXPECT_EQ(g_cdDeviceId, 3u);
+}
+
+TEST_F(CdAudioTest, FailedSetClosesTheDevice)
+{
+    recorder.failOn = MCI_SET;
+    EXPECT_EQ(PlayCdTrack(dialog, 2), kFailure);
+    ASSERT_EQ(Messages(), (std::vector<UINT>{MCI_OPEN, MCI_SET, MCI_CLOSE}));
+    EXPECT_EQ(recorder.commands[2].device, 7u);
+    EXPECT_EQ(recorder.commands[2].flags, 0u);
+    EXPECT_FALSE(recorder.commands[2].hasParameters);
+}
+
+TEST_F(CdAudioTest, FailedLengthQueryPlaysNothingAndClosesTheDevice)
+{
+    recorder.failOn = MCI_STATUS;
+    EXPECT_EQ(PlayCdTrack(dialog, 2), kFailure);
+    EXPECT_EQ(Messages(), (std::vector<UINT>{MCI_OPEN, MCI_SET, MCI_STATUS, MCI_CLOSE}));
+}
+
+TEST_F(CdAudioTest, FailedPlayClosesTheDeviceAndALaterStopGoesToTheClosedOne)
+{
+    recorder.failOn = MCI_PLAY;
+    EXPECT_EQ(PlayCdTrack(dialog, 2), kFailure);
+    EXPECT_EQ(Messages(), (std::vector<UINT>{MCI_OPEN, MCI_SET, MCI_STATUS, MCI_PLAY, MCI_CLOSE}));
+    recorder.commands.clear();
+    StopCdAudio();
+    EXPECT_EQ(Messages(), (std::vector<UINT>{MCI_STOP, MCI_CLOSE}));
+    EXPECT_EQ(recorder.commands[0].device, 7u);
+}
+
+// Under Wine no audio CD plays: the open fails, or (with Wine's CD audio driver) a later
+// command does and the device is closed again. Either way an error and nothing else.
+TEST(CdAudioWineTest, NoAudioCdIsTheSilentPath)
+{
+    g_cdDeviceId = kNoCdDevice;
+    std::strcpy(g_launcher.SourceRoot, "E:\\");
+    DWORD start = GetTickCount();
+    MCIERROR error = PlayCdTrack(nullptr, 2);
+    if (error == 0) {
+        StopCdAudio();
+        GTEST_SKIP() << "this machine plays an audio CD";
+    }
+    EXPECT_LT(GetTickCount() - start, 5000u) << "no message box waited for a click";
+    if (g_cdDeviceId != kNoCdDevice) {
+        // Opened and closed again: a second close of the same identifier fails.
+        EXPECT_NE(mciSendCommandA(g_cdDeviceId, MCI_CLOSE, 0, 0), 0u) << "left open after error " << error;
+    }
+    StopCdAudio();
+    g_cdDeviceId = kNoCdDevice;
+}
+
+} // namespace

@@ -1,0 +1,171 @@
+// The full-screen display in the test prefix's virtual desktop, where DirectDraw may change
+// the display mode.
+#include "intro/full_screen_display.h"
+#include "tests/crawl/crawl_win_support.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+namespace {
+
+class DisplayTest : public ::testing::Test {
+protected:
+    TestWindow window;
+    DisplayCloser closer;
+};
+
+DDSURFACEDESC CurrentMode()
+{
+    DDSURFACEDESC mode = {};
+    mode.dwSize = sizeof mode;
+    g_display.DirectDraw->GetDisplayMode(&mode);
+    return mode;
+}
+
+bool FrontHoldsOnly(std::uint8_t value)
+{
+    bool only = true;
+    EXPECT_TRUE(ForEachFrontRow([&](std::uint8_t* row, int) {
+        for (int x = 0; x < g_display.Width; ++x)
+            only = only && row[x] == value;
+    }));
+    return only;
+}
+
+void FillFront(std::uint8_t value)
+{
+    ASSERT_TRUE(ForEachFrontRow([&](std::uint8_t* row, int) { std::memset(row, value, g_display.Width); }));
+}
+
+TEST_F(DisplayTest, HighResolutionOpensAndClosesCompletely)
+{
+    ASSERT_EQ(OpenDisplay(window.handle(), 0), DisplayOutcome::Ready);
+    EXPECT_EQ(g_display.Width, 640);
+    EXPECT_EQ(g_display.Height, 480);
+    ASSERT_NE(g_display.Primary, nullptr);
+    EXPECT_NE(g_display.Palette, nullptr);
+    DDSURFACEDESC mode = CurrentMode();
+    EXPECT_EQ(mode.dwWidth, 640u);
+    EXPECT_EQ(mode.dwHeight, 480u);
+    EXPECT_EQ(mode.ddpfPixelFormat.dwRGBBitCount, 8u);
+    EXPECT_EQ(g_display.BlitFlags, 0u) << "an 8-bit primary surface";
+    RECT rect;
+    GetWindowRect(window.handle(), &rect);
+    EXPECT_EQ(rect.right - rect.left, 640);
+    EXPECT_EQ(rect.bottom - rect.top, 480);
+
+    CloseDisplay();
+    EXPECT_EQ(g_display.DirectDraw, nullptr);
+    EXPECT_EQ(g_display.Primary, nullptr);
+    EXPECT_EQ(g_display.Palette, nullptr);
+    EXPECT_EQ(g_display.Width, 640) << "kept after closing";
+    ReattachPalette(); // nothing to attach to: must do nothing
+    EXPECT_FALSE(LockFrontBuffer());
+}
+
+TEST_F(DisplayTest, LowResolutionIsA320By240ModeUnderA640By480Window)
+{
+    ASSERT_EQ(OpenDisplay(window.handle(), 1), DisplayOutcome::Ready);
+    EXPECT_EQ(g_display.Width, 320);
+    EXPECT_EQ(g_display.Height, 240);
+    DDSURFACEDESC mode = CurrentMode();
+    EXPECT_EQ(mode.dwWidth, 320u);
+    EXPECT_EQ(mode.dwHeight, 240u);
+    // The window is made 640x480 in both resolutions; Wine then fits a full-screen window
+    // to the 320x240 mode, Windows does not. Either way it covers the screen.
+    RECT rect;
+    GetWindowRect(window.handle(), &rect);
+    EXPECT_GE(rect.right - rect.left, 320);
+    EXPECT_GE(rect.bottom - rect.top, 240);
+    CloseDisplay();
+    EXPECT_EQ(g_display.Height, 240);
+}
+
+TEST_F(DisplayTest, LockGivesThePitchAndTheSurfaceAddress)
+{
+    ASSERT_EQ(OpenDisplay(window.handle(), 0), DisplayOutcome::Ready);
+    g_display.Surface.lpSurface = reinterpret_cast<void*>(0xdeadbeef);
+    g_display.Surface.lPitch = -1;
+    ASSERT_TRUE(LockFrontBuffer());
+    EXPECT_NE(g_display.Surface.lpSurface, reinterpret_cast<void*>(0xdeadbeef));
+    EXPECT_GE(g_display.Surface.lPitch, 640);
+    auto* pixels = static_cast<std::uint8_t*>(g_display.Surface.lpSurface);
+    pixels[0] = 7;
+    pixels[479 * g_display.Surface.lPitch + 639] = 9; // the last pixel is ours to write
+    UnlockFrontBuffer();
+}
+
+TEST_F(DisplayTest, ClearingWithAndWithoutFlipLeavesBothBuffersAtIndexZero)
+{
+    ASSERT_EQ(OpenDisplay(window.handle(), 0), DisplayOutcome::Ready);
+    FillFront(0xAB);
+    g_display.Primary->Flip(nullptr, DDFLIP_WAIT);
+    FillFront(0xCD);
+
+    ClearBackBuffer(1);
+    ClearBackBuffer(0);
+    EXPECT_TRUE(FrontHoldsOnly(0));
+    g_display.Primary->Flip(nullptr, DDFLIP_WAIT);
+    EXPECT_TRUE(FrontHoldsOnly(0)) << "the other buffer";
+}
+
+TEST_F(DisplayTest, PaletteObjectStartsFromTheTableAndTheTableTakesTheSystemColours)
+{
+    for (int i = 0; i < 256; ++i)
+        g_display.PaletteTable[i] = {static_cast<BYTE>(i), static_cast<BYTE>(255 - i), static_cast<BYTE>(i / 2), 0};
+    ASSERT_EQ(OpenDisplay(window.handle(), 0), DisplayOutcome::Ready);
+    ASSERT_NE(g_display.Palette, nullptr);
+    PALETTEENTRY entries[256];
+    std::memset(entries, 0xEE, sizeof entries);
+    ASSERT_EQ(g_display.Palette->GetEntries(0, 0, 256, entries), DD_OK);
+    // Entries 0 and 255 of an 8-bit palette made without DDPCAPS_ALLOW256 are DirectDraw's
+    // own black and white.
+    for (int i = 1; i < 255; ++i) {
+        ASSERT_EQ(entries[i].peRed, i) << i;
+        ASSERT_EQ(entries[i].peGreen, 255 - i) << i;
+        ASSERT_EQ(entries[i].peBlue, i / 2) << i;
+    }
+    for (int i = 0; i < 256; ++i) {
+        BYTE expected = i >= 10 && i <= 245 ? PC_NOCOLLAPSE : 0;
+        ASSERT_EQ(g_display.PaletteTable[i].peFlags, expected) << i;
+    }
+    ReattachPalette();
+    IDirectDrawPalette* attached = nullptr;
+    ASSERT_EQ(g_display.Primary->GetPalette(&attached), DD_OK);
+    EXPECT_EQ(attached, g_display.Palette);
+    if (attached)
+        attached->Release();
+}
+
+TEST_F(DisplayTest, WindowThatCannotOwnTheScreenLeavesNothingOpen)
+{
+    g_display.Width = 1234;
+    EXPECT_EQ(OpenDisplay(nullptr, 0), DisplayOutcome::NotOpened);
+    EXPECT_EQ(g_display.DirectDraw, nullptr);
+    EXPECT_EQ(g_display.Primary, nullptr);
+    EXPECT_EQ(g_display.Width, 1234) << "the size is recorded only after the cooperative level";
+}
+
+TEST_F(DisplayTest, LostSurfaceIsRestoredForTheLockAndTheClear)
+{
+    ASSERT_EQ(OpenDisplay(window.handle(), 0), DisplayOutcome::Ready);
+    // A mode change through the same object loses every surface made before it.
+    g_display.DirectDraw->SetDisplayMode(320, 240, 8);
+    g_display.DirectDraw->SetDisplayMode(640, 480, 8);
+    if (g_display.Primary->IsLost() != DDERR_SURFACELOST)
+        GTEST_SKIP() << "this DirectDraw does not lose surfaces on a mode change";
+    EXPECT_TRUE(LockFrontBuffer());
+    UnlockFrontBuffer();
+    EXPECT_EQ(g_display.Primary->IsLost(), DD_OK);
+
+    g_display.DirectDraw->SetDisplayMode(320, 240, 8);
+    g_display.DirectDraw->SetDisplayMode(640, 480, 8);
+    ASSERT_EQ(g_display.Primary->IsLost(), DDERR_SURFACELOST);
+    ClearBackBuffer(1);
+    EXPECT_EQ(g_display.Primary->IsLost(), DD_OK);
+    ClearBackBuffer(0);
+    EXPECT_TRUE(FrontHoldsOnly(0));
+}
+
+} // namespace
