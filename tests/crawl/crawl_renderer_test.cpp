@@ -50,6 +50,21 @@ void UseFont(const std::vector<std::uint8_t>& font)
     ExamineGlyphFont();
 }
 
+// A glyph whose 27 scanlines are all the same record.
+GlyphShape Uniform(int lead, const std::vector<std::pair<int, int>>& runs, int width)
+{
+    return {width, std::vector<std::vector<std::uint8_t>>(kGlyphScanlines, Scanline(lead, runs, width))};
+}
+
+// A font of blank glyphs of the given width, except the ones named.
+void UseGlyphs(std::initializer_list<std::pair<unsigned char, GlyphShape>> named, int blankWidth = 4)
+{
+    std::vector<GlyphShape> glyphs(kGlyphCount, BlankGlyph(blankWidth));
+    for (const auto& [code, glyph] : named)
+        glyphs[code] = glyph;
+    UseFont(MakeFont(glyphs));
+}
+
 // The canvas sits inside a larger buffer whose margins prove that nothing lands outside.
 class RendererTest : public ::testing::Test {
 protected:
@@ -302,10 +317,7 @@ TEST_F(RendererTest, RunOfWholePixelsHasHighlightBodyAndShadow)
 {
     UseCanvas(40, 12);
     UseRow(5 << 16, 65536);
-    std::vector<GlyphShape> glyphs(kGlyphCount, BlankGlyph(4));
-    glyphs['A'].width = 6;
-    glyphs['A'].scanlines.assign(27, Scanline(2, {{3, 1}}, 6));
-    UseFont(MakeFont(glyphs));
+    UseGlyphs({{'A', Uniform(2, {{3, 1}}, 6)}});
     UseText("A\n");
     DrawCrawlRows(0, 0, 27);
     // Lead 2 from x 5: the run starts at 7; three pixels, no fraction left, then the shadow.
@@ -316,12 +328,7 @@ TEST_F(RendererTest, FractionOfThePenCarriesIntoTheTrailingEdge)
 {
     UseCanvas(40, 12);
     UseRow((5 << 16) | 0x8000, 65536);
-    std::vector<GlyphShape> glyphs(kGlyphCount, BlankGlyph(4));
-    glyphs['A'].width = 6;
-    glyphs['A'].scanlines.assign(27, Scanline(2, {{3, 1}}, 6));
-    glyphs['B'].width = 6;
-    glyphs['B'].scanlines.assign(27, Scanline(0, {{1, 5}}, 6));
-    UseFont(MakeFont(glyphs));
+    UseGlyphs({{'A', Uniform(2, {{3, 1}}, 6)}, {'B', Uniform(0, {{1, 5}}, 6)}});
     UseText("AB\n");
     DrawCrawlRows(0, 0, 27);
     // A from pen 7.5: highlight at 7, 2.5 pixels left: body at 8 and 9, the half-covered
@@ -334,10 +341,7 @@ TEST_F(RendererTest, RunsNarrowerThanAPixelDrawOnlyTheEdgeAndTheShadow)
 {
     UseCanvas(40, 12);
     UseRow(4 << 16, 0x5000); // 0.3125 pixels a unit
-    std::vector<GlyphShape> glyphs(kGlyphCount, BlankGlyph(4));
-    glyphs['a'].width = 31;
-    glyphs['a'].scanlines.assign(27, Scanline(0, {{1, 10}, {2, 10}, {3, 5}}, 31));
-    UseFont(MakeFont(glyphs));
+    UseGlyphs({{'a', Uniform(0, {{1, 10}, {2, 10}, {3, 5}}, 31)}});
     UseText("a\n");
     DrawCrawlRows(0, 0, 27);
     // Run of 0x5000 at 4.0: below a third, shadow only at 4. Pen 4 + 11 units = 7.4375:
@@ -351,10 +355,7 @@ TEST_F(RendererTest, PixelsPastTheRowAreDroppedAndThePenWrapsModulo32Bits)
     UseCanvas(16, 12);
     // Two pixels left of the row: x is the unsigned pen's upper half, 65534.
     UseRow(-(2 << 16), 65536);
-    std::vector<GlyphShape> glyphs(kGlyphCount, BlankGlyph(4));
-    glyphs['A'].width = 5;
-    glyphs['A'].scanlines.assign(27, Scanline(0, {{4, 1}}, 5));
-    UseFont(MakeFont(glyphs));
+    UseGlyphs({{'A', Uniform(0, {{4, 1}}, 5)}});
     UseText("AAAAAA\n");
     DrawCrawlRows(0, 0, 27);
     // The first glyph lies at 65534 to 65538 and is dropped, not wrapped to 0 and 1; the
@@ -369,13 +370,8 @@ TEST_F(RendererTest, BrokenRecordDrawsNothingButKeepsTheSpacing)
 {
     UseCanvas(60, 12);
     UseRow(2 << 16, 65536);
-    std::vector<GlyphShape> glyphs(kGlyphCount, BlankGlyph(10));
-    glyphs['A'].width = 4;
-    glyphs['A'].scanlines.assign(27, Scanline(0, {{3, 1}}, 4));
-    glyphs['B'].width = 10;
-    glyphs['B'].scanlines.assign(27, Scanline(40, {}, 10)); // lead of 40: not drawable
-    std::vector<std::uint8_t> font = MakeFont(glyphs);
-    UseFont(font);
+    // B has a lead of 40 in every record: not drawable.
+    UseGlyphs({{'A', Uniform(0, {{3, 1}}, 4)}, {'B', Uniform(40, {}, 10)}}, 10);
     UseText("BA\n");
     DrawCrawlRows(0, 0, 27);
     std::string broken = RowText(10, 0, 30);
@@ -397,15 +393,11 @@ class CentringTest : public RendererTest {
 protected:
     void SetUp() override
     {
-        std::vector<GlyphShape> glyphs(kGlyphCount, BlankGlyph(10));
-        const int widths[] = {6, 10, 14};
-        for (int i = 0; i < 3; ++i) {
-            glyphs['A' + i].width = widths[i];
-            glyphs['A' + i].scanlines.assign(27, Scanline(0, {{2, widths[i] - 2}}, widths[i]));
-        }
-        glyphs['*'].width = 8;
-        glyphs['*'].scanlines.assign(27, Scanline(3, {{2, 3}}, 8));
-        UseFont(MakeFont(glyphs));
+        UseGlyphs({{'A', Uniform(0, {{2, 4}}, 6)},
+                   {'B', Uniform(0, {{2, 8}}, 10)},
+                   {'C', Uniform(0, {{2, 12}}, 14)},
+                   {'*', Uniform(3, {{2, 3}}, 8)}},
+                  10);
         UseCanvas(640, 12);
         UseRow(0, 65536);
     }
