@@ -108,10 +108,10 @@ inline void FillPixels(std::uint8_t* p, std::int32_t count, std::uint8_t colour)
     }
 }
 
-// The run when all it touches lies inside the row, which is nearly always, written without
-// branches on the run's length and coverage, which vary from run to run and would be
-// mispredicted: highlight and body as one fill with its first pixel replaced, the edge
-// pixel (the shadow colour when the coverage earns no edge), then the shadow after an edge.
+// The run when all it touches lies inside the row, which is nearly always. The coverage
+// varies from run to run and a branch on it would often be mispredicted, so the edge pixel
+// is always written (in the shadow colour when the coverage earns no edge) and the shadow
+// after it lands on the same pixel or the next.
 inline void DrawRun(const RowTarget& row, std::uint32_t pen, std::int32_t run)
 {
     std::int32_t x = static_cast<std::int32_t>(pen >> 16);
