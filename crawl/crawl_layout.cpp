@@ -129,3 +129,8 @@ bool LaidOutScanline(std::int64_t line, int scanline, LineRuns& out)
 }
 
 } // namespace crawl_layout
+
+void ReleaseCrawlLayout()
+{
+    crawl_layout::g_layout = crawl_layout::Layout();
+}

@@ -75,6 +75,10 @@ std::int32_t BuildCrawlTablesForScreen(std::int32_t width, std::int32_t height, 
 // The palette copy's entry nearest to the colour; of equal distances the lowest index.
 std::uint8_t NearestPaletteIndex(std::int32_t red, std::int32_t green, std::int32_t blue);
 
+// Gives back the memory of the run lists that frames are drawn from; the next frame lays
+// the text out again.
+void ReleaseCrawlLayout();
+
 // Draws the text at the scroll position (text units) into rows firstRow to endRow - 1 of
 // the canvas; 0 for either row selects the tables' own.
 void DrawCrawlRows(std::int32_t firstRow, std::int32_t endRow, std::int32_t scrollPosition);

@@ -156,5 +156,6 @@ void RunCreditsCrawl()
     }
     StopCdAudio();
     FreeCrawlText();
+    ReleaseCrawlLayout();
     g_crawlCanvas = {};
 }

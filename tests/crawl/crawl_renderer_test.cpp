@@ -311,6 +311,18 @@ TEST_F(CrawlFrameTest, EmptyLineLeavesItsRowsAloneAndTheOthersInPlace)
     EXPECT_GT(emptyRows, 0);
 }
 
+TEST_F(CrawlFrameTest, FramesAfterTheRunListsWereGivenBackAreTheSame)
+{
+    Prepare(640, "*AAAA\n\nA*AA\n", MakeFont(std::vector<GlyphShape>(kGlyphCount, SolidGlyph(20))));
+    DrawCrawlRows(0, 0, 300);
+    std::vector<std::uint8_t> first(g_crawlCanvas.Pixels, g_crawlCanvas.Pixels + 640 * 480);
+    ReleaseCrawlLayout();
+    Clear();
+    DrawCrawlRows(0, 0, 300);
+    EXPECT_EQ(std::memcmp(first.data(), g_crawlCanvas.Pixels, first.size()), 0);
+    EXPECT_NE(first, std::vector<std::uint8_t>(first.size(), kBackground));
+}
+
 // --- Runs, drawn into one row set up by hand -------------------------------------------
 
 TEST_F(RendererTest, RunOfWholePixelsHasHighlightBodyAndShadow)
