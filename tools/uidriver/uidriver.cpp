@@ -3,6 +3,7 @@
 #include <tlhelp32.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 namespace ui {
@@ -198,16 +199,40 @@ void Click(HWND dialog, int controlId)
     MouseUp();
 }
 
+namespace {
+
+// Moves the pointer and waits until the system reports it there, sending the move again
+// now and then; presses and releases carry the position along.
+void ClickAtSteadily(POINT at)
+{
+    WaitUntil(
+        [&] {
+            SendMouse(MOUSEEVENTF_MOVE, at);
+            Sleep(30);
+            POINT now = {};
+            GetCursorPos(&now);
+            // The absolute coordinates' scale may round by a pixel.
+            return std::abs(now.x - at.x) <= 1 && std::abs(now.y - at.y) <= 1;
+        },
+        2000);
+    SendMouse(MOUSEEVENTF_MOVE | MOUSEEVENTF_LEFTDOWN, at);
+    Sleep(50);
+    SendMouse(MOUSEEVENTF_MOVE | MOUSEEVENTF_LEFTUP, at);
+}
+
+} // namespace
+
 void ClickWindow(HWND window)
 {
     RECT rect = {};
     GetWindowRect(window, &rect);
-    POINT at = {(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
-    SendMouse(MOUSEEVENTF_MOVE, at);
-    Sleep(50);
-    SendMouse(MOUSEEVENTF_LEFTDOWN, at);
-    Sleep(50);
-    SendMouse(MOUSEEVENTF_LEFTUP, at);
+    ClickAtSteadily({(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2});
+}
+
+void ClickSteady(HWND dialog, int controlId)
+{
+    SetForegroundWindow(dialog);
+    ClickAtSteadily(ControlCentre(dialog, controlId));
 }
 
 void KeyDown(WORD virtualKey) { SendKey(virtualKey, 0); }

@@ -45,6 +45,11 @@ void MouseUp();
 // Moves the mouse to the middle of a window and clicks it, which also brings it to the front.
 void ClickWindow(HWND window);
 
+// Like Click, but first waits until the pointer has arrived, and presses and releases at
+// that very point: under Wine the X server may report the pointer's old position for a
+// moment after a move, and a click sent meanwhile lands where the pointer was before.
+void ClickSteady(HWND dialog, int controlId);
+
 void KeyDown(WORD virtualKey);
 void KeyUp(WORD virtualKey);
 void PressKey(WORD virtualKey);
