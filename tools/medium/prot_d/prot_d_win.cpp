@@ -22,7 +22,7 @@ namespace {
 constexpr char kReportVariable[] = "VESK_GAME_REPORT";
 constexpr char kWindowClass[] = "VeskMarlitSpiel";
 constexpr char kWindowTitle[] = "Vesk Marlit";
-constexpr int kClientWidth = 640, kClientHeight = 430;
+constexpr int kClientWidth = 640, kClientHeight = 500;
 // Views are read in pieces of this size, so a large file needs no buffer of its own size.
 constexpr std::size_t kReadPiece = 64 * 1024;
 
@@ -240,7 +240,8 @@ void ClubShape(HDC dc, int x, int y, int s)
     Polygon(dc, stem, 3);
 }
 
-// A playing card with one large suit in its middle.
+// A playing card: its suit small in the top left corner, where it shows in a fan, and
+// large in the middle.
 void DrawCard(HDC dc, int left, int top, int suit)
 {
     const int width = 40, height = 56;
@@ -254,14 +255,15 @@ void DrawCard(HDC dc, int left, int top, int suit)
     DeleteObject(edge);
     static void (*const shapes[])(HDC, int, int, int) = {ClubShape, SpadeShape, HeartShape, DiamondShape};
     COLORREF colour = suit < 2 ? kBlackSuit : kRedSuit;
-    DrawShape(dc, colour, shapes[suit], left + width / 2, top + height / 2, 22);
+    DrawShape(dc, colour, shapes[suit], left + 9, top + 11, 11);
+    DrawShape(dc, colour, shapes[suit], left + width / 2 + 2, top + height / 2 + 4, 20);
 }
 
-// A fan of the four suits, each card a little lower than the one before.
+// A fan of the four suits, the middle two raised a little.
 void DrawCardFan(HDC dc, int left, int top)
 {
     for (int suit = 0; suit < 4; ++suit)
-        DrawCard(dc, left + suit * 18, top + (suit == 1 || suit == 2 ? 0 : 5), suit);
+        DrawCard(dc, left + suit * 17, top + (suit == 1 || suit == 2 ? 0 : 4), suit);
 }
 
 void DrawTextAt(HDC dc, HFONT font, COLORREF colour, const std::string& text, RECT rect, UINT format)
@@ -349,7 +351,7 @@ void DrawScene(HDC dc, int width, int height)
     DrawFelt(dc, width, height);
     SetBkMode(dc, TRANSPARENT);
     DrawCardFan(dc, 26, 20);
-    DrawCardFan(dc, width - 26 - 40 - 3 * 18, 20);
+    DrawCardFan(dc, width - 26 - 40 - 3 * 17, 20);
 
     RECT title = {0, 16, width, 72};
     DrawTextAt(dc, g_fonts.Title, kShadow, kWindowTitle, {2, 18, width + 2, 74}, DT_CENTER | DT_SINGLELINE);

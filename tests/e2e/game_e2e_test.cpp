@@ -1,0 +1,177 @@
+// The game start end to end: the real Vesk.exe starts the medium's stand-in game, which
+// reads the two graphics views out of the launcher and reports what it found.
+#include "resources/resource.h"
+#include "tests/e2e/e2e_support.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <map>
+
+using namespace e2e;
+
+namespace {
+
+constexpr char kReportVariable[] = "VESK_GAME_REPORT";
+constexpr char kInstallRoot[] = "C:\\vesk-e2e-game-root\\";
+constexpr char kLibrary[] = "C:\\vesk-e2e-game-root\\Lib";
+constexpr char kGameTitle[] = "Vesk Marlit";
+constexpr char kGameClass[] = "VeskMarlitSpiel";
+constexpr char kFilmClass[] = "FilmFenster";
+
+std::map<std::string, std::string> ReadReport(const std::string& path)
+{
+    std::map<std::string, std::string> facts;
+    std::string text = ReadWholeFile(path);
+    for (std::size_t start = 0; start < text.size();) {
+        std::size_t end = text.find('\n', start);
+        std::string line = text.substr(start, end == std::string::npos ? std::string::npos : end - start);
+        std::size_t equals = line.find('=');
+        if (equals != std::string::npos)
+            facts[line.substr(0, equals)] = line.substr(equals + 1);
+        start = end == std::string::npos ? text.size() : end + 1;
+    }
+    return facts;
+}
+
+// The first 16 bytes of a file as the game writes them: hexadecimal pairs and spaces.
+std::string FirstBytes(const std::string& path)
+{
+    std::string bytes = ReadWholeFile(path).substr(0, 16), text;
+    char pair[4];
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        std::snprintf(pair, sizeof pair, i ? " %02x" : "%02x", static_cast<unsigned char>(bytes[i]));
+        text += pair;
+    }
+    return text;
+}
+
+bool OpenableExclusively(const std::string& path)
+{
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    CloseHandle(file);
+    return true;
+}
+
+// An installed game prepared by hand, as a full installation leaves it: the settings file
+// in the directory the launcher starts in, the game and its graphics files copied from the
+// medium.
+class Game : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (!HaveMedium())
+            GTEST_SKIP() << "needs the test prefix: the sample medium as CD-ROM drive E:";
+        dir_ = ScratchDirectory("game");
+        RemoveTree(std::string(kInstallRoot, sizeof kInstallRoot - 2));
+        CreateDirectoryA(kInstallRoot, nullptr);
+        CreateDirectoryA(kLibrary, nullptr);
+        ASSERT_TRUE(CopyFileA("E:\\prot_d.exe", (std::string(kInstallRoot) + "prot_d.exe").c_str(), FALSE));
+        for (const char* name : {"skatgrf.key", "skatgrf.dat", "skatgrf640.key", "skatgrf640.dat"})
+            ASSERT_TRUE(CopyFileA((std::string("E:\\Lib\\") + name).c_str(), Library(name).c_str(), FALSE)) << name;
+        std::string root = kInstallRoot;
+        WriteWholeFile(dir_ + "\\VeskMarlit.ini", "VonHD\r\n" + root + "\r\n" + root + "SaveGames\r\n" + root +
+                                                       "KartenSets\r\n" + root + "Protokolle\r\n" + kLibrary +
+                                                       "\r\n" + root + "NNet\r\n");
+        report_ = dir_ + "\\report.txt";
+    }
+    void TearDown() override
+    {
+        SetEnvironmentVariableA(kReportVariable, nullptr);
+        ui::Kill(launcher_.program);
+        if (dir_.empty())
+            return;
+        RemoveTree(dir_);
+        RemoveTree(std::string(kInstallRoot, sizeof kInstallRoot - 2));
+    }
+    static std::string Library(const char* name) { return std::string(kLibrary) + "\\" + name; }
+    // The launcher and the games it starts write their reports; the variable is inherited.
+    void StartReporting()
+    {
+        SetEnvironmentVariableA(kReportVariable, report_.c_str());
+        launcher_ = StartLauncher(kLauncher, dir_.c_str());
+        ASSERT_NE(nullptr, launcher_.dialog);
+    }
+    // Clicks a play button and waits for the game's report; the launcher is blocked until
+    // the game has ended and answers again afterwards.
+    std::map<std::string, std::string> Play(int button)
+    {
+        DeleteFileA(report_.c_str());
+        ui::ClickSteady(launcher_.dialog, button);
+        ui::WaitUntil([&] { return Exists(report_); }, kTimeout);
+        Sleep(300);
+        return ReadReport(report_);
+    }
+    void ExpectFilesReleased()
+    {
+        for (const char* name : {"skatgrf.key", "skatgrf.dat", "skatgrf640.key", "skatgrf640.dat"})
+            EXPECT_TRUE(ui::WaitUntil([&] { return OpenableExclusively(Library(name)); }, 3000))
+                << name << " is still held by the launcher";
+    }
+    Launcher launcher_;
+    std::string dir_, report_;
+};
+
+} // namespace
+
+TEST_F(Game, LowThenHighGiveTheGameItsModeAndTheirTwoFilesDataFirst)
+{
+    StartReporting();
+    auto low = Play(IDC_PLAY_LOW);
+    ASSERT_FALSE(low.empty()) << "the game did not report";
+    EXPECT_EQ("low", low["mode"]);
+    EXPECT_EQ("valid", low["arguments"]);
+    EXPECT_STRCASEEQ("Vesk.exe", low["parent"].c_str());
+    EXPECT_STRCASEEQ("C:\\vesk-e2e-game-root", low["directory"].c_str()) << "the game starts in the installation";
+    EXPECT_EQ(FirstBytes(Library("skatgrf640.dat")), low["data.first"]);
+    EXPECT_EQ(FirstBytes(Library("skatgrf640.key")), low["key.first"]);
+    ExpectFilesReleased();
+
+    auto high = Play(IDC_PLAY_HIGH);
+    ASSERT_FALSE(high.empty()) << "the game did not report";
+    EXPECT_EQ("high", high["mode"]);
+    EXPECT_EQ(FirstBytes(Library("skatgrf.dat")), high["data.first"]);
+    EXPECT_EQ(FirstBytes(Library("skatgrf.key")), high["key.first"]);
+    EXPECT_NE(low["data.crc32"], high["data.crc32"]);
+    ExpectFilesReleased();
+
+    EXPECT_EQ(nullptr, ui::WaitForWindow(launcher_.program.id, nullptr, kFilmClass, 0))
+        << "without an installation in this run, no intro comes first";
+    ui::ClickSteady(launcher_.dialog, IDC_CLOSE);
+    EXPECT_EQ(1u, ui::WaitForExit(launcher_.program, kTimeout));
+}
+
+TEST_F(Game, TheGameShowsItsWindowWhileTheLauncherWaits)
+{
+    launcher_ = StartLauncher(kLauncher, dir_.c_str());
+    ASSERT_NE(nullptr, launcher_.dialog);
+    ui::ClickSteady(launcher_.dialog, IDC_PLAY_HIGH);
+    HWND game = ui::WaitForWindow(0, kGameTitle, kGameClass, kTimeout);
+    ASSERT_NE(nullptr, game);
+    EXPECT_TRUE(ui::Screenshot("game-window"));
+    for (const char* name : {"skatgrf.key", "skatgrf.dat"})
+        EXPECT_FALSE(OpenableExclusively(Library(name))) << name << " is mapped while the game runs";
+    EXPECT_TRUE(OpenableExclusively(Library("skatgrf640.dat"))) << "only the high-resolution files";
+
+    ui::ClickWindow(game);
+    ui::PressKey(VK_ESCAPE);
+    EXPECT_TRUE(ui::WaitForWindowGone(game, kTimeout)) << "Escape ends the game";
+    ExpectFilesReleased();
+    EXPECT_EQ(static_cast<DWORD>(STILL_ACTIVE), ui::WaitForExit(launcher_.program, 500));
+    ui::ClickSteady(launcher_.dialog, IDC_CLOSE);
+    EXPECT_EQ(1u, ui::WaitForExit(launcher_.program, kTimeout));
+}
+
+TEST_F(Game, AMissingGraphicsFileEndsTheLauncherWithZeroAndNoMessage)
+{
+    StartReporting();
+    ASSERT_TRUE(DeleteFileA(Library("skatgrf.dat").c_str()));
+    // The low-resolution files are all there.
+    EXPECT_EQ("low", Play(IDC_PLAY_LOW)["mode"]);
+    DeleteFileA(report_.c_str());
+    ui::ClickSteady(launcher_.dialog, IDC_PLAY_HIGH);
+    EXPECT_EQ(0u, ui::WaitForExit(launcher_.program, kTimeout));
+    EXPECT_FALSE(Exists(report_)) << "no game was started";
+}
