@@ -28,6 +28,8 @@ struct CrawlVisit {
     bool CursorHidden = false;
     uint32_t Frame = 0, Frames = 0;
     LONG ScreenWidth = 0, ScreenHeight = 0;
+    DWORD ScreenBits = 0;
+    RECT Window = {};
     std::vector<uint8_t> Screen;    // the film's rows of the locked front buffer
     PALETTEENTRY Palette[256] = {}; // the palette object's entries
     uint8_t FilmPalette[768] = {};  // the film's colours at that moment
@@ -42,7 +44,13 @@ void LookAtTheScreen()
     CrawlVisit& v = g_visit;
     ++v.Calls;
     v.DisplayReady = g_display.DirectDraw && g_display.Primary;
-    v.FilmWindowAlive = FindWindowA(kFilmWindowClass, nullptr) != nullptr;
+    HWND film = FindWindowA(kFilmWindowClass, nullptr);
+    v.FilmWindowAlive = film != nullptr;
+    GetWindowRect(film, &v.Window);
+    DEVMODEA mode = {};
+    mode.dmSize = sizeof mode;
+    EnumDisplaySettingsA(nullptr, ENUM_CURRENT_SETTINGS, &mode);
+    v.ScreenBits = mode.dmBitsPerPel;
     v.CursorHidden = GetCursor() == nullptr;
     v.ScreenWidth = GetSystemMetrics(SM_CXSCREEN);
     v.ScreenHeight = GetSystemMetrics(SM_CYSCREEN);
@@ -151,6 +159,9 @@ TEST_F(FilmPlayerTest, AOneFrameFilmIsFollowedByTheCrawlOverThatFrame)
     EXPECT_TRUE(g_visit.CursorHidden);
     EXPECT_EQ(640, g_visit.ScreenWidth);
     EXPECT_EQ(480, g_visit.ScreenHeight);
+    EXPECT_EQ(8u, g_visit.ScreenBits);
+    EXPECT_EQ(640, g_visit.Window.right - g_visit.Window.left);
+    EXPECT_EQ(480, g_visit.Window.bottom - g_visit.Window.top);
     EXPECT_EQ(0u, g_visit.Frame);
     EXPECT_EQ(1u, g_visit.Frames);
     EXPECT_TRUE(g_visit.Screen == frames_[0].Pixels) << "the frame is on the visible buffer";
@@ -193,7 +204,12 @@ TEST_F(FilmPlayerTest, TheWholeFilmPlaysAtLowResolutionToItsLastFrame)
     ASSERT_EQ(1, g_visit.Calls);
     EXPECT_EQ(320, g_visit.ScreenWidth);
     EXPECT_EQ(240, g_visit.ScreenHeight);
+    EXPECT_EQ(8u, g_visit.ScreenBits);
     EXPECT_EQ(320, g_display.Width);
+    // The display makes the window 640x480 in both modes; Wine's DirectDraw then fits it to
+    // the 320x240 mode as it makes the primary surface. Either way it covers the screen.
+    EXPECT_GE(g_visit.Window.right - g_visit.Window.left, 320);
+    EXPECT_GE(g_visit.Window.bottom - g_visit.Window.top, 240);
     EXPECT_EQ(7u, g_visit.Frame);
     EXPECT_TRUE(g_visit.Screen == frames_[7].Pixels) << "the last frame is on the screen";
     EXPECT_GE(elapsed, 7u * 30u - 20u) << "the film's clock paces the frames";
