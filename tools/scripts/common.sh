@@ -185,7 +185,17 @@ cmd_docs() {
         [ -e "$f" ] || continue
         name=$(basename "$f")
         case "$name" in
-        film-* | crawl-* | intro-*) cp "$f" "$ROOT/docs/$name" ;;
+        film-* | crawl-* | intro-*)
+            # Wine's virtual desktop takes the mode's size in the top left corner of the X
+            # screen: a picture named for its mode (film-640x480.png) is cut to it.
+            local size
+            size=$(sed -n 's/.*-\([0-9][0-9]*x[0-9][0-9]*\)\.png$/\1/p' <<<"$name")
+            if [ -n "$size" ]; then
+                convert "$f" -crop "$size+0+0" +repage "$ROOT/docs/$name"
+            else
+                cp "$f" "$ROOT/docs/$name"
+            fi
+            ;;
         *) convert "$f" -bordercolor '#246f94' -border 1 -fuzz 3% -trim +repage "$ROOT/docs/$name" ;;
         esac
         echo "docs/$name"
