@@ -94,12 +94,13 @@ protected:
     // Escape during the film: the film ends at once and the crawl takes over. Whether the
     // crawl counts the same press as its own end is the crawl's affair; when it is still
     // running a moment later, a second Escape ends it.
-    bool EscapeFilmAndCrawl(HWND film)
+    bool EscapeFilmAndCrawl(HWND film, const char* shot = nullptr)
     {
         ui::PressKey(VK_ESCAPE);
         if (ui::WaitForWindowGone(film, 1500))
             return true;
-        EXPECT_TRUE(ui::Screenshot("intro-crawl-after-escape"));
+        if (shot)
+            EXPECT_TRUE(ui::Screenshot(shot));
         return EscapeUntilGone(film);
     }
     // After every intro: the desktop's mode, the arrow, and a launcher that still works.
@@ -118,7 +119,7 @@ protected:
     }
     // Plays the intro of one button to its end: the film in its mode, a screenshot while it
     // runs, the crawl after its last frame, ended with Escape.
-    void PlayToTheEnd(int button, const char* film, ScreenMode mode, const char* shot)
+    void PlayToTheEnd(int button, const char* film, ScreenMode mode, const char* filmShot, const char* crawlShot)
     {
         DWORD length = FilmMilliseconds(film);
         ASSERT_GT(length, 2000u) << film;
@@ -132,13 +133,14 @@ protected:
         EXPECT_GE(rect.right - rect.left, LONG(mode.Width)) << "the film window covers the screen";
         EXPECT_GE(rect.bottom - rect.top, LONG(mode.Height));
         Sleep(length / 2);
-        EXPECT_TRUE(ui::Screenshot(shot));
+        EXPECT_TRUE(ui::Screenshot(filmShot));
         EXPECT_TRUE(IsWindow(window)) << "the film is still running";
         // Past the last frame the crawl runs over it, and the film window stays meanwhile.
         DWORD elapsed = GetTickCount() - start;
         Sleep(length + 1500 > elapsed ? length + 1500 - elapsed : 0);
         EXPECT_TRUE(IsWindow(window)) << "the crawl follows the last frame";
         EXPECT_EQ(mode, CurrentMode());
+        EXPECT_TRUE(ui::Screenshot(crawlShot));
         EXPECT_TRUE(EscapeUntilGone(window));
         ExpectLauncherBack();
     }
@@ -152,14 +154,14 @@ protected:
 TEST_F(Intro, HighResolutionPlaysAt640x480ThenTheCrawlThenTheDesktop)
 {
     Start();
-    PlayToTheEnd(IDC_INTRO_HIGH, kHighFilm, {640, 480}, "film-640x480");
+    PlayToTheEnd(IDC_INTRO_HIGH, kHighFilm, {640, 480}, "film-640x480", "intro-crawl-640x480");
     EXPECT_EQ(1u, Close());
 }
 
 TEST_F(Intro, LowResolutionPlaysAt320x240ThenTheCrawlThenTheDesktop)
 {
     Start();
-    PlayToTheEnd(IDC_INTRO_LOW, kLowFilm, {320, 240}, "film-320x240");
+    PlayToTheEnd(IDC_INTRO_LOW, kLowFilm, {320, 240}, "film-320x240", "intro-crawl-320x240");
     EXPECT_EQ(1u, Close());
 }
 
@@ -172,7 +174,7 @@ TEST_F(Intro, EscapeInTheMiddleOfTheFilmStartsTheCrawlAtOnce)
     ASSERT_NE(nullptr, window);
     DWORD start = GetTickCount();
     Sleep(1000);
-    EXPECT_TRUE(EscapeFilmAndCrawl(window));
+    EXPECT_TRUE(EscapeFilmAndCrawl(window, "intro-crawl-after-escape-640x480"));
     EXPECT_LT(GetTickCount() - start, length) << "the rest of the film was not shown";
     ExpectLauncherBack();
     EXPECT_EQ(1u, Close());
