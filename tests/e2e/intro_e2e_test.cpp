@@ -99,8 +99,9 @@ protected:
         ui::PressKey(VK_ESCAPE);
         if (ui::WaitForWindowGone(film, 1500))
             return true;
-        if (shot)
+        if (shot) {
             EXPECT_TRUE(ui::Screenshot(shot));
+        }
         return EscapeUntilGone(film);
     }
     // After every intro: the desktop's mode, the arrow, and a launcher that still works.
