@@ -5,8 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <shlobj.h>
+
 #include <cstdio>
 #include <map>
+#include <vector>
 
 using namespace e2e;
 
@@ -174,4 +177,107 @@ TEST_F(Game, AMissingGraphicsFileEndsTheLauncherWithZeroAndNoMessage)
     ui::ClickSteady(launcher_.dialog, IDC_PLAY_HIGH);
     EXPECT_EQ(0u, ui::WaitForExit(launcher_.program, kTimeout));
     EXPECT_FALSE(Exists(report_)) << "no game was started";
+}
+
+namespace {
+
+constexpr char kInstalled[] = "C:\\VeskMarlit";
+constexpr char kUninstallKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\VeskMarlit";
+constexpr char kFilmTitle[] = "Vesk Marlit Intro";
+const std::vector<int> kAllButtons = {IDC_PLAY_HIGH, IDC_INSTALL, IDC_CLOSE, IDC_INTRO_HIGH, IDC_PLAY_LOW, IDC_INTRO_LOW};
+
+// The real installation, driven through its options dialog: a full installation to the
+// first fixed drive, C:.
+class GameAfterInstallation : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (!HaveMedium())
+            GTEST_SKIP() << "needs the test prefix: the sample medium as CD-ROM drive E:";
+        // Wine's shell would mirror the saved shortcut into the desktop's menus.
+        SetEnvironmentVariableA("WINEDLLOVERRIDES", "winemenubuilder.exe=d");
+        char programs[MAX_PATH] = "";
+        SHGetFolderPathA(nullptr, CSIDL_PROGRAMS, nullptr, 0, programs);
+        group_ = std::string(programs) + "\\TALVERO";
+        CleanUp();
+        dir_ = ScratchDirectory("installed-game");
+        report_ = dir_ + "\\report.txt";
+        SetEnvironmentVariableA(kReportVariable, report_.c_str());
+    }
+    void TearDown() override
+    {
+        ui::Kill(launcher_.program);
+        if (group_.empty())
+            return;
+        SetEnvironmentVariableA(kReportVariable, nullptr);
+        SetEnvironmentVariableA("WINEDLLOVERRIDES", nullptr);
+        CleanUp();
+        RemoveTree(dir_);
+    }
+    void CleanUp()
+    {
+        RemoveTree(kInstalled);
+        RemoveTree(group_);
+        RegDeleteKeyA(HKEY_LOCAL_MACHINE, kUninstallKey);
+    }
+    bool Install()
+    {
+        ui::ClickSteady(launcher_.dialog, IDC_INSTALL);
+        HWND options = ui::WaitForWindowWithText(launcher_.program.id, "Ziellaufwerk", kTimeout);
+        if (!options)
+            return false;
+        ui::ClickSteady(options, IDOK);
+        return ui::WaitUntil([&] { return ui::VisibleControls(launcher_.dialog, kAllButtons) == kAllButtons; },
+                             60000);
+    }
+    std::map<std::string, std::string> WaitForReport()
+    {
+        ui::WaitUntil([&] { return Exists(report_); }, kTimeout);
+        Sleep(300);
+        return ReadReport(report_);
+    }
+    Launcher launcher_;
+    std::string group_, dir_, report_;
+};
+
+} // namespace
+
+TEST_F(GameAfterInstallation, TheFirstGamePlaysTheIntroFirstAndTheSecondStartsAtOnce)
+{
+    launcher_ = StartLauncher(kLauncher, dir_.c_str());
+    ASSERT_NE(nullptr, launcher_.dialog);
+    ASSERT_TRUE(Install()) << "the installation did not finish";
+
+    // "Spielen LORES": the 320x240 intro first; the game waits until it is over.
+    ui::ClickSteady(launcher_.dialog, IDC_PLAY_LOW);
+    HWND film = ui::WaitForWindow(launcher_.program.id, kFilmTitle, kFilmClass, kTimeout);
+    ASSERT_NE(nullptr, film) << "the intro comes first";
+    EXPECT_TRUE(ui::WaitUntil([] { return GetSystemMetrics(SM_CXSCREEN) == 320; }, 5000));
+    Sleep(1000);
+    EXPECT_FALSE(Exists(report_)) << "the game waits for the intro";
+    ui::PressKey(VK_ESCAPE);
+    if (!ui::WaitForWindowGone(film, 1500)) {
+        // The crawl runs: a second Escape ends it.
+        ui::KeyDown(VK_ESCAPE);
+        ui::WaitForWindowGone(film, kTimeout);
+        ui::KeyUp(VK_ESCAPE);
+    }
+    auto low = WaitForReport();
+    ASSERT_FALSE(low.empty()) << "the game did not run after the intro";
+    EXPECT_EQ("low", low["mode"]);
+    EXPECT_STRCASEEQ(kInstalled, low["directory"].c_str());
+    EXPECT_EQ(FirstBytes(std::string(kInstalled) + "\\Lib\\skatgrf640.dat"), low["data.first"]);
+    EXPECT_EQ(FirstBytes(std::string(kInstalled) + "\\Lib\\skatgrf640.key"), low["key.first"]);
+
+    // The second game, in the other resolution, starts without the intro.
+    DeleteFileA(report_.c_str());
+    ui::ClickSteady(launcher_.dialog, IDC_PLAY_HIGH);
+    auto high = WaitForReport();
+    EXPECT_EQ("high", high["mode"]);
+    EXPECT_EQ(FirstBytes(std::string(kInstalled) + "\\Lib\\skatgrf.dat"), high["data.first"]);
+    EXPECT_EQ(FirstBytes(std::string(kInstalled) + "\\Lib\\skatgrf.key"), high["key.first"]);
+    EXPECT_EQ(nullptr, ui::WaitForWindow(launcher_.program.id, kFilmTitle, kFilmClass, 0));
+
+    ui::ClickSteady(launcher_.dialog, IDC_CLOSE);
+    EXPECT_EQ(1u, ui::WaitForExit(launcher_.program, kTimeout));
 }
