@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -264,6 +265,15 @@ TEST(Smackw32, ThePlayersIntroFilmsOpenFromTheMedium)
             light += 0.3 * rgb[0] + 0.59 * rgb[1] + 0.11 * rgb[2];
         }
         EXPECT_LT(light / double(buffer.size()), 40.0) << films[i];
+        // ... in shades the film's own colours offer: neutral greys up to the crawl's brightest.
+        for (int level = 16; level <= 192; level += 16) {
+            bool found = false;
+            for (int e = 10; e <= 245 && !found; ++e) {
+                const uint8_t* rgb = film->Palette + 3 * e;
+                found = std::abs(rgb[0] - level) <= 8 && rgb[0] == rgb[1] && rgb[1] == rgb[2];
+            }
+            EXPECT_TRUE(found) << films[i] << ": no grey near " << level;
+        }
         SmackClose(film);
     }
 }

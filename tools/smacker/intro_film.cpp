@@ -3,9 +3,9 @@
 // the light dims to a calm picture for the credits to run over. Music and the sound of the
 // cards are synthesized. Everything is computed from fixed seeds: the same film every time.
 //
-// The pictures are rendered in true colour, then quantized to one palette of 236 colours
-// (entries 10 to 245; the player keeps the other 20 for the system colours) chosen by
-// median cut from the film itself. The fades are palette changes: the pictures keep their
+// The pictures are rendered in true colour, then quantized to one palette of 220 colours
+// (entries 10 to 229; the player keeps 0 to 9 and 246 to 255 for the system colours, and
+// 230 to 245 hold a grey ramp for the credits) chosen by median cut from the film itself. The fades are palette changes: the pictures keep their
 // indices, only the colours they stand for change.
 #include "tools/smacker/intro_film.h"
 
@@ -30,7 +30,12 @@ constexpr int kFrameRateCode = -6667; // 14.999 frames a second
 constexpr double kFps = 100000.0 / 6667.0;
 constexpr int kFrames = 120;          // eight seconds
 constexpr int kFirstEntry = 10;       // palette entries the film may use: 10 .. 245
-constexpr int kEntries = 236;
+constexpr int kPictureEntries = 220;  // 10 .. 229 for the pictures
+// 230 .. 245: a ramp of neutral greys that no picture uses and no fade dims. The credits
+// crawl draws its grey text over the last frame with the palette's nearest colours; these
+// give it an even ramp even where the film's own colours are dark.
+constexpr int kGreyEntries = 16;
+constexpr int kGreyStep = 12; // levels 12 .. 192, the range of the crawl's shading
 constexpr uint32_t kSampleRate = 22050;
 
 const char* const kSerifBold = "/usr/share/fonts/truetype/dejavu/DejaVuSerif-Bold.ttf";
@@ -685,7 +690,7 @@ bool WriteIntroFilm(const std::string& path, uint32_t width, uint32_t height)
         if (histogram[key])
             bins.push_back({{uint8_t(key >> 12), uint8_t((key >> 6) & 63), uint8_t(key & 63)}, histogram[key]});
     Quantizer q;
-    q.Palette = MedianCut(std::move(bins), kEntries);
+    q.Palette = MedianCut(std::move(bins), kPictureEntries);
 
     std::vector<SmkEncodeFrame> frames(kFrames);
     for (int f = 0; f < kFrames; ++f) {
@@ -698,6 +703,8 @@ bool WriteIntroFilm(const std::string& path, uint32_t width, uint32_t height)
             for (int k = 0; k < 3; ++k)
                 out.Palette[3 * (kFirstEntry + i) + size_t(k)] =
                     SmkExpand6(int(std::lround(q.Palette[i][size_t(k)] * light)));
+        for (int g = 0; g < kGreyEntries; ++g)
+            std::memset(out.Palette + 3 * (kFirstEntry + kPictureEntries + g), kGreyStep * (g + 1), 3);
     }
 
     SmkEncodeOptions o;
