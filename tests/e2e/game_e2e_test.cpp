@@ -2,12 +2,12 @@
 // reads the two graphics views out of the launcher and reports what it found.
 #include "resources/resource.h"
 #include "tests/e2e/e2e_support.h"
+#include "tests/game/game_report.h"
 
 #include <gtest/gtest.h>
 
 #include <shlobj.h>
 
-#include <cstdio>
 #include <map>
 #include <vector>
 
@@ -21,42 +21,6 @@ constexpr char kLibrary[] = "C:\\vesk-e2e-game-root\\Lib";
 constexpr char kGameTitle[] = "Vesk Marlit";
 constexpr char kGameClass[] = "VeskMarlitSpiel";
 constexpr char kFilmClass[] = "FilmFenster";
-
-std::map<std::string, std::string> ReadReport(const std::string& path)
-{
-    std::map<std::string, std::string> facts;
-    std::string text = ReadWholeFile(path);
-    for (std::size_t start = 0; start < text.size();) {
-        std::size_t end = text.find('\n', start);
-        std::string line = text.substr(start, end == std::string::npos ? std::string::npos : end - start);
-        std::size_t equals = line.find('=');
-        if (equals != std::string::npos)
-            facts[line.substr(0, equals)] = line.substr(equals + 1);
-        start = end == std::string::npos ? text.size() : end + 1;
-    }
-    return facts;
-}
-
-// The first 16 bytes of a file as the game writes them: hexadecimal pairs and spaces.
-std::string FirstBytes(const std::string& path)
-{
-    std::string bytes = ReadWholeFile(path).substr(0, 16), text;
-    char pair[4];
-    for (std::size_t i = 0; i < bytes.size(); ++i) {
-        std::snprintf(pair, sizeof pair, i ? " %02x" : "%02x", static_cast<unsigned char>(bytes[i]));
-        text += pair;
-    }
-    return text;
-}
-
-bool OpenableExclusively(const std::string& path)
-{
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return false;
-    CloseHandle(file);
-    return true;
-}
 
 // An installed game prepared by hand, as a full installation leaves it: the settings file
 // in the directory the launcher starts in, the game and its graphics files copied from the
@@ -105,7 +69,7 @@ protected:
         ui::ClickSteady(launcher_.dialog, button);
         ui::WaitUntil([&] { return Exists(report_); }, kTimeout);
         Sleep(300);
-        return ReadReport(report_);
+        return ReadGameReport(report_);
     }
     void ExpectFilesReleased()
     {
@@ -128,15 +92,15 @@ TEST_F(Game, LowThenHighGiveTheGameItsModeAndTheirTwoFilesDataFirst)
     EXPECT_EQ("valid", low["arguments"]);
     EXPECT_STRCASEEQ("Vesk.exe", low["parent"].c_str());
     EXPECT_STRCASEEQ("C:\\vesk-e2e-game-root", low["directory"].c_str()) << "the game starts in the installation";
-    EXPECT_EQ(FirstBytes(Library("skatgrf640.dat")), low["data.first"]);
-    EXPECT_EQ(FirstBytes(Library("skatgrf640.key")), low["key.first"]);
+    EXPECT_EQ(FirstBytesOfFile(Library("skatgrf640.dat")), low["data.first"]);
+    EXPECT_EQ(FirstBytesOfFile(Library("skatgrf640.key")), low["key.first"]);
     ExpectFilesReleased();
 
     auto high = Play(IDC_PLAY_HIGH);
     ASSERT_FALSE(high.empty()) << "the game did not report";
     EXPECT_EQ("high", high["mode"]);
-    EXPECT_EQ(FirstBytes(Library("skatgrf.dat")), high["data.first"]);
-    EXPECT_EQ(FirstBytes(Library("skatgrf.key")), high["key.first"]);
+    EXPECT_EQ(FirstBytesOfFile(Library("skatgrf.dat")), high["data.first"]);
+    EXPECT_EQ(FirstBytesOfFile(Library("skatgrf.key")), high["key.first"]);
     EXPECT_NE(low["data.crc32"], high["data.crc32"]);
     ExpectFilesReleased();
 
@@ -234,7 +198,7 @@ protected:
     {
         ui::WaitUntil([&] { return Exists(report_); }, kTimeout);
         Sleep(300);
-        return ReadReport(report_);
+        return ReadGameReport(report_);
     }
     Launcher launcher_;
     std::string group_, dir_, report_;
@@ -266,16 +230,16 @@ TEST_F(GameAfterInstallation, TheFirstGamePlaysTheIntroFirstAndTheSecondStartsAt
     ASSERT_FALSE(low.empty()) << "the game did not run after the intro";
     EXPECT_EQ("low", low["mode"]);
     EXPECT_STRCASEEQ(kInstalled, low["directory"].c_str());
-    EXPECT_EQ(FirstBytes(std::string(kInstalled) + "\\Lib\\skatgrf640.dat"), low["data.first"]);
-    EXPECT_EQ(FirstBytes(std::string(kInstalled) + "\\Lib\\skatgrf640.key"), low["key.first"]);
+    EXPECT_EQ(FirstBytesOfFile(std::string(kInstalled) + "\\Lib\\skatgrf640.dat"), low["data.first"]);
+    EXPECT_EQ(FirstBytesOfFile(std::string(kInstalled) + "\\Lib\\skatgrf640.key"), low["key.first"]);
 
     // The second game, in the other resolution, starts without the intro.
     DeleteFileA(report_.c_str());
     ui::ClickSteady(launcher_.dialog, IDC_PLAY_HIGH);
     auto high = WaitForReport();
     EXPECT_EQ("high", high["mode"]);
-    EXPECT_EQ(FirstBytes(std::string(kInstalled) + "\\Lib\\skatgrf.dat"), high["data.first"]);
-    EXPECT_EQ(FirstBytes(std::string(kInstalled) + "\\Lib\\skatgrf.key"), high["key.first"]);
+    EXPECT_EQ(FirstBytesOfFile(std::string(kInstalled) + "\\Lib\\skatgrf.dat"), high["data.first"]);
+    EXPECT_EQ(FirstBytesOfFile(std::string(kInstalled) + "\\Lib\\skatgrf.key"), high["key.first"]);
     EXPECT_EQ(nullptr, ui::WaitForWindow(launcher_.program.id, kFilmTitle, kFilmClass, 0));
 
     ui::ClickSteady(launcher_.dialog, IDC_CLOSE);

@@ -7,6 +7,7 @@
 #include "launcher/launcher_state.h"
 #include "launcher/text.h"
 #include "crawl/credits_crawl.h"
+#include "tests/game/game_report.h"
 #include "tests/support/win_files.h"
 #include "tools/medium/prot_d/game_facts.h"
 #include "tools/smacker/film_patterns.h"
@@ -24,21 +25,6 @@ namespace {
 
 constexpr char kReportVariable[] = "VESK_GAME_REPORT";
 constexpr std::size_t kPage = 4096;
-
-std::map<std::string, std::string> ReadReport(const std::string& path)
-{
-    std::map<std::string, std::string> facts;
-    std::string text = test::ReadWholeFile(path);
-    for (std::size_t start = 0; start < text.size();) {
-        std::size_t end = text.find('\n', start);
-        std::string line = text.substr(start, end - start);
-        std::size_t equals = line.find('=');
-        if (equals != std::string::npos)
-            facts[line.substr(0, equals)] = line.substr(equals + 1);
-        start = end == std::string::npos ? text.size() : end + 1;
-    }
-    return facts;
-}
 
 // What the game should report for a view of this file: the file rounded up to whole
 // pages, the rest of the last page zero.
@@ -64,15 +50,6 @@ std::string GraphicsBytes(const char* name, std::size_t size)
     for (std::size_t i = 0; bytes.size() < size; ++i)
         bytes += char('a' + (i * 7 + size) % 26);
     return bytes;
-}
-
-bool OpenableExclusively(const std::string& path)
-{
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return false;
-    CloseHandle(file);
-    return true;
 }
 
 int g_introsBeforeTheGame = 0;
@@ -164,7 +141,7 @@ protected:
 TEST_F(GameStartTest, LowResolutionGivesTheGameThe640FilesDataFirst)
 {
     StartGame(kLowResolution);
-    auto report = ReadReport(g_reportPath);
+    auto report = ReadGameReport(g_reportPath);
     ASSERT_FALSE(report.empty()) << "the game did not run";
     EXPECT_EQ("low", report["mode"]);
     EXPECT_EQ("valid", report["arguments"]);
@@ -179,7 +156,7 @@ TEST_F(GameStartTest, LowResolutionGivesTheGameThe640FilesDataFirst)
 TEST_F(GameStartTest, HighResolutionGivesTheGameTheFilesWithout640)
 {
     StartGame(kHighResolution);
-    auto report = ReadReport(g_reportPath);
+    auto report = ReadGameReport(g_reportPath);
     ASSERT_FALSE(report.empty()) << "the game did not run";
     EXPECT_EQ("high", report["mode"]);
     ExpectView(report, "data", "skatgrf.dat");
@@ -210,12 +187,12 @@ TEST_F(GameStartTest, TheIntroComesFirstOnceAfterAnInstallation)
     StartGame(kLowResolution);
     EXPECT_FALSE(g_launcher.IntroPending);
     EXPECT_EQ(1, g_introsBeforeTheGame) << "the film ran to its end before the game";
-    EXPECT_EQ("low", ReadReport(g_reportPath)["mode"]);
+    EXPECT_EQ("low", ReadGameReport(g_reportPath)["mode"]);
 
     DeleteFileA(g_reportPath.c_str());
     StartGame(kHighResolution);
     EXPECT_EQ(1, g_introsBeforeTheGame) << "only the first game after an installation";
-    EXPECT_EQ("high", ReadReport(g_reportPath)["mode"]);
+    EXPECT_EQ("high", ReadGameReport(g_reportPath)["mode"]);
     ExpectInstallRootCurrent();
 }
 
@@ -224,7 +201,7 @@ TEST_F(GameStartTest, AFailedIntroDoesNotStopTheGame)
     g_launcher.IntroPending = true; // but no film on this medium
     StartGame(kHighResolution);
     EXPECT_FALSE(g_launcher.IntroPending);
-    EXPECT_EQ("high", ReadReport(g_reportPath)["mode"]);
+    EXPECT_EQ("high", ReadGameReport(g_reportPath)["mode"]);
 }
 
 TEST_F(GameStartTest, AGameThatCannotStartReleasesTheFilesAtOnce)

@@ -169,6 +169,32 @@ void DeleteFonts()
     g_fonts = {};
 }
 
+// A solid brush and a one-pixel pen, selected into a device context for as long as the
+// object lives, then put back and deleted.
+class SolidTools {
+public:
+    SolidTools(HDC dc, COLORREF fill, COLORREF edge)
+        : dc_(dc), brush_(CreateSolidBrush(fill)), pen_(CreatePen(PS_SOLID, 1, edge)),
+          oldBrush_(SelectObject(dc, brush_)), oldPen_(SelectObject(dc, pen_))
+    {
+    }
+    ~SolidTools()
+    {
+        SelectObject(dc_, oldBrush_);
+        SelectObject(dc_, oldPen_);
+        DeleteObject(brush_);
+        DeleteObject(pen_);
+    }
+    SolidTools(const SolidTools&) = delete;
+    SolidTools& operator=(const SolidTools&) = delete;
+
+private:
+    HDC dc_;
+    HBRUSH brush_;
+    HPEN pen_;
+    HGDIOBJ oldBrush_, oldPen_;
+};
+
 void FillSolid(HDC dc, const RECT& rect, COLORREF colour)
 {
     HBRUSH brush = CreateSolidBrush(colour);
@@ -193,14 +219,8 @@ void DrawFelt(HDC dc, int width, int height)
 
 void DrawShape(HDC dc, COLORREF colour, void (*shape)(HDC, int, int, int), int x, int y, int size)
 {
-    HBRUSH brush = CreateSolidBrush(colour);
-    HPEN pen = CreatePen(PS_SOLID, 1, colour);
-    HGDIOBJ oldBrush = SelectObject(dc, brush), oldPen = SelectObject(dc, pen);
+    SolidTools tools(dc, colour, colour);
     shape(dc, x, y, size);
-    SelectObject(dc, oldBrush);
-    SelectObject(dc, oldPen);
-    DeleteObject(brush);
-    DeleteObject(pen);
 }
 
 // The four suits, each centred on (x, y) within a square of about size pixels.
@@ -245,14 +265,10 @@ void ClubShape(HDC dc, int x, int y, int s)
 void DrawCard(HDC dc, int left, int top, int suit)
 {
     const int width = 40, height = 56;
-    HBRUSH face = CreateSolidBrush(kCardFace);
-    HPEN edge = CreatePen(PS_SOLID, 1, kCardEdge);
-    HGDIOBJ oldBrush = SelectObject(dc, face), oldPen = SelectObject(dc, edge);
-    RoundRect(dc, left, top, left + width, top + height, 7, 7);
-    SelectObject(dc, oldBrush);
-    SelectObject(dc, oldPen);
-    DeleteObject(face);
-    DeleteObject(edge);
+    {
+        SolidTools tools(dc, kCardFace, kCardEdge);
+        RoundRect(dc, left, top, left + width, top + height, 7, 7);
+    }
     static void (*const shapes[])(HDC, int, int, int) = {ClubShape, SpadeShape, HeartShape, DiamondShape};
     COLORREF colour = suit < 2 ? kBlackSuit : kRedSuit;
     DrawShape(dc, colour, shapes[suit], left + 9, top + 11, 11);
@@ -361,14 +377,10 @@ void DrawScene(HDC dc, int width, int height)
                DT_CENTER | DT_SINGLELINE | DT_PATH_ELLIPSIS);
 
     RECT panel = {24, 128, width - 24, height - 40};
-    HBRUSH fill = CreateSolidBrush(kPanel);
-    HPEN border = CreatePen(PS_SOLID, 1, kGold);
-    HGDIOBJ oldBrush = SelectObject(dc, fill), oldPen = SelectObject(dc, border);
-    RoundRect(dc, panel.left, panel.top, panel.right, panel.bottom, 14, 14);
-    SelectObject(dc, oldBrush);
-    SelectObject(dc, oldPen);
-    DeleteObject(fill);
-    DeleteObject(border);
+    {
+        SolidTools tools(dc, kPanel, kGold);
+        RoundRect(dc, panel.left, panel.top, panel.right, panel.bottom, 14, 14);
+    }
 
     int top = panel.top + 14;
     top = DrawViewBlock(dc, panel.left + 20, top, panel.right - 16, "Grafikdaten", true, g_facts.Data);
