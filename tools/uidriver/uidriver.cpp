@@ -274,41 +274,47 @@ Program ProgramOf(HWND window)
     return program;
 }
 
-namespace {
-
-// Calls action with a handle of every thread of the process; returns how many there were.
-template <class Action> int ForEachThread(DWORD processId, Action action)
+Threads::Threads(const Program& program)
 {
+    if (!program.id)
+        return;
     HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
     if (snapshot == INVALID_HANDLE_VALUE)
-        return 0;
-    int count = 0;
+        return;
     THREADENTRY32 entry = {};
     entry.dwSize = sizeof entry;
-    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry)) {
-        if (entry.th32OwnerProcessID != processId)
-            continue;
-        if (HANDLE thread = OpenThread(THREAD_SUSPEND_RESUME, FALSE, entry.th32ThreadID)) {
-            action(thread);
-            CloseHandle(thread);
-            ++count;
-        }
-    }
+    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry))
+        if (entry.th32OwnerProcessID == program.id)
+            if (HANDLE thread = OpenThread(THREAD_SUSPEND_RESUME, FALSE, entry.th32ThreadID))
+                handles_.push_back(thread);
     CloseHandle(snapshot);
-    return count;
 }
 
-} // namespace
+Threads::~Threads()
+{
+    for (HANDLE thread : handles_)
+        CloseHandle(thread);
+}
+
+void Threads::Suspend() const
+{
+    for (HANDLE thread : handles_)
+        SuspendThread(thread);
+}
+
+void Threads::Resume() const
+{
+    for (HANDLE thread : handles_)
+        ResumeThread(thread);
+}
 
 int Suspend(const Program& program)
 {
-    return program.id ? ForEachThread(program.id, [](HANDLE thread) { SuspendThread(thread); }) : 0;
+    Threads threads(program);
+    threads.Suspend();
+    return threads.Count();
 }
 
-void Resume(const Program& program)
-{
-    if (program.id)
-        ForEachThread(program.id, [](HANDLE thread) { ResumeThread(thread); });
-}
+void Resume(const Program& program) { Threads(program).Resume(); }
 
 } // namespace ui

@@ -80,4 +80,20 @@ Program ProgramOf(HWND window);
 int Suspend(const Program& program);
 void Resume(const Program& program);
 
+// The threads of a running program, opened once, so that it can be stopped and let go again
+// many times a second (to watch a fast operation in small steps).
+class Threads {
+public:
+    explicit Threads(const Program& program);
+    ~Threads();
+    Threads(const Threads&) = delete;
+    Threads& operator=(const Threads&) = delete;
+    int Count() const { return static_cast<int>(handles_.size()); }
+    void Suspend() const;
+    void Resume() const;
+
+private:
+    std::vector<HANDLE> handles_;
+};
+
 } // namespace ui
