@@ -51,6 +51,10 @@ inline constexpr const char kStartMenuGroup[] = "\\TALVERO";
 inline constexpr const char kStartMenuFolder[] = "\\VeskMarlit";
 inline constexpr const char kShortcutFile[] = "\\VeskMarlit.lnk";
 
+// Writes the uninstall entry: "DisplayName", "UninstallString" (SourceRoot + "Vesk.exe /U",
+// given without its terminating zero) and "InstallLocation" (InstallRoot).
+void RegisterUninstallEntry();
+
 // The user's programs folder of the Start menu, without trailing backslash. False when the
 // system does not give it or it does not fit kPathSize.
 bool GetProgramsFolder(char* path, std::size_t size);

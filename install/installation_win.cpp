@@ -62,27 +62,6 @@ void MakeShortcut(const char* folder)
     CreateShortcut(target, "", link, kShortcutDescription);
 }
 
-// The entry of the system's list of installed software, which runs the medium's launcher
-// with "/U". The uninstall string is stored with its length as byte count, without the
-// terminating zero (14 bytes for E:\Vesk.exe /U); readers of string values add the zero.
-// "InstallLocation" lets a launcher that finds no settings file in its current directory
-// find the installation's own.
-void RegisterUninstallEntry()
-{
-    HKEY key;
-    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, kUninstallKey, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
-                        nullptr, &key, nullptr) != ERROR_SUCCESS)
-        return;
-    RegSetValueExA(key, "DisplayName", 0, REG_SZ, reinterpret_cast<const BYTE*>(kDisplayName), sizeof kDisplayName);
-    char command[kCommandSize];
-    if (JoinText(command, g_launcher.SourceRoot, kUninstallCommand))
-        RegSetValueExA(key, "UninstallString", 0, REG_SZ, reinterpret_cast<const BYTE*>(command),
-                       static_cast<DWORD>(std::strlen(command)));
-    RegSetValueExA(key, "InstallLocation", 0, REG_SZ, reinterpret_cast<const BYTE*>(g_launcher.InstallRoot),
-                   static_cast<DWORD>(std::strlen(g_launcher.InstallRoot) + 1));
-    RegCloseKey(key);
-}
-
 // Records base + name in field (when there is one) and creates that directory. A directory
 // that exists already, or lies on the read-only medium, is no failure worth a word.
 void MakeDirectory(char* field, const char* base, const char* name)
@@ -245,6 +224,27 @@ int RunDirectXInstaller()
 }
 
 } // namespace
+
+// The entry of the system's list of installed software, which runs the medium's launcher
+// with "/U". The uninstall string is stored with its length as byte count, without the
+// terminating zero (14 bytes for E:\Vesk.exe /U); readers of string values add the zero.
+// "InstallLocation" lets a launcher that finds no settings file in its current directory
+// find the installation's own.
+void RegisterUninstallEntry()
+{
+    HKEY key;
+    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, kUninstallKey, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
+                        nullptr, &key, nullptr) != ERROR_SUCCESS)
+        return;
+    RegSetValueExA(key, "DisplayName", 0, REG_SZ, reinterpret_cast<const BYTE*>(kDisplayName), sizeof kDisplayName);
+    char command[kCommandSize];
+    if (JoinText(command, g_launcher.SourceRoot, kUninstallCommand))
+        RegSetValueExA(key, "UninstallString", 0, REG_SZ, reinterpret_cast<const BYTE*>(command),
+                       static_cast<DWORD>(std::strlen(command)));
+    RegSetValueExA(key, "InstallLocation", 0, REG_SZ, reinterpret_cast<const BYTE*>(g_launcher.InstallRoot),
+                   static_cast<DWORD>(std::strlen(g_launcher.InstallRoot) + 1));
+    RegCloseKey(key);
+}
 
 int RunInstallation()
 {

@@ -1,6 +1,8 @@
 #include "tests/install/install_test_support.h"
 
 #include <commctrl.h>
+#include <objbase.h>
+#include <shlobj.h>
 #include <winioctl.h>
 
 #include <vector>
@@ -140,6 +142,8 @@ bool LongPathExists(const std::string& path)
     return GetFileAttributesW(LongForm(path).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
+void RemoveLongFile(const std::string& path) { DeleteFileW(LongForm(path).c_str()); }
+
 void RemoveLongTree(const std::string& path)
 {
     WIN32_FIND_DATAW entry;
@@ -254,6 +258,76 @@ void CALLBACK DialogAnswerer::Tick(HWND, UINT, UINT_PTR, DWORD)
     if (g_answerer->answer_(dialog))
         ++g_answerer->answered_;
     busy = false;
+}
+
+LinkFacts ReadLink(const std::string& file)
+{
+    LinkFacts facts;
+    IShellLinkA* link = nullptr;
+    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+                                reinterpret_cast<void**>(&link))))
+        return facts;
+    IPersistFile* persist = nullptr;
+    if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&persist)))
+        && SUCCEEDED(persist->Load(Wide(file).c_str(), STGM_READ))) {
+        char text[MAX_PATH] = "";
+        link->GetPath(text, MAX_PATH, nullptr, SLGP_RAWPATH);
+        facts.path = text;
+        text[0] = '\0';
+        link->GetWorkingDirectory(text, MAX_PATH);
+        facts.directory = text;
+        text[0] = '\0';
+        link->GetDescription(text, MAX_PATH);
+        facts.description = text;
+        text[0] = '\0';
+        link->GetArguments(text, MAX_PATH);
+        facts.arguments = text;
+    }
+    if (persist)
+        persist->Release();
+    link->Release();
+    return facts;
+}
+
+namespace {
+
+void WriteSlot(void** slot, void* value)
+{
+    DWORD protection = 0;
+    VirtualProtect(slot, sizeof *slot, PAGE_READWRITE, &protection);
+    *slot = value;
+    VirtualProtect(slot, sizeof *slot, protection, &protection);
+}
+
+} // namespace
+
+ImportPatch::ImportPatch(const char* dll, const char* function, void* replacement)
+{
+    auto* base = reinterpret_cast<BYTE*>(GetModuleHandleA(nullptr));
+    auto* headers = reinterpret_cast<IMAGE_NT_HEADERS*>(base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew);
+    const IMAGE_DATA_DIRECTORY& directory = headers->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+    HMODULE module = GetModuleHandleA(dll);
+    void* target = module ? reinterpret_cast<void*>(GetProcAddress(module, function)) : nullptr;
+    if (!target || directory.VirtualAddress == 0)
+        return;
+    // The loader has put the function's resolved address into the import table.
+    for (auto* entry = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + directory.VirtualAddress); entry->Name; ++entry) {
+        if (lstrcmpiA(reinterpret_cast<const char*>(base + entry->Name), dll) != 0)
+            continue;
+        for (auto** slot = reinterpret_cast<void**>(base + entry->FirstThunk); *slot; ++slot)
+            if (*slot == target) {
+                slot_ = slot;
+                original_ = target;
+                WriteSlot(slot_, replacement);
+                return;
+            }
+    }
+}
+
+ImportPatch::~ImportPatch()
+{
+    if (slot_)
+        WriteSlot(slot_, original_);
 }
 
 std::string MessageBoxText(HWND box)

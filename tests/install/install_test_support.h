@@ -21,6 +21,7 @@ void RemoveDirectoryLink(const std::string& link);
 bool MakeLongDirectory(const std::string& path);
 bool MakeLongFile(const std::string& path, const std::string& bytes);
 bool LongPathExists(const std::string& path);
+void RemoveLongFile(const std::string& path);
 void RemoveLongTree(const std::string& path);
 
 // A progress bar's range and position.
@@ -61,6 +62,28 @@ private:
     std::function<bool(HWND)> answer_;
     UINT_PTR timer_;
     int answered_ = 0;
+};
+
+// What a shortcut file says, read through the shell's link object (COM initialised).
+struct LinkFacts {
+    std::string path, directory, description, arguments;
+};
+LinkFacts ReadLink(const std::string& file);
+
+// Points this program's import of dll!function at a replacement until destroyed, so that a
+// test sees exactly what the code under test hands the system.
+class ImportPatch {
+public:
+    ImportPatch(const char* dll, const char* function, void* replacement);
+    ~ImportPatch();
+    ImportPatch(const ImportPatch&) = delete;
+    ImportPatch& operator=(const ImportPatch&) = delete;
+    bool Active() const { return slot_ != nullptr; }
+    void* Original() const { return original_; }
+
+private:
+    void** slot_ = nullptr;
+    void* original_ = nullptr;
 };
 
 // The text of a message box: the text of its static controls, joined.

@@ -12,6 +12,8 @@
 #include <objbase.h>
 #include <shlobj.h>
 
+#include <vector>
+
 using namespace installtest;
 
 namespace {
@@ -20,6 +22,8 @@ class Shortcut : public testing::Test {
 protected:
     void SetUp() override
     {
+        // Wine's shell would mirror saved links into the desktop's menus.
+        SetEnvironmentVariableA("WINEDLLOVERRIDES", "winemenubuilder.exe=d");
         CoInitialize(nullptr);
         scratch_ = test::MakeScratchDirectory("shortcut");
     }
@@ -30,41 +34,6 @@ protected:
     }
     std::string scratch_;
 };
-
-struct LinkFacts {
-    std::string path, directory, description, arguments;
-};
-
-LinkFacts ReadLink(const std::string& file)
-{
-    LinkFacts facts;
-    IShellLinkA* link = nullptr;
-    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
-                                reinterpret_cast<void**>(&link))))
-        return facts;
-    IPersistFile* persist = nullptr;
-    WCHAR wide[MAX_PATH];
-    MultiByteToWideChar(CP_ACP, 0, file.c_str(), -1, wide, MAX_PATH);
-    if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&persist)))
-        && SUCCEEDED(persist->Load(wide, STGM_READ))) {
-        char text[MAX_PATH] = "";
-        link->GetPath(text, MAX_PATH, nullptr, SLGP_RAWPATH);
-        facts.path = text;
-        text[0] = '\0';
-        link->GetWorkingDirectory(text, MAX_PATH);
-        facts.directory = text;
-        text[0] = '\0';
-        link->GetDescription(text, MAX_PATH);
-        facts.description = text;
-        text[0] = '\0';
-        link->GetArguments(text, MAX_PATH);
-        facts.arguments = text;
-    }
-    if (persist)
-        persist->Release();
-    link->Release();
-    return facts;
-}
 
 } // namespace
 
@@ -99,6 +68,64 @@ TEST_F(Shortcut, AFailedSaveShowsAnEmptyBoxAndReportsTheFailure)
     EXPECT_EQ("", caption);
     EXPECT_EQ("", text);
     EXPECT_TRUE(okAndCancel);
+}
+
+namespace {
+
+// What the uninstall entry hands the registry, value by value.
+struct GivenValue {
+    std::string name;
+    DWORD type;
+    std::string bytes;
+};
+std::vector<GivenValue> g_given;
+using SetValue = LONG(WINAPI*)(HKEY, LPCSTR, DWORD, DWORD, const BYTE*, DWORD);
+SetValue g_setValue;
+
+LONG WINAPI RecordValue(HKEY key, LPCSTR name, DWORD reserved, DWORD type, const BYTE* data, DWORD size)
+{
+    g_given.push_back({name, type, std::string(reinterpret_cast<const char*>(data), size)});
+    return g_setValue(key, name, reserved, type, data, size);
+}
+
+std::vector<GivenValue> GivenByTheEntry(const char* sourceRoot)
+{
+    g_launcher = LauncherState{};
+    CopyText(g_launcher.SourceRoot, sourceRoot);
+    CopyText(g_launcher.InstallRoot, "C:\\VeskMarlit\\");
+    g_given.clear();
+    {
+        ImportPatch patch("advapi32.dll", "RegSetValueExA", reinterpret_cast<void*>(RecordValue));
+        if (!patch.Active())
+            return {};
+        g_setValue = reinterpret_cast<SetValue>(patch.Original());
+        RegisterUninstallEntry();
+    }
+    RegDeleteKeyA(HKEY_LOCAL_MACHINE, kUninstallKey);
+    return g_given;
+}
+
+} // namespace
+
+// The system stores a terminating zero that follows the given bytes whether they count it
+// or not, so the byte counts are looked at as the launcher gives them.
+TEST(UninstallEntry, GivesItsStringsWithTheirExactByteCounts)
+{
+    std::vector<GivenValue> given = GivenByTheEntry("E:\\");
+    ASSERT_EQ(3u, given.size()) << "the import of RegSetValueExA could not be watched, or values are missing";
+    EXPECT_EQ("DisplayName", given[0].name);
+    EXPECT_EQ(static_cast<DWORD>(REG_SZ), given[0].type);
+    EXPECT_EQ(std::string("Vesk Marlit Deinstallieren", 27), given[0].bytes) << "27 bytes, the zero included";
+    EXPECT_EQ("UninstallString", given[1].name);
+    EXPECT_EQ(static_cast<DWORD>(REG_SZ), given[1].type);
+    EXPECT_EQ("E:\\Vesk.exe /U", given[1].bytes) << "14 bytes, without the zero";
+    EXPECT_EQ("InstallLocation", given[2].name);
+    EXPECT_EQ(static_cast<DWORD>(REG_SZ), given[2].type);
+    EXPECT_EQ(std::string("C:\\VeskMarlit\\", 15), given[2].bytes) << "a standard string, with its zero";
+
+    given = GivenByTheEntry("D:\\");
+    ASSERT_EQ(3u, given.size());
+    EXPECT_EQ("D:\\Vesk.exe /U", given[1].bytes) << "the medium's drive at the time of installation";
 }
 
 namespace {
