@@ -36,6 +36,21 @@ namespace {
 // A message box taller than the screen hides its button; past this many names the rest
 // are only counted.
 constexpr std::size_t kListedFailures = 15;
+// A name without blanks cannot be wrapped, and the box grows as wide as the name: longer
+// names show their beginning and their end.
+constexpr std::size_t kListedNameLength = 64;
+constexpr std::size_t kNameHead = 28;
+constexpr char kNameGap[] = "...";
+constexpr std::size_t kNameTail = kListedNameLength - kNameHead - (sizeof kNameGap - 1);
+
+std::string ListedName(const std::string& name)
+{
+    if (name.size() <= kListedNameLength)
+        return name;
+    std::string shown(name, 0, kNameHead);
+    shown.append(kNameGap).append(name, name.size() - kNameTail, kNameTail);
+    return shown;
+}
 
 } // namespace
 
@@ -43,8 +58,8 @@ std::string CopyFailureMessage(const std::vector<std::string>& files)
 {
     std::string text = "Diese Dateien konnten nicht vollst\xe4ndig kopiert werden:\n";
     for (std::size_t i = 0; i < files.size() && i < kListedFailures; ++i)
-        text += "\n" + files[i];
+        text.append("\n").append(ListedName(files[i]));
     if (files.size() > kListedFailures)
-        text += "\n... und " + std::to_string(files.size() - kListedFailures) + " weitere";
+        text.append("\n... und ").append(std::to_string(files.size() - kListedFailures)).append(" weitere");
     return text;
 }

@@ -87,6 +87,15 @@ TEST(CopyFailureMessage, ListsEveryFileOnItsOwnLine)
               CopyFailureMessage({"E:\\Lib\\a.dat", "E:\\NNet\\b.nn"}));
 }
 
+TEST(CopyFailureMessage, ShortensNamesTooLongForTheBoxInTheMiddle)
+{
+    std::string name = "E:\\Lib\\" + std::string(200, 'x') + ".dat";
+    std::string text = CopyFailureMessage({name, std::string(64, 'y')});
+    std::string shown = "E:\\Lib\\" + std::string(21, 'x') + "..." + std::string(29, 'x') + ".dat";
+    EXPECT_EQ(64u, shown.size());
+    EXPECT_EQ("\n\n" + shown + "\n" + std::string(64, 'y'), text.substr(text.find(':') + 1));
+}
+
 TEST(CopyFailureMessage, CountsWhatALongListLeavesOut)
 {
     std::vector<std::string> files;
