@@ -71,6 +71,9 @@ bool RowsUnchanged(const std::vector<std::uint8_t>& before, const std::vector<st
                    int last)
 {
     int w = g_display.Width;
+    std::size_t end = static_cast<std::size_t>(last + 1) * w;
+    if (before.size() < end || after.size() < end)
+        return false;
     return std::memcmp(before.data() + first * w, after.data() + first * w, (last - first + 1) * w) == 0;
 }
 
@@ -180,7 +183,7 @@ const char kOneLine[] = "*\xC4\xD6\xDC \xC4\xD6\xDC \xC4\xD6\xDC\r\n";
 TEST_F(CreditsCrawlTest, OneLineRunsItsCourseOverThePictureHigh)
 {
     UseText(kOneLine);
-    OpenWithPicture(0);
+    ASSERT_NO_FATAL_FAILURE(OpenWithPicture(0));
     DWORD elapsed = Crawl();
     // 29 steps of 50 ms; the tick count is coarser than the performance counter.
     EXPECT_GE(elapsed, 1450u - 20u);
@@ -198,7 +201,7 @@ TEST_F(CreditsCrawlTest, OneLineRunsItsCourseOverThePictureHigh)
 TEST_F(CreditsCrawlTest, OneLineRunsItsCourseOverThePictureLow)
 {
     UseText(kOneLine);
-    OpenWithPicture(1);
+    ASSERT_NO_FATAL_FAILURE(OpenWithPicture(1));
     DWORD elapsed = Crawl();
     EXPECT_GE(elapsed, 1450u - 20u);
     std::vector<std::uint8_t> after = FrontPixels();
@@ -212,7 +215,7 @@ TEST_F(CreditsCrawlTest, OneLineRunsItsCourseOverThePictureLow)
 TEST_F(CreditsCrawlTest, MissingTextLastsAsLongAsOneLineAndShowsThePictureOnly)
 {
     // No "intro.txt": the read-error box appears; the test's helper answers it.
-    OpenWithPicture(0);
+    ASSERT_NO_FATAL_FAILURE(OpenWithPicture(0));
     HANDLE answer = CreateThread(nullptr, 0, AnswerReadError, nullptr, 0, nullptr);
     DWORD start = GetTickCount();
     RunCreditsCrawl();
@@ -245,7 +248,7 @@ TEST_P(MediumCrawlTest, MediumCreditsRecedeIntoTheDistanceUntilEscape)
     }
     UseText(text);
     int low = GetParam();
-    OpenWithPicture(low);
+    ASSERT_NO_FATAL_FAILURE(OpenWithPicture(low));
     const char* shot = low ? "crawl-320x240" : "crawl-640x480";
     HANDLE helper = CreateThread(nullptr, 0, ShootThenEscape, const_cast<char*>(shot), 0, nullptr);
     DWORD elapsed = Crawl();
