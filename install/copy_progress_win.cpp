@@ -29,9 +29,7 @@ struct Progress {
 
 Progress StartProgress(HWND dialog)
 {
-    // The first block is shown at once.
-    return {dialog, GetDlgItem(dialog, IDC_FILE_BAR), GetDlgItem(dialog, IDC_TOTAL_BAR), 0,
-            GetTickCount() - kRepaintInterval};
+    return {dialog, GetDlgItem(dialog, IDC_FILE_BAR), GetDlgItem(dialog, IDC_TOTAL_BAR), 0, GetTickCount()};
 }
 
 void ShowProgress(Progress& progress)
