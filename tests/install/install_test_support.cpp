@@ -169,6 +169,22 @@ void RemoveLongTree(const std::string& path)
     RemoveDirectoryW(LongForm(path).c_str());
 }
 
+// Under Wine a link whose target is gone shows no attributes and cannot be removed through
+// the Windows functions: the Unix tool removes the tree.
+void RemoveScratchTree(const std::string& path)
+{
+    // The Unix tool runs on its own; it is only started for a tree that is there, and done
+    // once the tree's top is gone, which it removes last.
+    if (GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES)
+        return;
+    std::string unixPath = IsWine() ? UnixPath(path) : std::string();
+    if (unixPath.empty() || !RunUnix("/bin/rm -rf \"" + unixPath + "\"")) {
+        RemoveLongTree(path);
+        return;
+    }
+    WaitFor([&] { return GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES; });
+}
+
 int BarMinimum(HWND bar) { return static_cast<int>(SendMessageA(bar, PBM_GETRANGE, TRUE, 0)); }
 int BarMaximum(HWND bar) { return static_cast<int>(SendMessageA(bar, PBM_GETRANGE, FALSE, 0)); }
 int BarPosition(HWND bar) { return static_cast<int>(SendMessageA(bar, PBM_GETPOS, 0, 0)); }

@@ -23,6 +23,8 @@ bool MakeLongFile(const std::string& path, const std::string& bytes);
 bool LongPathExists(const std::string& path);
 void RemoveLongFile(const std::string& path);
 void RemoveLongTree(const std::string& path);
+// Removes a scratch tree that may hold links, even dangling ones, without following them.
+void RemoveScratchTree(const std::string& path);
 
 // A progress bar's range and position.
 int BarMinimum(HWND bar);
