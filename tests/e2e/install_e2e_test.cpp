@@ -30,13 +30,6 @@ constexpr char kBigLibraryFile[] = "Lib\\klang.dat";
 
 std::string InstallPath(const std::string& relative) { return std::string(kInstallDirectory) + "\\" + relative; }
 
-std::string ProgramsFolder()
-{
-    char path[MAX_PATH] = "";
-    SHGetFolderPathA(nullptr, CSIDL_PROGRAMS, nullptr, 0, path);
-    return path;
-}
-
 std::string TempFolder()
 {
     char path[MAX_PATH] = "";
@@ -97,15 +90,6 @@ RegistryValue ReadValue(const char* name)
     }
     RegCloseKey(key);
     return value;
-}
-
-bool KeyExists()
-{
-    HKEY key;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kUninstallKey, 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return false;
-    RegCloseKey(key);
-    return true;
 }
 
 std::string SettingsLines(const char* mode, const char* base)
@@ -206,7 +190,7 @@ protected:
         // variable reaches the launcher and what it starts.
         SetEnvironmentVariableA("WINEDLLOVERRIDES", "winemenubuilder.exe=d");
         CoInitialize(nullptr);
-        group_ = ProgramsFolder() + "\\TALVERO";
+        group_ = installtest::ProgramsFolder() + "\\TALVERO";
         folder_ = group_ + "\\VeskMarlit";
         link_ = folder_ + "\\VeskMarlit.lnk";
         CleanUp();
@@ -260,6 +244,20 @@ protected:
     {
         ui::ClickSteady(launcher.dialog, IDC_INSTALL);
         return Confirmation(launcher.program.id);
+    }
+    // Removes with Yes and waits for the two buttons of a launcher without a game.
+    bool RemoveWithYes(Launcher& launcher)
+    {
+        HWND box = AskRemoval(launcher);
+        if (!box)
+            return false;
+        ui::ClickSteady(box, IDYES);
+        return WaitForButtons(launcher, kNotInstalledButtons);
+    }
+    static DWORD Close(Launcher& launcher)
+    {
+        ui::ClickSteady(launcher.dialog, IDC_CLOSE);
+        return ui::WaitForExit(launcher.program, kTimeout);
     }
     static HWND Confirmation(DWORD processId)
     {
@@ -318,7 +316,7 @@ protected:
         EXPECT_FALSE(Exists(kInstallDirectory));
         EXPECT_FALSE(Exists(kMediumSettings));
         EXPECT_FALSE(Exists(folder_));
-        EXPECT_FALSE(KeyExists());
+        EXPECT_FALSE(installtest::UninstallEntryExists());
     }
 
     // Holds the launcher still while its progress dialog shows the big library file partly
@@ -413,8 +411,7 @@ TEST_F(Installation, TheOptionsListTheFixedDrivesAndCancelMakesNothing)
     EXPECT_FALSE(Exists(DirectXLog()));
     EXPECT_EQ(kNotInstalledButtons, ui::VisibleControls(first_.dialog, kAllButtons));
 
-    ui::ClickSteady(first_.dialog, IDC_CLOSE);
-    EXPECT_EQ(1u, ui::WaitForExit(first_.program, kTimeout));
+    EXPECT_EQ(1u, Close(first_));
 }
 
 TEST_F(Installation, AFullInstallationMakesExactlyItsFilesAndRemovalTakesThemAway)
@@ -458,13 +455,10 @@ TEST_F(Installation, AFullInstallationMakesExactlyItsFilesAndRemovalTakesThemAwa
     EXPECT_EQ(kAllButtons, ui::VisibleControls(first_.dialog, kAllButtons));
     EXPECT_EQ(settings, ReadWholeFile(InstallPath("VeskMarlit.ini")));
     EXPECT_TRUE(Exists(link_));
-    EXPECT_TRUE(KeyExists());
+    EXPECT_TRUE(installtest::UninstallEntryExists());
 
     // Yes removes it all.
-    box = AskRemoval(first_);
-    ASSERT_NE(nullptr, box);
-    ui::ClickSteady(box, IDYES);
-    ASSERT_TRUE(WaitForButtons(first_, kNotInstalledButtons));
+    ASSERT_TRUE(RemoveWithYes(first_));
     ExpectNothingInstalled();
     EXPECT_FALSE(Exists(group_)) << "TALVERO held nothing else";
 
@@ -476,14 +470,10 @@ TEST_F(Installation, AFullInstallationMakesExactlyItsFilesAndRemovalTakesThemAwa
     EXPECT_EQ(settings, ReadWholeFile(InstallPath("VeskMarlit.ini")));
     ExpectRegistered();
     ExpectDirectXRanFromTheMedium();
-    box = AskRemoval(first_);
-    ASSERT_NE(nullptr, box);
-    ui::ClickSteady(box, IDYES);
-    ASSERT_TRUE(WaitForButtons(first_, kNotInstalledButtons));
+    ASSERT_TRUE(RemoveWithYes(first_));
     ExpectNothingInstalled();
 
-    ui::ClickSteady(first_.dialog, IDC_CLOSE);
-    EXPECT_EQ(1u, ui::WaitForExit(first_.program, kTimeout));
+    EXPECT_EQ(1u, Close(first_));
 }
 
 TEST_F(Installation, PlayingFromCdLeavesTheLibrariesOnTheMedium)
@@ -505,14 +495,10 @@ TEST_F(Installation, PlayingFromCdLeavesTheLibrariesOnTheMedium)
     ExpectDirectXRanFromTheMedium();
     EXPECT_TRUE(Exists("E:\\Lib\\skatgrf.dat")) << "the libraries stay where they are";
 
-    HWND box = AskRemoval(first_);
-    ASSERT_NE(nullptr, box);
-    ui::ClickSteady(box, IDYES);
-    ASSERT_TRUE(WaitForButtons(first_, kNotInstalledButtons));
+    ASSERT_TRUE(RemoveWithYes(first_));
     ExpectNothingInstalled();
     EXPECT_TRUE(Exists("E:\\Lib\\skatgrf.dat")) << "the medium's libraries are not touched";
-    ui::ClickSteady(first_.dialog, IDC_CLOSE);
-    EXPECT_EQ(1u, ui::WaitForExit(first_.program, kTimeout));
+    EXPECT_EQ(1u, Close(first_));
 }
 
 TEST_F(Installation, TheInstalledCopyHandsTheRemovalOverToTheMedium)
@@ -520,8 +506,7 @@ TEST_F(Installation, TheInstalledCopyHandsTheRemovalOverToTheMedium)
     first_ = StartLauncher(kLauncher, "E:\\");
     ASSERT_NE(nullptr, first_.dialog);
     ASSERT_TRUE(Install(first_, false));
-    ui::ClickSteady(first_.dialog, IDC_CLOSE);
-    ASSERT_EQ(1u, ui::WaitForExit(first_.program, kTimeout));
+    ASSERT_EQ(1u, Close(first_));
     WriteWholeFile(group_ + "\\Anderes Spiel.lnk", "other");
 
     // Started as its shortcut starts it, the installed copy counts as installed.
@@ -543,8 +528,7 @@ TEST_F(Installation, TheInstalledCopyHandsTheRemovalOverToTheMedium)
     ASSERT_TRUE(WaitForButtons(first_, kNotInstalledButtons));
     ExpectNothingInstalled();
     EXPECT_EQ("other", ReadWholeFile(group_ + "\\Anderes Spiel.lnk")) << "TALVERO keeps what else it holds";
-    ui::ClickSteady(first_.dialog, IDC_CLOSE);
-    EXPECT_EQ(1u, ui::WaitForExit(first_.program, kTimeout));
+    EXPECT_EQ(1u, Close(first_));
 }
 
 TEST_F(Installation, FilesThatCannotBeCopiedAreListedInOneBoxAndTheInstallationGoesOn)
@@ -584,11 +568,7 @@ TEST_F(Installation, FilesThatCannotBeCopiedAreListedInOneBoxAndTheInstallationG
     EXPECT_EQ(libFiles, Names(InstallPath("Lib"), false)) << "everything else arrived";
     EXPECT_EQ(netFiles, Names(InstallPath("NNet"), false));
 
-    HWND box = AskRemoval(first_);
-    ASSERT_NE(nullptr, box);
-    ui::ClickSteady(box, IDYES);
-    ASSERT_TRUE(WaitForButtons(first_, kNotInstalledButtons));
+    ASSERT_TRUE(RemoveWithYes(first_));
     ExpectNothingInstalled();
-    ui::ClickSteady(first_.dialog, IDC_CLOSE);
-    EXPECT_EQ(1u, ui::WaitForExit(first_.program, kTimeout));
+    EXPECT_EQ(1u, Close(first_));
 }

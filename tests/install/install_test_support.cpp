@@ -276,6 +276,23 @@ void CALLBACK DialogAnswerer::Tick(HWND, UINT, UINT_PTR, DWORD)
     busy = false;
 }
 
+bool UninstallEntryExists()
+{
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\VeskMarlit", 0,
+                      KEY_READ, &key) != ERROR_SUCCESS)
+        return false;
+    RegCloseKey(key);
+    return true;
+}
+
+std::string ProgramsFolder()
+{
+    char path[MAX_PATH] = "";
+    SHGetFolderPathA(nullptr, CSIDL_PROGRAMS, nullptr, 0, path);
+    return path;
+}
+
 LinkFacts ReadLink(const std::string& file)
 {
     LinkFacts facts;

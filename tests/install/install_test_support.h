@@ -66,6 +66,11 @@ private:
     int answered_ = 0;
 };
 
+// Whether the uninstall entry "...\Uninstall\VeskMarlit" is in HKEY_LOCAL_MACHINE.
+bool UninstallEntryExists();
+// The user's programs folder of the Start menu.
+std::string ProgramsFolder();
+
 // What a shortcut file says, read through the shell's link object (COM initialised).
 struct LinkFacts {
     std::string path, directory, description, arguments;

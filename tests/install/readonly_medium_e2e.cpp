@@ -4,10 +4,9 @@
 // installation. Run by its own test step, which binds the sample medium read-only as E:.
 #include "resources/resource.h"
 #include "tests/e2e/e2e_support.h"
+#include "tests/install/install_test_support.h"
 
 #include <gtest/gtest.h>
-
-#include <shlobj.h>
 
 #include <map>
 #include <vector>
@@ -20,7 +19,6 @@ const std::vector<int> kAllButtons = {IDC_PLAY_HIGH, IDC_INSTALL, IDC_CLOSE, IDC
 const std::vector<int> kNotInstalledButtons = {IDC_INSTALL, IDC_CLOSE};
 constexpr char kInstallDirectory[] = "C:\\VeskMarlit";
 constexpr char kInstalledLauncher[] = "C:\\VeskMarlit\\Vesk.exe";
-constexpr char kUninstallKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\VeskMarlit";
 constexpr char kConfirmation[] = "Wollen Sie Vesk Marlit entfernen,\nund alle Spielst\xe4"
                                  "nde verlieren?";
 constexpr char kReportVariable[] = "VESK_GAME_REPORT";
@@ -45,21 +43,7 @@ std::map<std::string, std::string> ReadReport(const std::string& path)
     return facts;
 }
 
-bool KeyExists()
-{
-    HKEY key;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kUninstallKey, 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return false;
-    RegCloseKey(key);
-    return true;
-}
-
-std::string StartMenuGroup()
-{
-    char path[MAX_PATH] = "";
-    SHGetFolderPathA(nullptr, CSIDL_PROGRAMS, nullptr, 0, path);
-    return std::string(path) + "\\TALVERO";
-}
+std::string StartMenuGroup() { return installtest::ProgramsFolder() + "\\TALVERO"; }
 
 bool MediumIsWritable()
 {
@@ -95,7 +79,7 @@ protected:
     {
         RemoveTree(kInstallDirectory);
         RemoveTree(StartMenuGroup());
-        RegDeleteKeyA(HKEY_LOCAL_MACHINE, kUninstallKey);
+        RegDeleteKeyA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\VeskMarlit");
         DeleteFileA(report_.c_str());
     }
     bool WaitForButtons(const std::vector<int>& buttons)
@@ -170,7 +154,7 @@ TEST_F(ReadOnlyMedium, TheInstallationIsFoundAgainWithoutASettingsFileOnTheMediu
     ASSERT_TRUE(WaitForButtons(kNotInstalledButtons));
     EXPECT_FALSE(Exists(kInstallDirectory));
     EXPECT_FALSE(Exists(StartMenuGroup()));
-    EXPECT_FALSE(KeyExists());
+    EXPECT_FALSE(installtest::UninstallEntryExists());
     ui::ClickSteady(launcher_.dialog, IDC_CLOSE);
     EXPECT_EQ(1u, ui::WaitForExit(launcher_.program, kTimeout));
 

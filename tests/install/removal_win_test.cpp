@@ -33,15 +33,6 @@ bool MakeKey()
     return true;
 }
 
-bool KeyExists()
-{
-    HKEY key;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kUninstallKey, 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return false;
-    RegCloseKey(key);
-    return true;
-}
-
 // A hand-over would end this process through exit(), which must not pass for success.
 bool g_removalRunning = false;
 void FailOnExitDuringRemoval()
@@ -120,7 +111,7 @@ protected:
         EXPECT_TRUE(Exists(std::string(kInstallRoot) + "SaveGames\\spiel1.sav"));
         EXPECT_TRUE(Exists(cwd_ + "\\VeskMarlit.ini"));
         EXPECT_TRUE(Exists(link_));
-        EXPECT_TRUE(KeyExists());
+        EXPECT_TRUE(UninstallEntryExists());
         EXPECT_TRUE(g_launcher.Installed);
     }
     std::string saved_, cwd_, group_, folder_, link_;
@@ -160,7 +151,7 @@ TEST_F(Removal, YesRemovesAllThatTheInstallationMade)
     EXPECT_FALSE(Exists(link_));
     EXPECT_FALSE(Exists(folder_));
     EXPECT_FALSE(Exists(group_)) << "an empty TALVERO goes too";
-    EXPECT_FALSE(KeyExists());
+    EXPECT_FALSE(UninstallEntryExists());
     EXPECT_FALSE(g_launcher.Installed);
     EXPECT_TRUE(g_launcher.IntroPending) << "left as it was";
     EXPECT_STREQ(kInstallRoot, g_launcher.InstallRoot);
@@ -202,7 +193,7 @@ TEST_F(Removal, TheGuardKeepsEveryOtherDirectoryAndTheRestOfTheRemovalGoesOn)
         EXPECT_EQ("keep", test::ReadWholeFile(decoy + "\\wichtig.txt"));
         EXPECT_EQ("keep", test::ReadWholeFile(decoy + "\\VeskMarlit\\auch.txt"));
         EXPECT_FALSE(Exists(cwd_ + "\\VeskMarlit.ini")) << "the settings file goes all the same";
-        EXPECT_FALSE(KeyExists());
+        EXPECT_FALSE(UninstallEntryExists());
         EXPECT_FALSE(g_launcher.Installed);
     }
     test::RemoveTree(decoy);
