@@ -29,8 +29,8 @@ constexpr char kCardSetSource[] = "KS\\";
 constexpr char kCardSetFolder[] = "KartenSets\\";
 constexpr const char* kCardSets[] = {"alpha.tga", "default.tga"};
 constexpr char kCopyFailureCaption[] = "Installation";
-// The uninstall command is built in a buffer of MAX_PATH characters.
-constexpr int kCommandSize = 260;
+// The uninstall command is built in a buffer of this size, a little larger than a path's.
+constexpr int kCommandSize = MAX_PATH;
 
 // The shell learns of each folder, whether or not it was new, so that an open Start menu
 // shows it.
