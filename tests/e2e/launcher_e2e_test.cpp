@@ -18,6 +18,13 @@ constexpr char kSettingsFromHd[] = "VonHD\r\nC:\\VeskMarlit\\\r\nC:\\VeskMarlit\
                                    "C:\\VeskMarlit\\KartenSets\r\nC:\\VeskMarlit\\Protokolle\r\n"
                                    "C:\\VeskMarlit\\Lib\r\nC:\\VeskMarlit\\NNet\r\n";
 
+// The launcher and the film library it imports, as an installation places them.
+bool CopyLauncherTo(const std::string& dir)
+{
+    return CopyFileA(kLauncher, (dir + "\\Vesk.exe").c_str(), FALSE)
+        && CopyFileA("E:\\smackw32.dll", (dir + "\\smackw32.dll").c_str(), FALSE);
+}
+
 class LauncherShell : public testing::Test {
 protected:
     void SetUp() override
@@ -46,7 +53,7 @@ TEST_F(LauncherShell, WithoutTheMediumThePromptWaitsAndEscapeEndsWithZero)
 {
     // The launcher copied to the hard disk, the CD's marker out of sight.
     std::string dir = ScratchDirectory("nomedium");
-    ASSERT_TRUE(CopyFileA(kLauncher, (dir + "\\Vesk.exe").c_str(), FALSE));
+    ASSERT_TRUE(CopyLauncherTo(dir));
     ASSERT_TRUE(MoveFileA(kLauncher, "E:\\Vesk.exe.hidden"));
     ASSERT_TRUE(ui::Start(first_.program, dir + "\\Vesk.exe", dir.c_str()));
 
@@ -68,7 +75,7 @@ TEST_F(LauncherShell, WithoutTheMediumThePromptWaitsAndEscapeEndsWithZero)
 TEST_F(LauncherShell, InsertingTheMediumAtThePromptStartsTheLauncher)
 {
     std::string dir = ScratchDirectory("insert");
-    ASSERT_TRUE(CopyFileA(kLauncher, (dir + "\\Vesk.exe").c_str(), FALSE));
+    ASSERT_TRUE(CopyLauncherTo(dir));
     ASSERT_TRUE(MoveFileA(kLauncher, "E:\\Vesk.exe.hidden"));
     ASSERT_TRUE(ui::Start(first_.program, dir + "\\Vesk.exe", dir.c_str()));
     HWND prompt = ui::WaitForWindowWithText(first_.program.id, kPromptText, kTimeout);
@@ -144,9 +151,10 @@ TEST_F(LauncherShell, ASecondLauncherEndsAtOnceButUninstallModeIsNotRefused)
     ASSERT_TRUE(ui::Start(second_.program, kLauncher, "E:\\"));
     EXPECT_EQ(0u, ui::WaitForExit(second_.program, kTimeout));
 
-    // "/U" skips the guard: this launcher starts and stays.
+    // "/U" skips the guard: this launcher starts and, with nothing installed, acts on its
+    // install button at once; the options dialog comes up before the launcher's own is shown.
     ASSERT_TRUE(ui::Start(third_.program, std::string(kLauncher) + " /U", "E:\\"));
-    EXPECT_NE(nullptr, ui::WaitForWindow(third_.program.id, kDialogTitle, kDialogClass, kTimeout));
+    EXPECT_NE(nullptr, ui::WaitForWindow(third_.program.id, "Installation", kDialogClass, kTimeout));
     EXPECT_EQ(static_cast<DWORD>(STILL_ACTIVE), ui::WaitForExit(third_.program, 1000));
     ui::Kill(third_.program);
 
