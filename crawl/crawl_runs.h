@@ -89,6 +89,7 @@ inline void DrawRunClipped(const RowTarget& row, std::uint32_t pen, std::int32_t
 // 8-byte tail store of the body, and the edge and shadow pixels.
 constexpr std::int32_t kRunSlack = 10;
 constexpr std::uint64_t kEveryByte = 0x0101010101010101ull;
+constexpr std::int32_t kShortBody = 3;
 
 // Fills count pixels with the colour, eight at a time; the last, partial group is merged
 // into the pixels already there, so the bytes after the run keep their values.
@@ -125,10 +126,16 @@ inline void DrawRun(const RowTarget& row, std::uint32_t pen, std::int32_t run)
         rest = run + static_cast<std::int32_t>(pen & kFractionMask) - kFixedOne;
         std::int32_t body = rest >> 16;
         *p++ = row.highlight;
-        if (body) {
+        if (body <= kShortBody) {
+            // Short bodies, most of them, pixel by pixel: each of the first pixels takes
+            // the body colour or its own again. A wide read for a merge would have to wait
+            // for the pixels that the run before has just written.
+            for (std::int32_t i = 0; i < kShortBody; ++i)
+                p[i] = i < body ? row.body : p[i];
+        } else {
             FillPixels(p, body, row.body);
-            p += body;
         }
+        p += body;
     }
     std::int32_t coverage = rest & kFractionMask;
     int level = (coverage >= kWeakCoverage) + (coverage >= kStrongCoverage);
