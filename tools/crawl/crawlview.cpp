@@ -72,13 +72,13 @@ bool InScrollRange(long value)
 
 bool ParseFrames(const char* text, Options& options)
 {
-    std::string spec = text;
-    std::size_t a = spec.find(':'), b = spec.find(':', a == std::string::npos ? a : a + 1);
+    std::string range = text;
+    std::size_t a = range.find(':'), b = range.find(':', a == std::string::npos ? a : a + 1);
     if (a == std::string::npos || b == std::string::npos)
         return false;
-    return ParseNumber(spec.substr(0, a).c_str(), options.first) &&
-           ParseNumber(spec.substr(a + 1, b - a - 1).c_str(), options.last) &&
-           ParseNumber(spec.substr(b + 1).c_str(), options.step) && options.step > 0 &&
+    return ParseNumber(range.substr(0, a).c_str(), options.first) &&
+           ParseNumber(range.substr(a + 1, b - a - 1).c_str(), options.last) &&
+           ParseNumber(range.substr(b + 1).c_str(), options.step) && options.step > 0 &&
            InScrollRange(options.first) && InScrollRange(options.last) && InScrollRange(options.step);
 }
 
