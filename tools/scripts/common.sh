@@ -89,7 +89,7 @@ ensure_template_prefix() {
     [ -f "$t/.vesk-ready" ] && return 0
     say "Wine prefix (once)"
     rm -rf "$t"
-    WINEPREFIX=$t WINEDLLOVERRIDES="mscoree,mshtml=" wineboot -i >/dev/null 2>&1 || true
+    WINEPREFIX=$t WINEDLLOVERRIDES="mscoree,mshtml=;$WINEDLLOVERRIDES" wineboot -i >/dev/null 2>&1 || true
     WINEPREFIX=$t wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
     WINEPREFIX=$t wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f >/dev/null 2>&1
     WINEPREFIX=$t wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1

@@ -12,9 +12,9 @@ run_prefix() {
 
 cmd_run() {
     cmd_build
-    local p
-    p=$(run_prefix)
     if [ -n "${DISPLAY:-}" ]; then
+        local p
+        p=$(run_prefix)
         say "starting E:\\Vesk.exe on $DISPLAY"
         cd "$BUILD/medium"
         WINEPREFIX=$p wine start /wait /d 'E:\' 'E:\Vesk.exe'
@@ -22,22 +22,26 @@ cmd_run() {
         return 0
     fi
 
+    # Headless: the tour starts from a fresh prefix every time, so it always begins with
+    # nothing installed.
     local tour=$BUILD/tour
     say "no DISPLAY: a scripted tour under Xvfb"
     rm -rf "$tour"
     mkdir -p "$tour"
+    new_prefix "$tour/prefix"
+    mount_drive "$tour/prefix" e "$BUILD/medium" cdrom
+    WINEPREFIX=$tour/prefix wineserver -k 2>/dev/null || true
     start_xvfb "$tour/xvfb"
     start_screenshot_service "$tour"
-    RUN_PREFIX=$p
+    RUN_PREFIX=$tour/prefix
     trap 'WINEPREFIX=$RUN_PREFIX wineserver -k 2>/dev/null; stop_screenshot_service; stop_xvfb' EXIT
     local status=0
-    WINEPREFIX=$p VESK_SHOTS=$(windows_path "$tour") wine "$BUILD/win/tools/tour/tour.exe" || status=$?
-    WINEPREFIX=$p wineserver -k 2>/dev/null || true
+    WINEPREFIX=$tour/prefix VESK_SHOTS=$(windows_path "$tour") wine "$BUILD/win/tools/tour/tour.exe" || status=$?
+    WINEPREFIX=$tour/prefix wineserver -k 2>/dev/null || true
     stop_screenshot_service
     stop_xvfb
     trap - EXIT
-    rm -rf "$tour/xvfb"
+    rm -rf "$tour/xvfb" "$tour/prefix"
     echo "Screenshots of the tour: $tour"
-    ls "$tour"
     return $status
 }

@@ -176,34 +176,12 @@ std::vector<int> VisibleControls(HWND dialog, const std::vector<int>& ids)
     return visible;
 }
 
-void MouseDownOn(HWND dialog, int controlId)
-{
-    SetForegroundWindow(dialog);
-    POINT at = ControlCentre(dialog, controlId);
-    SendMouse(MOUSEEVENTF_MOVE, at);
-    Sleep(50);
-    SendMouse(MOUSEEVENTF_LEFTDOWN, at);
-}
-
-void MouseUp()
-{
-    POINT at;
-    GetCursorPos(&at);
-    SendMouse(MOUSEEVENTF_LEFTUP, at);
-}
-
-void Click(HWND dialog, int controlId)
-{
-    MouseDownOn(dialog, controlId);
-    Sleep(50);
-    MouseUp();
-}
-
 namespace {
 
 // Moves the pointer and waits until the system reports it there, sending the move again
-// now and then; presses and releases carry the position along.
-void ClickAtSteadily(POINT at)
+// now and then: under Wine the X server may report the pointer's old position for a moment
+// after a move, and a press sent meanwhile lands where the pointer was before.
+void MoveSteadily(POINT at)
 {
     WaitUntil(
         [&] {
@@ -215,6 +193,12 @@ void ClickAtSteadily(POINT at)
             return std::abs(now.x - at.x) <= 1 && std::abs(now.y - at.y) <= 1;
         },
         2000);
+}
+
+// Presses and releases carry the position along.
+void ClickAt(POINT at)
+{
+    MoveSteadily(at);
     SendMouse(MOUSEEVENTF_MOVE | MOUSEEVENTF_LEFTDOWN, at);
     Sleep(50);
     SendMouse(MOUSEEVENTF_MOVE | MOUSEEVENTF_LEFTUP, at);
@@ -222,17 +206,34 @@ void ClickAtSteadily(POINT at)
 
 } // namespace
 
+void MouseDownOn(HWND dialog, int controlId)
+{
+    SetForegroundWindow(dialog);
+    POINT at = ControlCentre(dialog, controlId);
+    MoveSteadily(at);
+    SendMouse(MOUSEEVENTF_MOVE | MOUSEEVENTF_LEFTDOWN, at);
+}
+
+void MouseUp()
+{
+    POINT at;
+    GetCursorPos(&at);
+    SendMouse(MOUSEEVENTF_MOVE | MOUSEEVENTF_LEFTUP, at);
+}
+
+void Click(HWND dialog, int controlId)
+{
+    SetForegroundWindow(dialog);
+    ClickAt(ControlCentre(dialog, controlId));
+}
+
+void ClickSteady(HWND dialog, int controlId) { Click(dialog, controlId); }
+
 void ClickWindow(HWND window)
 {
     RECT rect = {};
     GetWindowRect(window, &rect);
-    ClickAtSteadily({(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2});
-}
-
-void ClickSteady(HWND dialog, int controlId)
-{
-    SetForegroundWindow(dialog);
-    ClickAtSteadily(ControlCentre(dialog, controlId));
+    ClickAt({(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2});
 }
 
 void KeyDown(WORD virtualKey) { SendKey(virtualKey, 0); }

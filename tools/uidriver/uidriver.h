@@ -36,20 +36,16 @@ bool IsVisible(HWND dialog, int controlId);
 // The ids among the given ones whose controls are visible, in the given order.
 std::vector<int> VisibleControls(HWND dialog, const std::vector<int>& ids);
 
-// Moves the mouse to the middle of the control and clicks it (down and up).
+// Moves the mouse to the middle of the control, waits until the pointer is there, and
+// clicks it (down and up).
 void Click(HWND dialog, int controlId);
 // The two halves of a click, to look at a button while it is held down.
 void MouseDownOn(HWND dialog, int controlId);
 void MouseUp();
-
 // Moves the mouse to the middle of a window and clicks it, which also brings it to the front.
 void ClickWindow(HWND window);
-
-// Like Click, but first waits until the pointer has arrived, and presses and releases at
-// that very point: under Wine the X server may report the pointer's old position for a
-// moment after a move, and a click sent meanwhile lands where the pointer was before.
+// The same as Click (an earlier name).
 void ClickSteady(HWND dialog, int controlId);
-
 void KeyDown(WORD virtualKey);
 void KeyUp(WORD virtualKey);
 void PressKey(WORD virtualKey);
