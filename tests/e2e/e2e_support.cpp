@@ -18,7 +18,7 @@ Launcher StartLauncher(const std::string& commandLine, const char* directory)
 {
     Launcher launcher;
     if (ui::Start(launcher.program, commandLine, directory))
-        launcher.dialog = ui::WaitForWindow(launcher.program.id, kDialogTitle, kDialogClass, kTimeout);
+        launcher.dialog = ui::WaitForWindow(launcher.program.id, kLauncherTitle, kDialogClass, kTimeout);
     return launcher;
 }
 

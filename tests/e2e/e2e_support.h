@@ -3,6 +3,7 @@
 #pragma once
 
 #include "tests/support/win_files.h"
+#include "tools/uidriver/launcher_ui.h"
 #include "tools/uidriver/uidriver.h"
 
 #include <string>
@@ -11,8 +12,7 @@ namespace e2e {
 
 constexpr DWORD kTimeout = 20000;
 constexpr char kLauncher[] = "E:\\Vesk.exe";
-constexpr char kDialogTitle[] = "Vesk Marlit";
-constexpr char kDialogClass[] = "#32770";
+using namespace ui;
 
 // True in the prepared test prefix (E: a CD-ROM drive holding the sample medium).
 bool HaveMedium();

@@ -15,12 +15,8 @@ using namespace e2e;
 
 namespace {
 
-constexpr char kReportVariable[] = "VESK_GAME_REPORT";
 constexpr char kInstallRoot[] = "C:\\vesk-e2e-game-root\\";
 constexpr char kLibrary[] = "C:\\vesk-e2e-game-root\\Lib";
-constexpr char kGameTitle[] = "Vesk Marlit";
-constexpr char kGameClass[] = "VeskMarlitSpiel";
-constexpr char kFilmClass[] = "FilmFenster";
 
 // An installed game prepared by hand, as a full installation leaves it: the settings file
 // in the directory the launcher starts in, the game and its graphics files copied from the
@@ -145,10 +141,6 @@ TEST_F(Game, AMissingGraphicsFileEndsTheLauncherWithZeroAndNoMessage)
 
 namespace {
 
-constexpr char kInstalled[] = "C:\\VeskMarlit";
-constexpr char kUninstallKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\VeskMarlit";
-constexpr char kFilmTitle[] = "Vesk Marlit Intro";
-const std::vector<int> kAllButtons = {IDC_PLAY_HIGH, IDC_INSTALL, IDC_CLOSE, IDC_INTRO_HIGH, IDC_PLAY_LOW, IDC_INTRO_LOW};
 
 // The real installation, driven through its options dialog: a full installation to the
 // first fixed drive, C:.
@@ -180,7 +172,7 @@ protected:
     }
     void CleanUp()
     {
-        RemoveTree(kInstalled);
+        RemoveTree(kInstallDirectory);
         RemoveTree(group_);
         RegDeleteKeyA(HKEY_LOCAL_MACHINE, kUninstallKey);
     }
@@ -229,17 +221,17 @@ TEST_F(GameAfterInstallation, TheFirstGamePlaysTheIntroFirstAndTheSecondStartsAt
     auto low = WaitForReport();
     ASSERT_FALSE(low.empty()) << "the game did not run after the intro";
     EXPECT_EQ("low", low["mode"]);
-    EXPECT_STRCASEEQ(kInstalled, low["directory"].c_str());
-    EXPECT_EQ(FirstBytesOfFile(std::string(kInstalled) + "\\Lib\\skatgrf640.dat"), low["data.first"]);
-    EXPECT_EQ(FirstBytesOfFile(std::string(kInstalled) + "\\Lib\\skatgrf640.key"), low["key.first"]);
+    EXPECT_STRCASEEQ(kInstallDirectory, low["directory"].c_str());
+    EXPECT_EQ(FirstBytesOfFile(std::string(kInstallDirectory) + "\\Lib\\skatgrf640.dat"), low["data.first"]);
+    EXPECT_EQ(FirstBytesOfFile(std::string(kInstallDirectory) + "\\Lib\\skatgrf640.key"), low["key.first"]);
 
     // The second game, in the other resolution, starts without the intro.
     DeleteFileA(report_.c_str());
     ui::ClickSteady(launcher_.dialog, IDC_PLAY_HIGH);
     auto high = WaitForReport();
     EXPECT_EQ("high", high["mode"]);
-    EXPECT_EQ(FirstBytesOfFile(std::string(kInstalled) + "\\Lib\\skatgrf.dat"), high["data.first"]);
-    EXPECT_EQ(FirstBytesOfFile(std::string(kInstalled) + "\\Lib\\skatgrf.key"), high["key.first"]);
+    EXPECT_EQ(FirstBytesOfFile(std::string(kInstallDirectory) + "\\Lib\\skatgrf.dat"), high["data.first"]);
+    EXPECT_EQ(FirstBytesOfFile(std::string(kInstallDirectory) + "\\Lib\\skatgrf.key"), high["key.first"]);
     EXPECT_EQ(nullptr, ui::WaitForWindow(launcher_.program.id, kFilmTitle, kFilmClass, 0));
 
     ui::ClickSteady(launcher_.dialog, IDC_CLOSE);

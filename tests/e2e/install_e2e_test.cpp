@@ -18,15 +18,8 @@ using namespace e2e;
 
 namespace {
 
-const std::vector<int> kAllButtons = {IDC_PLAY_HIGH, IDC_INSTALL, IDC_CLOSE, IDC_INTRO_HIGH, IDC_PLAY_LOW, IDC_INTRO_LOW};
-const std::vector<int> kNotInstalledButtons = {IDC_INSTALL, IDC_CLOSE};
-constexpr char kInstallDirectory[] = "C:\\VeskMarlit";
-constexpr char kUninstallKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\VeskMarlit";
-constexpr char kConfirmation[] = "Wollen Sie Vesk Marlit entfernen,\nund alle Spielst\xe4"
-                                 "nde verlieren?";
 constexpr char kMediumSettings[] = "E:\\VeskMarlit.ini";
 // The big library file: the progress dialog is looked at while it is being copied.
-constexpr char kBigLibraryFile[] = "Lib\\klang.dat";
 
 std::string InstallPath(const std::string& relative) { return std::string(kInstallDirectory) + "\\" + relative; }
 
@@ -112,16 +105,6 @@ long long MegabytesShown(const std::string& entry, const char* root)
     return std::atoll(digits.c_str());
 }
 
-// The whole text of a window, however long.
-std::string LongText(HWND window)
-{
-    WCHAR wide[4096] = L"";
-    InternalGetWindowText(window, wide, 4096);
-    char text[8192] = "";
-    WideCharToMultiByte(CP_ACP, 0, wide, -1, text, sizeof text, nullptr, nullptr);
-    return text;
-}
-
 // A message box of the process whose text begins as given, and that text.
 struct Box {
     HWND window = nullptr;
@@ -142,7 +125,7 @@ BOOL CALLBACK MatchBox(HWND window, LPARAM lParam)
     if (owner != search->processId || !IsWindowVisible(window))
         return TRUE;
     for (HWND child = GetWindow(window, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
-        std::string text = LongText(child);
+        std::string text = ui::Text(child);
         if (text.compare(0, search->beginning.size(), search->beginning) == 0) {
             search->box = {window, text};
             return FALSE;

@@ -13,13 +13,8 @@ using namespace e2e;
 
 namespace {
 
-constexpr char kFilmTitle[] = "Vesk Marlit Intro";
-constexpr char kFilmClass[] = "FilmFenster";
 constexpr char kHighFilm[] = "E:\\intro\\intro.smk";
 constexpr char kLowFilm[] = "E:\\intro\\intro320.smk";
-constexpr char kSettings[] = "VonHD\r\nC:\\VeskMarlit\\\r\nC:\\VeskMarlit\\SaveGames\r\n"
-                             "C:\\VeskMarlit\\KartenSets\r\nC:\\VeskMarlit\\Protokolle\r\n"
-                             "C:\\VeskMarlit\\Lib\r\nC:\\VeskMarlit\\NNet\r\n";
 // Set by the test step that runs this program in a prefix without a virtual desktop, where
 // the display mode cannot be changed.
 constexpr char kNoDisplayModes[] = "VESK_E2E_NO_DISPLAY_MODES";
@@ -64,7 +59,7 @@ protected:
             GTEST_SKIP() << "needs the test prefix: the sample medium as CD-ROM drive E:";
         desktop_ = CurrentMode();
         dir_ = ScratchDirectory("intro");
-        WriteWholeFile(dir_ + "\\VeskMarlit.ini", kSettings);
+        WriteWholeFile(dir_ + "\\VeskMarlit.ini", kFullInstallationSettings);
     }
     void TearDown() override
     {

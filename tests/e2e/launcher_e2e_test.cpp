@@ -10,13 +10,6 @@ using namespace e2e;
 
 namespace {
 
-const std::vector<int> kAllButtons = {IDC_PLAY_HIGH, IDC_INSTALL, IDC_CLOSE, IDC_INTRO_HIGH, IDC_PLAY_LOW, IDC_INTRO_LOW};
-const std::vector<int> kNotInstalledButtons = {IDC_INSTALL, IDC_CLOSE};
-constexpr char kPromptText[] = "Bitte legen Sie die Vesk Marlit CD ein,\noder dr\xfc"
-                               "cken Sie die Escape Taste\num zu beenden";
-constexpr char kSettingsFromHd[] = "VonHD\r\nC:\\VeskMarlit\\\r\nC:\\VeskMarlit\\SaveGames\r\n"
-                                   "C:\\VeskMarlit\\KartenSets\r\nC:\\VeskMarlit\\Protokolle\r\n"
-                                   "C:\\VeskMarlit\\Lib\r\nC:\\VeskMarlit\\NNet\r\n";
 
 // The launcher and the film library it imports, as an installation places them.
 bool CopyLauncherTo(const std::string& dir)
@@ -60,7 +53,7 @@ TEST_F(LauncherShell, WithoutTheMediumThePromptWaitsAndEscapeEndsWithZero)
     HWND prompt = ui::WaitForWindowWithText(first_.program.id, kPromptText, kTimeout);
     ASSERT_NE(nullptr, prompt) << "the prompt with its three lines";
     ui::Screenshot("launcher-prompt");
-    EXPECT_EQ(nullptr, ui::WaitForWindow(first_.program.id, kDialogTitle, kDialogClass, 0));
+    EXPECT_EQ(nullptr, ui::WaitForWindow(first_.program.id, kLauncherTitle, kDialogClass, 0));
 
     ui::PressKey(VK_RETURN);
     EXPECT_EQ(static_cast<DWORD>(STILL_ACTIVE), ui::WaitForExit(first_.program, 1500)) << "Enter does not give up";
@@ -82,7 +75,7 @@ TEST_F(LauncherShell, InsertingTheMediumAtThePromptStartsTheLauncher)
     ASSERT_NE(nullptr, prompt);
 
     ASSERT_TRUE(MoveFileA("E:\\Vesk.exe.hidden", kLauncher));
-    first_.dialog = ui::WaitForWindow(first_.program.id, kDialogTitle, kDialogClass, kTimeout);
+    first_.dialog = ui::WaitForWindow(first_.program.id, kLauncherTitle, kDialogClass, kTimeout);
     ASSERT_NE(nullptr, first_.dialog) << "prompt still there: " << IsWindow(prompt)
                                       << ", launcher state: " << ui::WaitForExit(first_.program, 0);
     EXPECT_FALSE(IsWindow(prompt));
@@ -107,13 +100,13 @@ TEST_F(LauncherShell, NotInstalledShowsInstallAndCloseAndCloseEndsWithOne)
 TEST_F(LauncherShell, ASettingsFileInTheCurrentDirectoryShowsAllSix)
 {
     std::string dir = ScratchDirectory("installed");
-    WriteWholeFile(dir + "\\VeskMarlit.ini", kSettingsFromHd);
+    WriteWholeFile(dir + "\\VeskMarlit.ini", kFullInstallationSettings);
     first_ = StartLauncher(kLauncher, dir.c_str());
     ASSERT_NE(nullptr, first_.dialog);
     EXPECT_EQ(kAllButtons, ui::VisibleControls(first_.dialog, kAllButtons));
     ui::Screenshot("launcher-installed");
     EXPECT_EQ(1u, Close(first_));
-    EXPECT_EQ(kSettingsFromHd, ReadWholeFile(dir + "\\VeskMarlit.ini")) << "a full installation is never rewritten";
+    EXPECT_EQ(kFullInstallationSettings, ReadWholeFile(dir + "\\VeskMarlit.ini")) << "a full installation is never rewritten";
     RemoveTree(dir);
 }
 

@@ -5,6 +5,9 @@
 #include <map>
 #include <string>
 
+// The environment variable that makes the stand-in game write its report there and end.
+constexpr char kReportVariable[] = "VESK_GAME_REPORT";
+
 // The report's "name=value" lines. Empty when there is no report.
 std::map<std::string, std::string> ReadGameReport(const std::string& path);
 

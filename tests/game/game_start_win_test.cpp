@@ -23,7 +23,6 @@
 
 namespace {
 
-constexpr char kReportVariable[] = "VESK_GAME_REPORT";
 constexpr std::size_t kPage = 4096;
 
 // What the game should report for a view of this file: the file rounded up to whole

@@ -4,6 +4,7 @@
 // installation. Run by its own test step, which binds the sample medium read-only as E:.
 #include "resources/resource.h"
 #include "tests/e2e/e2e_support.h"
+#include "tests/game/game_report.h"
 #include "tests/install/install_test_support.h"
 
 #include <gtest/gtest.h>
@@ -15,15 +16,7 @@ using namespace e2e;
 
 namespace {
 
-const std::vector<int> kAllButtons = {IDC_PLAY_HIGH, IDC_INSTALL, IDC_CLOSE, IDC_INTRO_HIGH, IDC_PLAY_LOW, IDC_INTRO_LOW};
-const std::vector<int> kNotInstalledButtons = {IDC_INSTALL, IDC_CLOSE};
-constexpr char kInstallDirectory[] = "C:\\VeskMarlit";
 constexpr char kInstalledLauncher[] = "C:\\VeskMarlit\\Vesk.exe";
-constexpr char kConfirmation[] = "Wollen Sie Vesk Marlit entfernen,\nund alle Spielst\xe4"
-                                 "nde verlieren?";
-constexpr char kReportVariable[] = "VESK_GAME_REPORT";
-constexpr char kSettings[] = "VonHD\r\nC:\\VeskMarlit\\\r\nC:\\VeskMarlit\\SaveGames\r\nC:\\VeskMarlit\\KartenSets\r\n"
-                             "C:\\VeskMarlit\\Protokolle\r\nC:\\VeskMarlit\\Lib\r\nC:\\VeskMarlit\\NNet\r\n";
 
 // The game's report: "name=value" lines.
 std::map<std::string, std::string> ReadReport(const std::string& path)
@@ -125,7 +118,7 @@ TEST_F(ReadOnlyMedium, TheInstallationIsFoundAgainWithoutASettingsFileOnTheMediu
     ui::ClickSteady(options, IDOK);
     ASSERT_TRUE(WaitForButtons(kAllButtons));
     EXPECT_FALSE(Exists("E:\\VeskMarlit.ini"));
-    EXPECT_EQ(kSettings, ReadWholeFile(std::string(kInstallDirectory) + "\\VeskMarlit.ini"));
+    EXPECT_EQ(kFullInstallationSettings, ReadWholeFile(std::string(kInstallDirectory) + "\\VeskMarlit.ini"));
     EXPECT_TRUE(Exists(std::string(kInstallDirectory) + "\\Lib\\skatgrf.dat"));
     ui::ClickSteady(launcher_.dialog, IDC_CLOSE);
     ASSERT_EQ(1u, ui::WaitForExit(launcher_.program, kTimeout));

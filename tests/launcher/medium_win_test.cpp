@@ -3,6 +3,8 @@
 #include "launcher/launcher_state.h"
 #include "launcher/launcher_win.h"
 #include "tests/support/win_files.h"
+#include "tools/uidriver/launcher_ui.h"
+#include "tools/uidriver/uidriver.h"
 
 #include <gtest/gtest.h>
 
@@ -12,8 +14,6 @@ namespace {
 
 constexpr char kMarker[] = "E:\\Vesk.exe";
 constexpr char kHiddenMarker[] = "E:\\Vesk.exe.hidden";
-constexpr char kPromptText[] = "Bitte legen Sie die Vesk Marlit CD ein,\noder dr\xfc"
-                               "cken Sie die Escape Taste\num zu beenden";
 
 class Medium : public testing::Test {
 protected:
@@ -31,17 +31,6 @@ protected:
     }
 };
 
-// The text the system holds for a window, read without a message: the prompt's thread
-// does not pump messages while it searches.
-std::string StoredText(HWND window)
-{
-    WCHAR wide[256] = L"";
-    InternalGetWindowText(window, wide, 256);
-    char text[512] = "";
-    WideCharToMultiByte(CP_ACP, 0, wide, -1, text, sizeof text, nullptr, nullptr);
-    return text;
-}
-
 struct PromptSearch {
     HWND prompt;
     HWND text;
@@ -49,7 +38,7 @@ struct PromptSearch {
 
 BOOL CALLBACK FindPromptText(HWND child, LPARAM lParam)
 {
-    if (StoredText(child) != kPromptText)
+    if (ui::Text(child) != ui::kPromptText)
         return TRUE;
     reinterpret_cast<PromptSearch*>(lParam)->text = child;
     return FALSE;

@@ -166,7 +166,7 @@ std::vector<uint8_t> EncodeTga(const Rgba8Picture& picture)
     out.push_back(0); // no image id
     out.push_back(0); // no colour map
     out.push_back(kTgaTrueColour);
-    out.insert(out.end(), 5, 0); // colour map specification
+    out.insert(out.end(), 5, 0); // no colour map: its five fields stay zero
     Put16(out, 0); // x origin
     Put16(out, 0); // y origin
     Put16(out, uint32_t(picture.width));

@@ -2,24 +2,19 @@
 // medium through what a first user does (install, watch the intro, play, remove) and leaves
 // a screenshot of each step.
 #include "resources/resource.h"
+#include "tools/uidriver/launcher_ui.h"
 #include "tools/uidriver/uidriver.h"
 
 #include <cstdio>
 #include <string>
 
+using namespace ui;
+
 namespace {
 
 constexpr DWORD kTimeout = 30000;
-constexpr char kLauncherTitle[] = "Vesk Marlit";
-constexpr char kDialogClass[] = "#32770";
-constexpr char kFilmTitle[] = "Vesk Marlit Intro";
-constexpr char kFilmClass[] = "FilmFenster";
-constexpr char kGameClass[] = "VeskMarlitSpiel";
 // The largest library file of the sample medium: the progress dialog shows it long enough.
-constexpr char kBigLibraryFile[] = "Lib\\klang.dat";
 constexpr DWORD kBigLibraryFileSize = 8 << 20;
-constexpr char kInstallRoot[] = "C:\\VeskMarlit\\";
-constexpr char kConfirmation[] = "Wollen Sie Vesk Marlit entfernen,\nund alle Spielst\xe4nde verlieren?";
 
 int g_failures = 0;
 
@@ -61,7 +56,7 @@ void Install(ui::Program& launcher, HWND dialog)
     ui::WaitUntil([&] { return (progress = ui::WaitForWindowWithText(launcher.id, "Gesamt", 0)) != nullptr; }, kTimeout);
     if (progress) {
         ui::Threads threads(launcher);
-        const std::string copy = std::string(kInstallRoot) + kBigLibraryFile;
+        const std::string copy = std::string(kInstallDirectory) + "\\" + kBigLibraryFile;
         // Outside the big file the launcher runs freely; inside it, each moment follows a
         // pause longer than the bars' repaint interval, so they catch up at its first block.
         // Under Wine what a window paints reaches the screen at its next painting, so the

@@ -154,9 +154,9 @@ bool WaitForWindowGone(HWND window, DWORD timeoutMs)
 // a running game), and a WM_GETTEXT would wait for it.
 std::string Text(HWND window)
 {
-    WCHAR wide[512] = L"";
-    InternalGetWindowText(window, wide, 512);
-    char text[1024] = "";
+    WCHAR wide[4096] = L"";
+    InternalGetWindowText(window, wide, 4096);
+    char text[8192] = "";
     WideCharToMultiByte(CP_ACP, 0, wide, -1, text, sizeof text, nullptr, nullptr);
     return text;
 }

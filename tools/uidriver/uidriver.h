@@ -31,6 +31,7 @@ HWND WaitForWindowWithText(DWORD processId, const char* controlText, DWORD timeo
 // Waits until the window is gone.
 bool WaitForWindowGone(HWND window, DWORD timeoutMs);
 
+// The whole text of a window, read without sending it a message.
 std::string Text(HWND window);
 bool IsVisible(HWND dialog, int controlId);
 // The ids among the given ones whose controls are visible, in the given order.
