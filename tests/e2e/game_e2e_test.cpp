@@ -62,7 +62,7 @@ protected:
     std::map<std::string, std::string> Play(int button)
     {
         DeleteFileA(report_.c_str());
-        ui::ClickSteady(launcher_.dialog, button);
+        ui::Click(launcher_.dialog, button);
         ui::WaitUntil([&] { return Exists(report_); }, kTimeout);
         Sleep(300);
         return ReadGameReport(report_);
@@ -102,7 +102,7 @@ TEST_F(Game, LowThenHighGiveTheGameItsModeAndTheirTwoFilesDataFirst)
 
     EXPECT_EQ(nullptr, ui::WaitForWindow(launcher_.program.id, nullptr, kFilmClass, 0))
         << "without an installation in this run, no intro comes first";
-    ui::ClickSteady(launcher_.dialog, IDC_CLOSE);
+    ui::Click(launcher_.dialog, IDC_CLOSE);
     EXPECT_EQ(1u, ui::WaitForExit(launcher_.program, kTimeout));
 }
 
@@ -110,7 +110,7 @@ TEST_F(Game, TheGameShowsItsWindowWhileTheLauncherWaits)
 {
     launcher_ = StartLauncher(kLauncher, dir_.c_str());
     ASSERT_NE(nullptr, launcher_.dialog);
-    ui::ClickSteady(launcher_.dialog, IDC_PLAY_HIGH);
+    ui::Click(launcher_.dialog, IDC_PLAY_HIGH);
     HWND game = ui::WaitForWindow(0, kGameTitle, kGameClass, kTimeout);
     ASSERT_NE(nullptr, game);
     EXPECT_TRUE(ui::Screenshot("game-window"));
@@ -123,7 +123,7 @@ TEST_F(Game, TheGameShowsItsWindowWhileTheLauncherWaits)
     EXPECT_TRUE(ui::WaitForWindowGone(game, kTimeout)) << "Escape ends the game";
     ExpectFilesReleased();
     EXPECT_EQ(static_cast<DWORD>(STILL_ACTIVE), ui::WaitForExit(launcher_.program, 500));
-    ui::ClickSteady(launcher_.dialog, IDC_CLOSE);
+    ui::Click(launcher_.dialog, IDC_CLOSE);
     EXPECT_EQ(1u, ui::WaitForExit(launcher_.program, kTimeout));
 }
 
@@ -134,7 +134,7 @@ TEST_F(Game, AMissingGraphicsFileEndsTheLauncherWithZeroAndNoMessage)
     // The low-resolution files are all there.
     EXPECT_EQ("low", Play(IDC_PLAY_LOW)["mode"]);
     DeleteFileA(report_.c_str());
-    ui::ClickSteady(launcher_.dialog, IDC_PLAY_HIGH);
+    ui::Click(launcher_.dialog, IDC_PLAY_HIGH);
     EXPECT_EQ(0u, ui::WaitForExit(launcher_.program, kTimeout));
     EXPECT_FALSE(Exists(report_)) << "no game was started";
 }
@@ -178,11 +178,11 @@ protected:
     }
     bool Install()
     {
-        ui::ClickSteady(launcher_.dialog, IDC_INSTALL);
+        ui::Click(launcher_.dialog, IDC_INSTALL);
         HWND options = ui::WaitForWindowWithText(launcher_.program.id, "Ziellaufwerk", kTimeout);
         if (!options)
             return false;
-        ui::ClickSteady(options, IDOK);
+        ui::Click(options, IDOK);
         return ui::WaitUntil([&] { return ui::VisibleControls(launcher_.dialog, kAllButtons) == kAllButtons; },
                              60000);
     }
@@ -205,7 +205,7 @@ TEST_F(GameAfterInstallation, TheFirstGamePlaysTheIntroFirstAndTheSecondStartsAt
     ASSERT_TRUE(Install()) << "the installation did not finish";
 
     // "Spielen LORES": the 320x240 intro first; the game waits until it is over.
-    ui::ClickSteady(launcher_.dialog, IDC_PLAY_LOW);
+    ui::Click(launcher_.dialog, IDC_PLAY_LOW);
     HWND film = ui::WaitForWindow(launcher_.program.id, kFilmTitle, kFilmClass, kTimeout);
     ASSERT_NE(nullptr, film) << "the intro comes first";
     EXPECT_TRUE(ui::WaitUntil([] { return GetSystemMetrics(SM_CXSCREEN) == 320; }, 5000));
@@ -227,13 +227,13 @@ TEST_F(GameAfterInstallation, TheFirstGamePlaysTheIntroFirstAndTheSecondStartsAt
 
     // The second game, in the other resolution, starts without the intro.
     DeleteFileA(report_.c_str());
-    ui::ClickSteady(launcher_.dialog, IDC_PLAY_HIGH);
+    ui::Click(launcher_.dialog, IDC_PLAY_HIGH);
     auto high = WaitForReport();
     EXPECT_EQ("high", high["mode"]);
     EXPECT_EQ(FirstBytesOfFile(std::string(kInstallDirectory) + "\\Lib\\skatgrf.dat"), high["data.first"]);
     EXPECT_EQ(FirstBytesOfFile(std::string(kInstallDirectory) + "\\Lib\\skatgrf.key"), high["key.first"]);
     EXPECT_EQ(nullptr, ui::WaitForWindow(launcher_.program.id, kFilmTitle, kFilmClass, 0));
 
-    ui::ClickSteady(launcher_.dialog, IDC_CLOSE);
+    ui::Click(launcher_.dialog, IDC_CLOSE);
     EXPECT_EQ(1u, ui::WaitForExit(launcher_.program, kTimeout));
 }

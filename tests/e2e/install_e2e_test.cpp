@@ -204,7 +204,7 @@ protected:
     // Clicks "Installieren" and returns the options dialog.
     HWND OpenOptions(Launcher& launcher)
     {
-        ui::ClickSteady(launcher.dialog, IDC_INSTALL);
+        ui::Click(launcher.dialog, IDC_INSTALL);
         return ui::WaitForWindowWithText(launcher.program.id, "Ziellaufwerk", kTimeout);
     }
     // Installs through the options dialog and waits for the launcher to show all six.
@@ -214,8 +214,8 @@ protected:
         if (!options)
             return false;
         if (fromCd)
-            ui::ClickSteady(options, IDC_PLAY_FROM_CD);
-        ui::ClickSteady(options, IDOK);
+            ui::Click(options, IDC_PLAY_FROM_CD);
+        ui::Click(options, IDOK);
         return WaitForButtons(launcher, kAllButtons);
     }
     bool WaitForButtons(Launcher& launcher, const std::vector<int>& buttons)
@@ -225,7 +225,7 @@ protected:
     // Clicks "Entfernen" and answers the confirmation of whichever launcher shows it.
     HWND AskRemoval(Launcher& launcher)
     {
-        ui::ClickSteady(launcher.dialog, IDC_INSTALL);
+        ui::Click(launcher.dialog, IDC_INSTALL);
         return Confirmation(launcher.program.id);
     }
     // Removes with Yes and waits for the two buttons of a launcher without a game.
@@ -234,12 +234,12 @@ protected:
         HWND box = AskRemoval(launcher);
         if (!box)
             return false;
-        ui::ClickSteady(box, IDYES);
+        ui::Click(box, IDYES);
         return WaitForButtons(launcher, kNotInstalledButtons);
     }
     static DWORD Close(Launcher& launcher)
     {
-        ui::ClickSteady(launcher.dialog, IDC_CLOSE);
+        ui::Click(launcher.dialog, IDC_CLOSE);
         return ui::WaitForExit(launcher.program, kTimeout);
     }
     static HWND Confirmation(DWORD processId)
@@ -386,7 +386,7 @@ TEST_F(Installation, TheOptionsListTheFixedDrivesAndCancelMakesNothing)
     EXPECT_TRUE(ui::WaitForWindowGone(options, kTimeout));
     options = OpenOptions(first_);
     ASSERT_NE(nullptr, options);
-    ui::ClickSteady(options, IDCANCEL);
+    ui::Click(options, IDCANCEL);
     EXPECT_TRUE(ui::WaitForWindowGone(options, kTimeout));
     Sleep(300);
     ExpectNothingInstalled();
@@ -406,7 +406,7 @@ TEST_F(Installation, AFullInstallationMakesExactlyItsFilesAndRemovalTakesThemAwa
     ASSERT_NE(nullptr, first_.dialog);
     HWND options = OpenOptions(first_);
     ASSERT_NE(nullptr, options);
-    ui::ClickSteady(options, IDOK);
+    ui::Click(options, IDOK);
     EXPECT_TRUE(PhotographMidCopy(first_)) << "the progress dialog was not caught in the middle of " << kBigLibraryFile;
     ASSERT_TRUE(WaitForButtons(first_, kAllButtons));
     EXPECT_TRUE(ui::IsVisible(first_.dialog, IDC_INSTALL));
@@ -432,7 +432,7 @@ TEST_F(Installation, AFullInstallationMakesExactlyItsFilesAndRemovalTakesThemAwa
     HWND box = AskRemoval(first_);
     ASSERT_NE(nullptr, box);
     EXPECT_EQ("Vesk Marlit", ui::Text(box));
-    ui::ClickSteady(box, IDNO);
+    ui::Click(box, IDNO);
     EXPECT_TRUE(ui::WaitForWindowGone(box, kTimeout));
     Sleep(300);
     EXPECT_EQ(kAllButtons, ui::VisibleControls(first_.dialog, kAllButtons));
@@ -496,7 +496,7 @@ TEST_F(Installation, TheInstalledCopyHandsTheRemovalOverToTheMedium)
     second_ = StartLauncher(InstallPath("Vesk.exe"), kInstallDirectory);
     ASSERT_NE(nullptr, second_.dialog);
     EXPECT_EQ(kAllButtons, ui::VisibleControls(second_.dialog, kAllButtons));
-    ui::ClickSteady(second_.dialog, IDC_INSTALL);
+    ui::Click(second_.dialog, IDC_INSTALL);
     EXPECT_EQ(0u, ui::WaitForExit(second_.program, kTimeout)) << "it hands over and ends with 0";
 
     // The medium's launcher, started with "/U", asks before its own dialog shows.
@@ -505,7 +505,7 @@ TEST_F(Installation, TheInstalledCopyHandsTheRemovalOverToTheMedium)
     first_.program = ui::ProgramOf(box);
     ASSERT_NE(nullptr, first_.program.process);
     EXPECT_NE(second_.program.id, first_.program.id);
-    ui::ClickSteady(box, IDYES);
+    ui::Click(box, IDYES);
     first_.dialog = ui::WaitForWindowWithText(first_.program.id, "Schlie\xdf" "en", kTimeout);
     ASSERT_NE(nullptr, first_.dialog);
     ASSERT_TRUE(WaitForButtons(first_, kNotInstalledButtons));
@@ -530,7 +530,7 @@ TEST_F(Installation, FilesThatCannotBeCopiedAreListedInOneBoxAndTheInstallationG
     ASSERT_NE(nullptr, first_.dialog);
     HWND options = OpenOptions(first_);
     ASSERT_NE(nullptr, options);
-    ui::ClickSteady(options, IDOK);
+    ui::Click(options, IDOK);
     const std::string heading = "Diese Dateien konnten nicht vollst\xe4ndig kopiert werden:\n";
     Box report = FindBox(first_.program.id, heading);
     ASSERT_NE(nullptr, report.window);
@@ -540,7 +540,7 @@ TEST_F(Installation, FilesThatCannotBeCopiedAreListedInOneBoxAndTheInstallationG
         << "one box for both, in the order they were tried";
     EXPECT_EQ("Installation", ui::Text(report.window));
     ui::Screenshot("install-report");
-    ui::ClickSteady(report.window, IDOK);
+    ui::Click(report.window, IDOK);
 
     ASSERT_TRUE(WaitForButtons(first_, kAllButtons)) << "the installation goes on";
     ExpectProgramFiles();

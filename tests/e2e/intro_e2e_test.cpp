@@ -110,7 +110,7 @@ protected:
     }
     DWORD Close()
     {
-        ui::ClickSteady(launcher_.dialog, IDC_CLOSE);
+        ui::Click(launcher_.dialog, IDC_CLOSE);
         return ui::WaitForExit(launcher_.program, kTimeout);
     }
     // Plays the intro of one button to its end: the film in its mode, a screenshot while it
@@ -119,7 +119,7 @@ protected:
     {
         DWORD length = FilmMilliseconds(film);
         ASSERT_GT(length, 2000u) << film;
-        ui::ClickSteady(launcher_.dialog, button);
+        ui::Click(launcher_.dialog, button);
         HWND window = WaitForFilm();
         ASSERT_NE(nullptr, window);
         DWORD start = GetTickCount();
@@ -165,7 +165,7 @@ TEST_F(Intro, EscapeInTheMiddleOfTheFilmStartsTheCrawlAtOnce)
 {
     DWORD length = FilmMilliseconds(kHighFilm);
     Start();
-    ui::ClickSteady(launcher_.dialog, IDC_INTRO_HIGH);
+    ui::Click(launcher_.dialog, IDC_INTRO_HIGH);
     HWND window = WaitForFilm();
     ASSERT_NE(nullptr, window);
     DWORD start = GetTickCount();
@@ -180,13 +180,13 @@ TEST_F(Intro, AMissingFilmShowsNothingAndTheLauncherStaysOpen)
 {
     ASSERT_TRUE(MoveFileA(kHighFilm, (std::string(kHighFilm) + ".hidden").c_str()));
     Start();
-    ui::ClickSteady(launcher_.dialog, IDC_INTRO_HIGH);
+    ui::Click(launcher_.dialog, IDC_INTRO_HIGH);
     EXPECT_EQ(nullptr, WaitForFilm(2000));
     EXPECT_EQ(desktop_, CurrentMode());
     // A quit message left behind would have ended the launcher's dialog by now.
     ExpectLauncherBack();
     // The other film still plays.
-    ui::ClickSteady(launcher_.dialog, IDC_INTRO_LOW);
+    ui::Click(launcher_.dialog, IDC_INTRO_LOW);
     HWND window = WaitForFilm();
     ASSERT_NE(nullptr, window);
     Sleep(500);
@@ -200,7 +200,7 @@ TEST_F(Intro, ASecondIntroInTheSameRunPlaysLikeTheFirst)
     Start();
     for (int button : {IDC_INTRO_HIGH, IDC_INTRO_LOW, IDC_INTRO_HIGH}) {
         SCOPED_TRACE(button);
-        ui::ClickSteady(launcher_.dialog, button);
+        ui::Click(launcher_.dialog, button);
         HWND window = WaitForFilm();
         ASSERT_NE(nullptr, window);
         ScreenMode want = button == IDC_INTRO_HIGH ? ScreenMode{640, 480} : ScreenMode{320, 240};
@@ -218,7 +218,7 @@ TEST_F(Intro, ADisplayThatCannotBeOpenedShowsNothingAndTheLauncherStaysOpen)
         GTEST_SKIP() << "runs in the intro test step's prefix, which has no virtual desktop";
     Start();
     for (int button : {IDC_INTRO_HIGH, IDC_INTRO_LOW}) {
-        ui::ClickSteady(launcher_.dialog, button);
+        ui::Click(launcher_.dialog, button);
         // The film window exists only for the moment the display is tried.
         Sleep(2000);
         EXPECT_EQ(nullptr, WaitForFilm(0));

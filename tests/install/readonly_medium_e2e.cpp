@@ -91,11 +91,11 @@ protected:
         if (!launcher_.dialog)
             return {};
         EXPECT_EQ(kAllButtons, ui::VisibleControls(launcher_.dialog, kAllButtons)) << program << " in " << directory;
-        ui::ClickSteady(launcher_.dialog, button);
+        ui::Click(launcher_.dialog, button);
         ui::WaitUntil([&] { return Exists(report_); }, kTimeout);
         Sleep(300);
         SetEnvironmentVariableA(kReportVariable, nullptr);
-        ui::ClickSteady(launcher_.dialog, IDC_CLOSE);
+        ui::Click(launcher_.dialog, IDC_CLOSE);
         EXPECT_EQ(1u, ui::WaitForExit(launcher_.program, kTimeout));
         ui::Kill(launcher_.program);
         return ReadReport(report_);
@@ -112,15 +112,15 @@ TEST_F(ReadOnlyMedium, TheInstallationIsFoundAgainWithoutASettingsFileOnTheMediu
     // Installed from the medium's root, where the settings file cannot be written.
     launcher_ = StartLauncher(kLauncher, "E:\\");
     ASSERT_NE(nullptr, launcher_.dialog);
-    ui::ClickSteady(launcher_.dialog, IDC_INSTALL);
+    ui::Click(launcher_.dialog, IDC_INSTALL);
     HWND options = ui::WaitForWindowWithText(launcher_.program.id, "Ziellaufwerk", kTimeout);
     ASSERT_NE(nullptr, options);
-    ui::ClickSteady(options, IDOK);
+    ui::Click(options, IDOK);
     ASSERT_TRUE(WaitForButtons(kAllButtons));
     EXPECT_FALSE(Exists("E:\\VeskMarlit.ini"));
     EXPECT_EQ(kFullInstallationSettings, ReadWholeFile(std::string(kInstallDirectory) + "\\VeskMarlit.ini"));
     EXPECT_TRUE(Exists(std::string(kInstallDirectory) + "\\Lib\\skatgrf.dat"));
-    ui::ClickSteady(launcher_.dialog, IDC_CLOSE);
+    ui::Click(launcher_.dialog, IDC_CLOSE);
     ASSERT_EQ(1u, ui::WaitForExit(launcher_.program, kTimeout));
     ui::Kill(launcher_.program);
 
@@ -141,20 +141,20 @@ TEST_F(ReadOnlyMedium, TheInstallationIsFoundAgainWithoutASettingsFileOnTheMediu
     ASSERT_NE(nullptr, box);
     EXPECT_EQ(0u, ui::WaitForExit(handedOver_, kTimeout));
     launcher_.program = ui::ProgramOf(box);
-    ui::ClickSteady(box, IDYES);
+    ui::Click(box, IDYES);
     launcher_.dialog = ui::WaitForWindowWithText(launcher_.program.id, "Schlie\xdf" "en", kTimeout);
     ASSERT_NE(nullptr, launcher_.dialog);
     ASSERT_TRUE(WaitForButtons(kNotInstalledButtons));
     EXPECT_FALSE(Exists(kInstallDirectory));
     EXPECT_FALSE(Exists(StartMenuGroup()));
     EXPECT_FALSE(installtest::UninstallEntryExists());
-    ui::ClickSteady(launcher_.dialog, IDC_CLOSE);
+    ui::Click(launcher_.dialog, IDC_CLOSE);
     EXPECT_EQ(1u, ui::WaitForExit(launcher_.program, kTimeout));
 
     // Nothing is installed any more: the medium's launcher offers the installation again.
     launcher_ = StartLauncher(kLauncher, "E:\\");
     ASSERT_NE(nullptr, launcher_.dialog);
     EXPECT_EQ(kNotInstalledButtons, ui::VisibleControls(launcher_.dialog, kAllButtons));
-    ui::ClickSteady(launcher_.dialog, IDC_CLOSE);
+    ui::Click(launcher_.dialog, IDC_CLOSE);
     EXPECT_EQ(1u, ui::WaitForExit(launcher_.program, kTimeout));
 }

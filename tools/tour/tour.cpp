@@ -43,12 +43,12 @@ bool Check(bool ok, const char* what)
 
 void Install(ui::Program& launcher, HWND dialog)
 {
-    ui::ClickSteady(dialog, IDC_INSTALL);
+    ui::Click(dialog, IDC_INSTALL);
     HWND options = ui::WaitForWindowWithText(launcher.id, "Ziellaufwerk", kTimeout);
     if (!Check(options != nullptr, "the install options dialog"))
         return;
     Shot("02-install-options", "the install options: target drive and \"Von CD Spielen\"");
-    ui::ClickSteady(options, IDOK);
+    ui::Click(options, IDOK);
 
     // The copy is quick: the launcher is let go in short moments until it is a third into
     // the big library file, and held still while the screen shows that.
@@ -88,7 +88,7 @@ void Install(ui::Program& launcher, HWND dialog)
 // it, then ends the crawl with Escape.
 void WatchIntro(ui::Program& launcher, HWND dialog, int button, const char* filmShot, const char* crawlShot)
 {
-    ui::ClickSteady(dialog, button);
+    ui::Click(dialog, button);
     HWND film = ui::WaitForWindow(launcher.id, kFilmTitle, kFilmClass, kTimeout);
     if (!Check(film != nullptr, "the film window"))
         return;
@@ -116,12 +116,12 @@ void Play(ui::Program& launcher, HWND dialog)
 
 void Remove(ui::Program& launcher, HWND dialog)
 {
-    ui::ClickSteady(dialog, IDC_INSTALL);
+    ui::Click(dialog, IDC_INSTALL);
     HWND box = ui::WaitForWindowWithText(launcher.id, kConfirmation, kTimeout);
     if (!Check(box != nullptr, "the removal's confirmation"))
         return;
     Shot("10-remove-confirm", "removal asks first");
-    ui::ClickSteady(box, IDYES);
+    ui::Click(box, IDYES);
     Check(ui::WaitUntil([&] { return !ui::IsVisible(dialog, IDC_PLAY_HIGH); }, kTimeout), "the removal ends");
     Sleep(500);
     Shot("11-launcher-removed", "removed: back to \"Installieren\"");

@@ -227,8 +227,6 @@ void Click(HWND dialog, int controlId)
     ClickAt(ControlCentre(dialog, controlId));
 }
 
-void ClickSteady(HWND dialog, int controlId) { Click(dialog, controlId); }
-
 void ClickWindow(HWND window)
 {
     RECT rect = {};

@@ -45,8 +45,6 @@ void MouseDownOn(HWND dialog, int controlId);
 void MouseUp();
 // Moves the mouse to the middle of a window and clicks it, which also brings it to the front.
 void ClickWindow(HWND window);
-// The same as Click (an earlier name).
-void ClickSteady(HWND dialog, int controlId);
 void KeyDown(WORD virtualKey);
 void KeyUp(WORD virtualKey);
 void PressKey(WORD virtualKey);
