@@ -112,6 +112,11 @@ INT_PTR CALLBACK LauncherDialogProc(HWND dialog, UINT message, WPARAM wParam, LP
     case WM_CTLCOLORBTN:
     case WM_CTLCOLORSTATIC:
         return reinterpret_cast<INT_PTR>(GetStockObject(NULL_BRUSH));
+    case WM_DISPLAYCHANGE:
+        // The intro's full-screen mode has come and gone: whatever was drawn meanwhile was
+        // drawn in its colours, so the whole dialog is drawn again.
+        RedrawWindow(dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+        return FALSE;
     case WM_COMMAND:
         // Escape (IDCANCEL) and Enter (IDOK) land here too and are swallowed: only
         // "Schließen" closes the launcher.

@@ -185,6 +185,20 @@ TEST_F(LauncherDialog, ColourMessagesAnswerTheHollowBrush)
     EXPECT_EQ(hollow, LauncherDialogProc(dialog_, WM_CTLCOLORSTATIC, 0, 0));
 }
 
+TEST_F(LauncherDialog, AChangeOfTheDisplayModeRedrawsEverything)
+{
+    g_launcher.Installed = true;
+    ASSERT_NE(nullptr, Open());
+    ShowWindow(dialog_, SW_SHOW);
+    UpdateWindow(dialog_);
+    ASSERT_FALSE(GetUpdateRect(GetDlgItem(dialog_, IDC_INTRO_HIGH), nullptr, FALSE));
+    // The intro's mode change: anything drawn during it used the mode's colours.
+    EXPECT_EQ(FALSE, LauncherDialogProc(dialog_, WM_DISPLAYCHANGE, 32, MAKELPARAM(1024, 768)));
+    EXPECT_TRUE(GetUpdateRect(dialog_, nullptr, FALSE));
+    for (int id : kAllButtons)
+        EXPECT_TRUE(GetUpdateRect(GetDlgItem(dialog_, id), nullptr, FALSE)) << "button " << id;
+}
+
 TEST_F(LauncherDialog, BackgroundFillsTheWholeClientArea)
 {
     ASSERT_NE(nullptr, Open());

@@ -99,6 +99,8 @@ void WatchIntro(ui::Program& launcher, HWND dialog, int button, const char* film
     ui::KeyDown(VK_ESCAPE);
     Check(ui::WaitForWindowGone(film, kTimeout), "Escape ends the intro");
     ui::KeyUp(VK_ESCAPE);
+    Sleep(800);
+    ui::Screenshot((std::string(filmShot) + "-after").c_str());
 }
 
 void Play(ui::Program& launcher, HWND dialog)
