@@ -86,7 +86,8 @@ void Install(ui::Program& launcher, HWND dialog)
 
 // Plays the intro of the given button, with screenshots of the film and of the crawl after
 // it, then ends the crawl with Escape.
-void WatchIntro(ui::Program& launcher, HWND dialog, int button, const char* filmShot, const char* crawlShot)
+void WatchIntro(ui::Program& launcher, HWND dialog, int button, const char* filmShot, const char* crawlShot,
+                const char* afterShot)
 {
     ui::Click(dialog, button);
     HWND film = ui::WaitForWindow(launcher.id, kFilmTitle, kFilmClass, kTimeout);
@@ -99,18 +100,20 @@ void WatchIntro(ui::Program& launcher, HWND dialog, int button, const char* film
     ui::KeyDown(VK_ESCAPE);
     Check(ui::WaitForWindowGone(film, kTimeout), "Escape ends the intro");
     ui::KeyUp(VK_ESCAPE);
-    Sleep(800);
-    ui::Screenshot((std::string(filmShot) + "-after").c_str());
+    if (afterShot) {
+        Sleep(800);
+        Shot(afterShot, "back in the launcher, the desktop restored");
+    }
 }
 
 void Play(ui::Program& launcher, HWND dialog)
 {
     // The first game after an installation plays the intro first.
-    WatchIntro(launcher, dialog, IDC_PLAY_LOW, "07-film-320x240", "08-crawl-320x240");
+    WatchIntro(launcher, dialog, IDC_PLAY_LOW, "08-film-320x240", "09-crawl-320x240", nullptr);
     HWND game = ui::WaitForWindow(0, kLauncherTitle, kGameClass, kTimeout);
     if (!Check(game != nullptr, "the game window"))
         return;
-    Shot("09-game", "the stand-in game, reading the graphics the launcher mapped");
+    Shot("10-game", "the stand-in game, reading the graphics the launcher mapped");
     ui::ClickWindow(game);
     ui::PressKey(VK_ESCAPE);
     Check(ui::WaitForWindowGone(game, kTimeout), "Escape ends the game");
@@ -122,11 +125,11 @@ void Remove(ui::Program& launcher, HWND dialog)
     HWND box = ui::WaitForWindowWithText(launcher.id, kConfirmation, kTimeout);
     if (!Check(box != nullptr, "the removal's confirmation"))
         return;
-    Shot("10-remove-confirm", "removal asks first");
+    Shot("11-remove-confirm", "removal asks first");
     ui::Click(box, IDYES);
     Check(ui::WaitUntil([&] { return !ui::IsVisible(dialog, IDC_PLAY_HIGH); }, kTimeout), "the removal ends");
     Sleep(500);
-    Shot("11-launcher-removed", "removed: back to \"Installieren\"");
+    Shot("12-launcher-removed", "removed: back to \"Installieren\"");
 }
 
 } // namespace
@@ -148,12 +151,12 @@ int main()
     Shot("01-launcher", "the launcher, nothing installed yet");
 
     Install(launcher, dialog);
-    WatchIntro(launcher, dialog, IDC_INTRO_HIGH, "05-film-640x480", "06-crawl-640x480");
+    WatchIntro(launcher, dialog, IDC_INTRO_HIGH, "05-film-640x480", "06-crawl-640x480", "07-after-intro");
     Play(launcher, dialog);
     Remove(launcher, dialog);
 
     ui::MouseDownOn(dialog, IDC_CLOSE);
-    Shot("12-button-held", "a button held down: its label moves one pixel");
+    Shot("13-button-held", "a button held down: its label moves one pixel");
     ui::MouseUp(); // released over "Schließen": the launcher ends
     DWORD code = ui::WaitForExit(launcher, kTimeout);
     std::printf("launcher closed with exit code %lu\n", code);
