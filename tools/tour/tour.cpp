@@ -95,7 +95,7 @@ void WatchIntro(ui::Program& launcher, HWND dialog, int button, const char* film
         return;
     Sleep(3500);
     Shot(filmShot, "the intro film, full screen in 8 bits");
-    Sleep(9000); // the rest of the film and the first lines of the credits
+    Sleep(11000); // the rest of the film and the first lines of the credits
     Shot(crawlShot, "the credits crawl over the film's last frame");
     ui::KeyDown(VK_ESCAPE);
     Check(ui::WaitForWindowGone(film, kTimeout), "Escape ends the intro");
