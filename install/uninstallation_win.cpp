@@ -43,6 +43,40 @@ void RemoveInstallationDirectory()
         DeleteTree(path);
 }
 
+// The directory the launcher started in: its own path was made absolute against it.
+bool StartDirectory(char (&directory)[kPathSize])
+{
+    return CopyText(directory, g_launcher.OwnPath) && CutAtLastBackslash(directory);
+}
+
+// After a game the current directory is the installation directory, and a directory that
+// is some process's current directory cannot be removed: the launcher goes back to the
+// directory it started in first.
+void LeaveInstallationDirectory()
+{
+    char current[kPathSize], start[kPathSize];
+    DWORD n = GetCurrentDirectoryA(kPathSize, current);
+    if (n == 0 || n >= kPathSize || !AppendText(current, "\\"))
+        return;
+    std::size_t rootLength = std::strlen(g_launcher.InstallRoot);
+    if (rootLength == 0 || _strnicmp(current, g_launcher.InstallRoot, rootLength) != 0)
+        return;
+    if (StartDirectory(start))
+        SetCurrentDirectoryA(start);
+}
+
+// The settings file in the current directory goes, and also the one in the directory the
+// launcher started in, which made it count as installed or which its installation wrote:
+// after an intro or a game the current directory is another one, and a settings file left
+// behind there would make the next start count as installed with nothing installed.
+void RemoveSettingsFiles()
+{
+    DeleteFileA(kSettingsFileName);
+    char start[kPathSize], path[kPathSize];
+    if (StartDirectory(start) && SettingsFileInDirectory(path, sizeof path, start))
+        DeleteFileA(path);
+}
+
 // A folder goes only when it is empty, so a "TALVERO" that holds other entries stays.
 void RemoveStartMenuEntries()
 {
@@ -92,8 +126,9 @@ void RunUninstallation()
 
     if (MessageBoxA(nullptr, kConfirmation, kConfirmationCaption, MB_YESNO) != IDYES)
         return;
+    LeaveInstallationDirectory();
     RemoveInstallationDirectory();
-    DeleteFileA(kSettingsFileName);
+    RemoveSettingsFiles();
     RemoveStartMenuEntries();
     RegDeleteKeyA(HKEY_LOCAL_MACHINE, kUninstallKey);
     g_launcher.Installed = false;

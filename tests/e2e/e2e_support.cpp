@@ -22,4 +22,22 @@ Launcher StartLauncher(const std::string& commandLine, const char* directory)
     return launcher;
 }
 
+bool EscapeUntilGone(HWND film, DWORD timeout)
+{
+    ui::KeyDown(VK_ESCAPE);
+    bool gone = ui::WaitForWindowGone(film, timeout);
+    ui::KeyUp(VK_ESCAPE);
+    return gone;
+}
+
+bool EscapeFilmAndCrawl(HWND film, const char* shot)
+{
+    ui::PressKey(VK_ESCAPE);
+    if (ui::WaitForWindowGone(film, 1500))
+        return true;
+    if (shot)
+        ui::Screenshot(shot);
+    return EscapeUntilGone(film);
+}
+
 } // namespace e2e

@@ -211,13 +211,7 @@ TEST_F(GameAfterInstallation, TheFirstGamePlaysTheIntroFirstAndTheSecondStartsAt
     EXPECT_TRUE(ui::WaitUntil([] { return GetSystemMetrics(SM_CXSCREEN) == 320; }, 5000));
     Sleep(1000);
     EXPECT_FALSE(Exists(report_)) << "the game waits for the intro";
-    ui::PressKey(VK_ESCAPE);
-    if (!ui::WaitForWindowGone(film, 1500)) {
-        // The crawl runs: a second Escape ends it.
-        ui::KeyDown(VK_ESCAPE);
-        ui::WaitForWindowGone(film, kTimeout);
-        ui::KeyUp(VK_ESCAPE);
-    }
+    EXPECT_TRUE(EscapeFilmAndCrawl(film));
     auto low = WaitForReport();
     ASSERT_FALSE(low.empty()) << "the game did not run after the intro";
     EXPECT_EQ("low", low["mode"]);
@@ -236,4 +230,36 @@ TEST_F(GameAfterInstallation, TheFirstGamePlaysTheIntroFirstAndTheSecondStartsAt
 
     ui::Click(launcher_.dialog, IDC_CLOSE);
     EXPECT_EQ(1u, ui::WaitForExit(launcher_.program, kTimeout));
+}
+
+TEST_F(GameAfterInstallation, ARemovalAfterPlayingLeavesNoSettingsFileBehind)
+{
+    // Started in the medium's root, as from the CD: the installation writes its settings
+    // file there (the test's medium is writable). After a game the current directory is the
+    // installation's, yet the removal takes the file where the launcher started away too,
+    // so that the next start there does not count as installed.
+    const std::string mediumSettings = "E:\\VeskMarlit.ini";
+    DeleteFileA(mediumSettings.c_str());
+    launcher_ = StartLauncher(kLauncher, "E:\\");
+    ASSERT_NE(nullptr, launcher_.dialog);
+    ASSERT_TRUE(Install()) << "the installation did not finish";
+    ASSERT_TRUE(Exists(mediumSettings));
+
+    ui::Click(launcher_.dialog, IDC_PLAY_HIGH);
+    HWND film = ui::WaitForWindow(launcher_.program.id, kFilmTitle, kFilmClass, kTimeout);
+    ASSERT_NE(nullptr, film) << "the intro comes first";
+    EXPECT_TRUE(EscapeFilmAndCrawl(film));
+    ASSERT_FALSE(WaitForReport().empty()) << "the game did not run";
+
+    ui::Click(launcher_.dialog, IDC_INSTALL);
+    HWND box = ui::WaitForWindowWithText(launcher_.program.id, kConfirmation, kTimeout);
+    ASSERT_NE(nullptr, box);
+    ui::Click(box, IDYES);
+    EXPECT_TRUE(ui::WaitUntil(
+        [&] { return ui::VisibleControls(launcher_.dialog, kAllButtons) == kNotInstalledButtons; }, kTimeout));
+    EXPECT_FALSE(Exists(mediumSettings));
+    EXPECT_FALSE(Exists(kInstallDirectory));
+    ui::Click(launcher_.dialog, IDC_CLOSE);
+    EXPECT_EQ(1u, ui::WaitForExit(launcher_.program, kTimeout));
+    DeleteFileA(mediumSettings.c_str());
 }

@@ -78,27 +78,6 @@ protected:
     {
         return ui::WaitForWindow(launcher_.program.id, kFilmTitle, kFilmClass, timeout);
     }
-    // Holds Escape down until the film window is gone: the crawl reads the key's state.
-    bool EscapeUntilGone(HWND film, DWORD timeout = kTimeout)
-    {
-        ui::KeyDown(VK_ESCAPE);
-        bool gone = ui::WaitForWindowGone(film, timeout);
-        ui::KeyUp(VK_ESCAPE);
-        return gone;
-    }
-    // Escape during the film: the film ends at once and the crawl takes over. Whether the
-    // crawl counts the same press as its own end is the crawl's affair; when it is still
-    // running a moment later, a second Escape ends it.
-    bool EscapeFilmAndCrawl(HWND film, const char* shot = nullptr)
-    {
-        ui::PressKey(VK_ESCAPE);
-        if (ui::WaitForWindowGone(film, 1500))
-            return true;
-        if (shot) {
-            EXPECT_TRUE(ui::Screenshot(shot));
-        }
-        return EscapeUntilGone(film);
-    }
     // After every intro: the desktop's mode, the arrow, and a launcher that still works.
     void ExpectLauncherBack()
     {

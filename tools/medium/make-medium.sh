@@ -21,3 +21,7 @@ install_file() { # source destination
 for step in "$ROOT"/tools/medium/steps/*.sh; do
     source "$step"
 done
+
+# A launcher run from this folder as drive E: writes its settings file into its current
+# directory, the medium's root, which a real CD would refuse: it is not part of the medium.
+rm -f "$MEDIUM/VeskMarlit.ini"

@@ -110,6 +110,15 @@ mount_drive() { # prefix letter folder type
     WINEPREFIX=$1 wine reg add 'HKLM\Software\Wine\Drives' /v "$2:" /d "$4" /f >/dev/null 2>&1
 }
 
+# Headless runs get a sound device that takes everything and plays nothing (ALSA's null
+# device): the films' sound path runs as on a machine with a sound card, without the noise
+# of ALSA looking for one that is not there.
+null_sound() {
+    mkdir -p "$BUILD"
+    printf 'pcm.!default { type null }\n' >"$BUILD/alsa-null.conf"
+    export ALSA_CONFIG_PATH=$BUILD/alsa-null.conf
+}
+
 XVFB_PID=
 start_xvfb() { # folder for its log; sets DISPLAY
     local dir=$1 fifo
@@ -122,6 +131,7 @@ start_xvfb() { # folder for its log; sets DISPLAY
         sleep 0.1
     done
     export DISPLAY=:$(head -n1 "$dir/display")
+    null_sound
 }
 
 stop_xvfb() {

@@ -22,14 +22,15 @@ cmd_run() {
         return 0
     fi
 
-    # Headless: the tour starts from a fresh prefix every time, so it always begins with
-    # nothing installed.
+    # Headless: the tour starts from a fresh prefix and a fresh copy of the medium every
+    # time, so it always begins with nothing installed.
     local tour=$BUILD/tour
     say "no DISPLAY: a scripted tour under Xvfb"
     rm -rf "$tour"
     mkdir -p "$tour"
     new_prefix "$tour/prefix"
-    mount_drive "$tour/prefix" e "$BUILD/medium" cdrom
+    cp -a "$BUILD/medium" "$tour/cd"
+    mount_drive "$tour/prefix" e "$tour/cd" cdrom
     WINEPREFIX=$tour/prefix wineserver -k 2>/dev/null || true
     start_xvfb "$tour/xvfb"
     start_screenshot_service "$tour"
@@ -41,7 +42,7 @@ cmd_run() {
     stop_screenshot_service
     stop_xvfb
     trap - EXIT
-    rm -rf "$tour/xvfb" "$tour/prefix"
+    rm -rf "$tour/xvfb" "$tour/prefix" "$tour/cd"
     echo "Screenshots of the tour: $tour"
     return $status
 }
