@@ -1,5 +1,7 @@
 #include "tools/art/formats.h"
 
+#include "tools/little_endian.h"
+
 #include <cstdio>
 
 namespace art {
@@ -15,18 +17,6 @@ constexpr uint32_t kPixelsPerMetre = 2835; // 72 dots an inch
 constexpr uint8_t kTgaTrueColour = 2;
 constexpr uint8_t kTgaEightAlphaBits = 0x08; // origin bit 5 clear: bottom-up rows
 constexpr int kMaxIconSide = 256;
-
-void Put16(std::vector<uint8_t>& out, uint32_t v)
-{
-    out.push_back(uint8_t(v));
-    out.push_back(uint8_t(v >> 8));
-}
-
-void Put32(std::vector<uint8_t>& out, uint32_t v)
-{
-    Put16(out, v & 0xffff);
-    Put16(out, v >> 16);
-}
 
 int RowStride(int width, int bitsPerPixel)
 {
@@ -49,17 +39,17 @@ bool ValidIndexed(const IndexedPicture& picture, size_t tableSize)
 // BITMAPINFOHEADER; an icon image stores twice its height (colour rows, then the mask).
 void PutInfoHeader(std::vector<uint8_t>& out, int width, int height, int bitsPerPixel, uint32_t imageSize)
 {
-    Put32(out, kInfoHeaderSize);
-    Put32(out, uint32_t(width));
-    Put32(out, uint32_t(height));
-    Put16(out, 1); // planes
-    Put16(out, uint32_t(bitsPerPixel));
-    Put32(out, 0); // no compression
-    Put32(out, imageSize);
-    Put32(out, kPixelsPerMetre);
-    Put32(out, kPixelsPerMetre);
-    Put32(out, 0); // colours used: the whole table
-    Put32(out, 0); // all colours important
+    PutLe32(out, kInfoHeaderSize);
+    PutLe32(out, uint32_t(width));
+    PutLe32(out, uint32_t(height));
+    PutLe16(out, 1); // planes
+    PutLe16(out, uint32_t(bitsPerPixel));
+    PutLe32(out, 0); // no compression
+    PutLe32(out, imageSize);
+    PutLe32(out, kPixelsPerMetre);
+    PutLe32(out, kPixelsPerMetre);
+    PutLe32(out, 0); // colours used: the whole table
+    PutLe32(out, 0); // all colours important
 }
 
 void PutColourTable(std::vector<uint8_t>& out, const std::vector<Rgb8>& palette, size_t entries)
@@ -148,9 +138,9 @@ std::vector<uint8_t> EncodeBmp(const IndexedPicture& picture, int bitsPerPixel)
     out.reserve(offset + imageSize);
     out.push_back('B');
     out.push_back('M');
-    Put32(out, offset + imageSize);
-    Put32(out, 0); // two reserved words
-    Put32(out, offset);
+    PutLe32(out, offset + imageSize);
+    PutLe32(out, 0); // two reserved words
+    PutLe32(out, offset);
     PutInfoHeader(out, picture.width, picture.height, bitsPerPixel, imageSize);
     PutColourTable(out, picture.palette, tableSize);
     PutIndexedRows(out, picture, bitsPerPixel);
@@ -167,10 +157,10 @@ std::vector<uint8_t> EncodeTga(const Rgba8Picture& picture)
     out.push_back(0); // no colour map
     out.push_back(kTgaTrueColour);
     out.insert(out.end(), 5, 0); // no colour map: its five fields stay zero
-    Put16(out, 0); // x origin
-    Put16(out, 0); // y origin
-    Put16(out, uint32_t(picture.width));
-    Put16(out, uint32_t(picture.height));
+    PutLe16(out, 0); // x origin
+    PutLe16(out, 0); // y origin
+    PutLe16(out, uint32_t(picture.width));
+    PutLe16(out, uint32_t(picture.height));
     out.push_back(32);
     out.push_back(kTgaEightAlphaBits);
     for (int y = picture.height - 1; y >= 0; --y) {
@@ -180,8 +170,8 @@ std::vector<uint8_t> EncodeTga(const Rgba8Picture& picture)
         }
     }
     // Version 2 footer: no extension area, no developer directory.
-    Put32(out, 0);
-    Put32(out, 0);
+    PutLe32(out, 0);
+    PutLe32(out, 0);
     static const char kSignature[] = "TRUEVISION-XFILE.";
     out.insert(out.end(), kSignature, kSignature + sizeof kSignature); // with its terminating zero
     return out;
@@ -203,9 +193,9 @@ std::vector<uint8_t> EncodeIco(const std::vector<IconImage>& images)
     }
 
     std::vector<uint8_t> out;
-    Put16(out, 0); // reserved
-    Put16(out, 1); // icon, not cursor
-    Put16(out, uint32_t(images.size()));
+    PutLe16(out, 0); // reserved
+    PutLe16(out, 1); // icon, not cursor
+    PutLe16(out, uint32_t(images.size()));
     uint32_t offset = uint32_t(kIconDirSize + kIconEntrySize * images.size());
     for (size_t i = 0; i < images.size(); ++i) {
         const int side = images[i].rgba.width;
@@ -213,10 +203,10 @@ std::vector<uint8_t> EncodeIco(const std::vector<IconImage>& images)
         out.push_back(uint8_t(side == kMaxIconSide ? 0 : side));
         out.push_back(0); // colour count: 0 for 256 colours and more
         out.push_back(0);
-        Put16(out, 1); // planes
-        Put16(out, images[i].indexed ? 8 : 32);
-        Put32(out, uint32_t(bodies[i].size()));
-        Put32(out, offset);
+        PutLe16(out, 1); // planes
+        PutLe16(out, images[i].indexed ? 8 : 32);
+        PutLe32(out, uint32_t(bodies[i].size()));
+        PutLe32(out, offset);
         offset += uint32_t(bodies[i].size());
     }
     for (const auto& body : bodies)

@@ -1,5 +1,7 @@
 #include "tools/smacker/film_files.h"
 
+#include "tools/little_endian.h"
+
 #include <png.h>
 
 #include <cstdio>
@@ -12,19 +14,6 @@ struct FileCloser {
     void operator()(std::FILE* f) const { std::fclose(f); }
 };
 using File = std::unique_ptr<std::FILE, FileCloser>;
-
-void PutU16(std::vector<uint8_t>& out, uint32_t v)
-{
-    out.push_back(uint8_t(v));
-    out.push_back(uint8_t(v >> 8));
-}
-void PutU32(std::vector<uint8_t>& out, uint32_t v)
-{
-    PutU16(out, v & 0xFFFF);
-    PutU16(out, v >> 16);
-}
-uint32_t U16(const uint8_t* p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8; }
-uint32_t U32(const uint8_t* p) { return U16(p) | U16(p + 2) << 16; }
 
 } // namespace
 
@@ -86,17 +75,17 @@ bool WriteWav(const std::string& path, const WavSound& s)
     const uint32_t frame = uint32_t(s.Channels * s.Bits / 8);
     std::vector<uint8_t> out;
     out.insert(out.end(), {'R', 'I', 'F', 'F'});
-    PutU32(out, uint32_t(36 + s.Samples.size()));
+    PutLe32(out, uint32_t(36 + s.Samples.size()));
     out.insert(out.end(), {'W', 'A', 'V', 'E', 'f', 'm', 't', ' '});
-    PutU32(out, 16);
-    PutU16(out, 1); // PCM
-    PutU16(out, uint32_t(s.Channels));
-    PutU32(out, s.Rate);
-    PutU32(out, s.Rate * frame);
-    PutU16(out, frame);
-    PutU16(out, uint32_t(s.Bits));
+    PutLe32(out, 16);
+    PutLe16(out, 1); // PCM
+    PutLe16(out, uint32_t(s.Channels));
+    PutLe32(out, s.Rate);
+    PutLe32(out, s.Rate * frame);
+    PutLe16(out, frame);
+    PutLe16(out, uint32_t(s.Bits));
     out.insert(out.end(), {'d', 'a', 't', 'a'});
-    PutU32(out, uint32_t(s.Samples.size()));
+    PutLe32(out, uint32_t(s.Samples.size()));
     out.insert(out.end(), s.Samples.begin(), s.Samples.end());
     return WriteFileBytes(path, out.data(), out.size());
 }
@@ -108,16 +97,16 @@ bool ReadWav(const std::string& path, WavSound& s)
         return false;
     bool format = false;
     for (size_t pos = 12; pos + 8 <= d.size();) {
-        uint32_t size = U32(&d[pos + 4]);
+        uint32_t size = Le32(&d[pos + 4]);
         const uint8_t* body = &d[pos + 8];
         if (size > d.size() - pos - 8)
             return false;
         if (!std::memcmp(&d[pos], "fmt ", 4) && size >= 16) {
-            if (U16(body) != 1)
+            if (Le16(body) != 1)
                 return false;
-            s.Channels = int(U16(body + 2));
-            s.Rate = U32(body + 4);
-            s.Bits = int(U16(body + 14));
+            s.Channels = int(Le16(body + 2));
+            s.Rate = Le32(body + 4);
+            s.Bits = int(Le16(body + 14));
             format = true;
         } else if (!std::memcmp(&d[pos], "data", 4) && format) {
             s.Samples.assign(body, body + size);

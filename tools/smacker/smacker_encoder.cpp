@@ -4,6 +4,7 @@
 #include "tools/smacker/smacker_encoder.h"
 
 #include "smacker/smacker_decoder.h"
+#include "tools/little_endian.h"
 
 #include <algorithm>
 #include <array>
@@ -40,12 +41,6 @@ struct BitWriter {
             Put(0, 8 - Count);
     }
 };
-
-void PutU32(std::vector<uint8_t>& out, uint32_t v)
-{
-    for (int i = 0; i < 4; ++i)
-        out.push_back(uint8_t(v >> (8 * i)));
-}
 
 // --- Huffman trees -----------------------------------------------------------------------------
 
@@ -491,8 +486,8 @@ std::vector<uint8_t> CompressAudio(const SmkEncodeTrack& t, const uint8_t* data,
     }
     out.Align();
     std::vector<uint8_t> chunk;
-    PutU32(chunk, uint32_t(8 + out.Bytes.size()));
-    PutU32(chunk, uint32_t(bytes));
+    PutLe32(chunk, uint32_t(8 + out.Bytes.size()));
+    PutLe32(chunk, uint32_t(bytes));
     chunk.insert(chunk.end(), out.Bytes.begin(), out.Bytes.end());
     return chunk;
 }
@@ -532,7 +527,7 @@ std::vector<uint8_t> AudioChunk(const SmkEncodeTrack& t, size_t first, size_t en
     if (t.Compressed)
         return CompressAudio(t, data, bytes);
     std::vector<uint8_t> chunk;
-    PutU32(chunk, uint32_t(4 + bytes));
+    PutLe32(chunk, uint32_t(4 + bytes));
     chunk.insert(chunk.end(), data, data + bytes);
     return chunk;
 }
@@ -686,17 +681,17 @@ bool SmkEncode(const SmkEncodeOptions& o, const std::vector<SmkEncodeFrame>& fra
 
     // Header and tables.
     file.clear();
-    PutU32(file, o.Smk4 ? kSmkSignature4 : kSmkSignature2);
-    PutU32(file, o.Width);
-    PutU32(file, o.Height);
-    PutU32(file, uint32_t(frameCount));
-    PutU32(file, uint32_t(o.FrameRate));
-    PutU32(file, (o.RingFrame ? kSmkRingFrame : 0) | (o.DisplayFlags & (kSmkYInterlaced | kSmkYDoubled)));
+    PutLe32(file, o.Smk4 ? kSmkSignature4 : kSmkSignature2);
+    PutLe32(file, o.Width);
+    PutLe32(file, o.Height);
+    PutLe32(file, uint32_t(frameCount));
+    PutLe32(file, uint32_t(o.FrameRate));
+    PutLe32(file, (o.RingFrame ? kSmkRingFrame : 0) | (o.DisplayFlags & (kSmkYInterlaced | kSmkYDoubled)));
     for (int k = 0; k < kSmkTracks; ++k)
-        PutU32(file, audioSize[k]);
-    PutU32(file, uint32_t(treeBits.Bytes.size()));
+        PutLe32(file, audioSize[k]);
+    PutLe32(file, uint32_t(treeBits.Bytes.size()));
     for (const VideoTree& t : trees)
-        PutU32(file, t.SizeField());
+        PutLe32(file, t.SizeField());
     for (int k = 0; k < kSmkTracks; ++k) {
         uint32_t rate = 0;
         if (size_t(k) < tracks.size()) {
@@ -704,11 +699,11 @@ bool SmkEncode(const SmkEncodeOptions& o, const std::vector<SmkEncodeFrame>& fra
             rate = t.Rate | kSmkAudioPresent | (t.Channels == 2 ? kSmkAudioStereo : 0) |
                    (t.Bits == 16 ? kSmkAudio16Bit : 0) | (t.Compressed ? kSmkAudioCompressed : 0);
         }
-        PutU32(file, rate);
+        PutLe32(file, rate);
     }
-    PutU32(file, 0);
+    PutLe32(file, 0);
     for (uint32_t s : sizes)
-        PutU32(file, s);
+        PutLe32(file, s);
     file.insert(file.end(), types.begin(), types.end());
     file.insert(file.end(), treeBits.Bytes.begin(), treeBits.Bytes.end());
     file.insert(file.end(), body.begin(), body.end());
