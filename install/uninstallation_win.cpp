@@ -43,10 +43,11 @@ void RemoveInstallationDirectory()
         DeleteTree(path);
 }
 
-// The directory the launcher started in: its own path was made absolute against it.
+// The directory the launcher started in: its own path was made absolute against it. A
+// launcher in a drive root started in the root itself ("E:\", never "E:").
 bool StartDirectory(char (&directory)[kPathSize])
 {
-    return CopyText(directory, g_launcher.OwnPath) && CutAtLastBackslash(directory);
+    return CopyText(directory, g_launcher.OwnPath) && CutToDirectory(directory);
 }
 
 // After a game the current directory is the installation directory, and a directory that
