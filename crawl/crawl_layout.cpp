@@ -4,6 +4,7 @@
 #include "crawl/crawl_runs.h"
 #include "crawl/crawl_text.h"
 
+#include <new>
 #include <vector>
 
 namespace crawl_layout {
@@ -111,11 +112,26 @@ void LayOutText()
 
 } // namespace
 
+// The run lists grow while the text is laid out; when that growth fails, what was laid out
+// is given back, so the next frame starts afresh.
+bool UpdateLayout()
+{
+    if (g_layout.valid && g_layout.textGeneration == CrawlTextGeneration() &&
+        g_layout.fontGeneration == GlyphFontGeneration())
+        return true;
+    try {
+        LayOutText();
+    } catch (const std::bad_alloc&) {
+        g_layout = Layout();
+        return false;
+    }
+    return true;
+}
+
 bool LaidOutScanline(std::int64_t line, int scanline, LineRuns& out)
 {
-    if (!g_layout.valid || g_layout.textGeneration != CrawlTextGeneration() ||
-        g_layout.fontGeneration != GlyphFontGeneration())
-        LayOutText();
+    if (!g_layout.valid)
+        return false;
     if (line <= 0 || static_cast<std::size_t>(line) >= g_layout.lines.size())
         return false;
     const LineLayout& l = g_layout.lines[static_cast<std::size_t>(line)];

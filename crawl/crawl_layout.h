@@ -22,9 +22,12 @@ struct LineRuns {
     int markCount;
 };
 
-// The runs of a scanline of a line, laid out on first use after the text or the font
-// changed; false for a line that is drawn glyph by glyph instead (a very long line, or
-// one beyond the layout's memory budget).
+// Lays the text out again when it or the font changed since the last time. False when
+// memory ran out; nothing is laid out then.
+bool UpdateLayout();
+
+// The runs of a scanline of a line as UpdateLayout laid them out; false for a line that is
+// drawn glyph by glyph instead (a very long line, or one beyond the layout's memory budget).
 bool LaidOutScanline(std::int64_t line, int scanline, LineRuns& out);
 
 } // namespace crawl_layout

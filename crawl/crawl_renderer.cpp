@@ -10,6 +10,7 @@
 
 CrawlTables g_crawlTables;
 CrawlCanvas g_crawlCanvas;
+std::uint64_t g_crawlTextSteps;
 
 static std::uint32_t g_fontGeneration;
 
@@ -214,25 +215,42 @@ void DrawLaidOutRows(LaidOutRow* rows, int count)
     }
 }
 
-// The glyph-by-glyph walk, for lines without a run list.
+// The advance widths of the text up to its end.
+std::int64_t WidthOfText(const std::uint8_t* text)
+{
+    std::int64_t sum = 0;
+    const std::uint8_t* c = text;
+    for (; *c; ++c)
+        sum += GlyphWidth(g_glyphFont, *c);
+    g_crawlTextSteps += static_cast<std::uint64_t>(c - text);
+    return sum;
+}
+
+// The glyph-by-glyph walk, for lines without a run list. A centring mark needs the width
+// of the rest of its line: the line's whole width is added up once, at the first mark, and
+// each mark takes what is left of it, so that a row costs one pass over its line however
+// many marks it holds. A run that starts right of the row draws nothing and is not drawn.
 void DrawTextRow(std::int32_t r, const std::uint8_t* line, int scanline)
 {
     const CrawlTables& t = g_crawlTables;
     const std::int32_t* runWidth = t.RunWidth[r];
     RowTarget row = RowOf(r);
+    const std::uint64_t rowEnd = static_cast<std::uint64_t>(std::max(row.width, 0)) << 16;
     const std::uint8_t* drawable = t.Drawable[scanline];
     std::uint32_t pen = static_cast<std::uint32_t>(t.LeftEdge[r]);
-    for (const std::uint8_t* c = line; *c;) {
+    std::int64_t passed = 0, lineWidth = -1; // advance widths walked so far, and of the whole line
+    const std::uint8_t* c = line;
+    while (*c) {
         if (*c == kCentringMark) {
-            ++c;
+            passed += GlyphWidth(g_glyphFont, *c++);
             if (!*c)
-                return;
-            std::int64_t sum = 0;
-            for (const std::uint8_t* rest = c; *rest; ++rest)
-                sum += GlyphWidth(g_glyphFont, *rest);
-            pen += static_cast<std::uint32_t>(Centring(sum, runWidth[kCentringUnits]));
+                break;
+            if (lineWidth < 0)
+                lineWidth = passed + WidthOfText(c);
+            pen += static_cast<std::uint32_t>(Centring(lineWidth - passed, runWidth[kCentringUnits]));
         }
         unsigned code = *c++;
+        passed += GlyphWidth(g_glyphFont, code);
         if (!drawable[code]) {
             // A broken record (no font, a short or damaged one) keeps the line's spacing.
             pen += static_cast<std::uint32_t>(static_cast<std::int64_t>(GlyphWidth(g_glyphFont, code)) * runWidth[1]);
@@ -242,15 +260,17 @@ void DrawTextRow(std::int32_t r, const std::uint8_t* line, int scanline)
         pen += static_cast<std::uint32_t>(runWidth[record[0]]);
         for (const std::uint8_t* pair = record + 1; *pair != kScanlineEnd; pair += 2) {
             std::int32_t run = runWidth[pair[0]];
-            DrawRun(row, pen, run);
+            if (pen < rowEnd)
+                DrawRun(row, pen, run);
             pen += static_cast<std::uint32_t>(run) + static_cast<std::uint32_t>(runWidth[pair[1]]);
         }
     }
+    g_crawlTextSteps += static_cast<std::uint64_t>(c - line);
 }
 
 } // namespace
 
-void DrawCrawlRows(std::int32_t firstRow, std::int32_t endRow, std::int32_t scrollPosition)
+bool DrawCrawlRows(std::int32_t firstRow, std::int32_t endRow, std::int32_t scrollPosition)
 {
     const CrawlTables& t = g_crawlTables;
     const CrawlText& text = g_crawlText;
@@ -259,7 +279,9 @@ void DrawCrawlRows(std::int32_t firstRow, std::int32_t endRow, std::int32_t scro
     if (endRow == 0)
         endRow = t.EndRow;
     if (!g_crawlCanvas.Pixels || g_crawlCanvas.Width <= 0 || !text.Buffer)
-        return;
+        return true;
+    if (!crawl_layout::UpdateLayout())
+        return false;
     std::int32_t lastRow = std::min({endRow, g_crawlCanvas.Height, static_cast<std::int32_t>(kCrawlTableRows)}) - 1;
     firstRow = std::max(firstRow, 0);
     // From the bottom up, the order of increasing distance; rows with run lists in pairs.
@@ -285,4 +307,5 @@ void DrawCrawlRows(std::int32_t firstRow, std::int32_t endRow, std::int32_t scro
             DrawTextRow(r, chars, scanline);
     }
     DrawLaidOutRows(waiting, count);
+    return true;
 }

@@ -48,6 +48,10 @@ struct CrawlCanvas {
 
 extern CrawlCanvas g_crawlCanvas;
 
+// Characters that rows drawn glyph by glyph have stepped through, the widths added up for
+// centring marks included; it only grows. The tests hold a frame's work to its text by it.
+extern std::uint64_t g_crawlTextSteps;
+
 // Builds the tables for a trapezoid from (topWidth at topRow) to (bottomWidth at endRow),
 // centred on centre, with scale the glyph unit's width at the bottom in pixels, the shades
 // taken from displayPalette (null: the palette copy stays as it was), and last loads the
@@ -75,5 +79,6 @@ std::uint8_t NearestPaletteIndex(std::int32_t red, std::int32_t green, std::int3
 void ReleaseCrawlLayout();
 
 // Draws the text at the scroll position (text units) into rows firstRow to endRow - 1 of
-// the canvas; 0 for either row selects the tables' own.
-void DrawCrawlRows(std::int32_t firstRow, std::int32_t endRow, std::int32_t scrollPosition);
+// the canvas; 0 for either row selects the tables' own. False, with nothing drawn, when
+// there was no memory for laying the text out.
+bool DrawCrawlRows(std::int32_t firstRow, std::int32_t endRow, std::int32_t scrollPosition);

@@ -1,5 +1,9 @@
+// 64-bit file positions on 32-bit POSIX hosts too.
+#define _FILE_OFFSET_BITS 64
+
 #include "crawl/crawl_text.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <new>
 
@@ -20,27 +24,35 @@ void ReportReadError(const char* fileName)
         g_reportReadError(fileName);
 }
 
-// The file's length, or -1 when it cannot be told (a stream that cannot seek, a file too
-// long for the position type).
-long FileLength(std::FILE* file)
+// The file's length, or -1 when it cannot be told (a stream that cannot seek). Measured in
+// 64 bits: the `long` of fseek and ftell is 32 bits on Windows, also in x86-64 builds.
+std::int64_t FileLength(std::FILE* file)
 {
-    if (std::fseek(file, 0, SEEK_END) != 0)
+#if defined(_WIN32)
+    if (_fseeki64(file, 0, SEEK_END) != 0)
         return -1;
-    long length = std::ftell(file);
-    if (std::fseek(file, 0, SEEK_SET) != 0)
+    std::int64_t length = _ftelli64(file);
+    if (_fseeki64(file, 0, SEEK_SET) != 0)
         return -1;
+#else
+    if (fseeko(file, 0, SEEK_END) != 0)
+        return -1;
+    std::int64_t length = ftello(file);
+    if (fseeko(file, 0, SEEK_SET) != 0)
+        return -1;
+#endif
     return length;
 }
 
 // Turns the file's bytes into lines, each byte taken once, in order. Stops at the end of
 // the file, at a read error (the complete lines so far stay), at the line table's capacity,
-// and when the file turns out longer than it was when the buffer was sized, so the buffer
-// is never overrun. Returns false after a read error.
-bool ReadLines(std::FILE* file, long capacity, std::int32_t& lineCount, int& nextEntry)
+// and when the buffer is full (a file longer than a text may be, or one that grew after it
+// was measured), so the buffer is never overrun. Returns false after a read error.
+bool ReadLines(std::FILE* file, std::int64_t capacity, std::int32_t& lineCount, int& nextEntry)
 {
     CrawlText& text = g_crawlText;
     unsigned char chunk[kReadChunk];
-    long position = 0;
+    std::int64_t position = 0;
     for (;;) {
         std::size_t got = std::fread(chunk, 1, sizeof chunk, file);
         for (std::size_t i = 0; i < got; ++i) {
@@ -72,9 +84,11 @@ std::int32_t LoadCrawlText(const char* fileName)
     text.LineStart[0] = 0;
 
     std::FILE* file = std::fopen(fileName, "rb");
-    long length = file ? FileLength(file) : -1;
-    if (length >= 0)
-        text.Buffer = new (std::nothrow) char[static_cast<std::size_t>(length)];
+    std::int64_t length = file ? FileLength(file) : -1;
+    // Lines start at 32-bit offsets: a longer file is kept up to the last byte they reach.
+    std::int64_t capacity = std::min(length, kMaxCrawlTextBytes);
+    if (capacity >= 0 && static_cast<std::uint64_t>(capacity) <= SIZE_MAX)
+        text.Buffer = new (std::nothrow) char[static_cast<std::size_t>(capacity)];
     if (!text.Buffer) {
         // Not opened, not measurable or too big to hold: the crawl runs as long as one
         // line would, and shows nothing.
@@ -87,7 +101,7 @@ std::int32_t LoadCrawlText(const char* fileName)
     text.LineStart[1] = 0;
     std::int32_t lineCount = 0;
     int nextEntry = 2;
-    if (!ReadLines(file, length, lineCount, nextEntry))
+    if (!ReadLines(file, capacity, lineCount, nextEntry))
         ReportReadError(fileName);
     text.LineLimit = nextEntry - 1;
     std::fclose(file);

@@ -9,6 +9,9 @@
 constexpr int kCrawlLineTableSize = 1000;
 constexpr int kMaxCrawlLines = kCrawlLineTableSize - 2;
 
+// The most bytes of a file that the text keeps: the largest offset a line can start at.
+constexpr std::int64_t kMaxCrawlTextBytes = INT32_MAX;
+
 struct CrawlText {
     char* Buffer;              // kept bytes of the file, each complete line ended by a NUL; null: no text
     std::int32_t LineStart[kCrawlLineTableSize]; // offset of line n in Buffer, see above
@@ -39,8 +42,9 @@ extern std::uint8_t g_glyphFont[kGlyphFontBytes];
 
 // Replaces the crawl text with the lines of the file: bytes below 32 other than the line
 // feed are dropped (carriage returns among them), bytes 128-255 are kept as glyph codes.
-// Returns the number of complete lines (at most kMaxCrawlLines; later ones are ignored), or
-// 1 with no lines when the file cannot be read at all.
+// Returns the number of complete lines (at most kMaxCrawlLines, within the first
+// kMaxCrawlTextBytes kept bytes; later ones are ignored), or 1 with no lines when the file
+// cannot be read at all.
 std::int32_t LoadCrawlText(const char* fileName);
 
 // Releases the text; afterwards it holds no lines.

@@ -77,12 +77,14 @@ bool CaptureBackground(CrawlScreen& screen)
 }
 
 // The front buffer is locked only for the final copy; each row lands at the surface's
-// pitch, leaving the bytes between rows alone.
+// pitch, leaving the bytes between rows alone. False ends the crawl.
 bool ShowFrame(void* context, std::int32_t scrollPosition)
 {
     auto& screen = *static_cast<CrawlScreen*>(context);
     std::memcpy(screen.compose.get(), screen.background.get(), static_cast<std::size_t>(screen.width) * screen.height);
-    DrawCrawlRows(0, 0, scrollPosition);
+    // Without memory for the text's layout the crawl ends like any other failure does.
+    if (!DrawCrawlRows(0, 0, scrollPosition))
+        return false;
     if (!LockFrontBuffer())
         return false;
     int columns, rows;

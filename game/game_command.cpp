@@ -41,3 +41,11 @@ bool FormatGameCommandLine(char* line, std::size_t size, int resolution, const c
                 std::snprintf(line, size, "%sprot_d.exe %s 0x%" PRIxPTR " 0x%" PRIxPTR, installRoot, mode, dataView,
                               keyView));
 }
+
+bool IsAbsolutePath(const char* path)
+{
+    bool letter = (path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z');
+    if (letter && path[1] == ':' && path[2] == '\\')
+        return true;
+    return path[0] == '\\' && path[1] == '\\' && path[2] != '\0' && path[2] != '\\';
+}

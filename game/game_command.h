@@ -18,3 +18,8 @@ bool FormatGraphicsPath(char* path, std::size_t size, const char* libraryDir, in
 // with line left empty, when it would not fit the buffer.
 bool FormatGameCommandLine(char* line, std::size_t size, int resolution, const char* installRoot,
                            std::uintptr_t dataView, std::uintptr_t keyView);
+
+// A path that names one place whatever the current directory and drive: a drive letter
+// with its root ("G:\...") or a share ("\\server\share..."). Not "", "VeskMarlit\",
+// the drive-relative "G:VeskMarlit\" nor the root-relative "\VeskMarlit\".
+bool IsAbsolutePath(const char* path);

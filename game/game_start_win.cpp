@@ -81,6 +81,12 @@ void StartGame(int resolution)
         PlayIntro(resolution);
     g_launcher.IntroPending = false;
 
+    // An installation directory that is empty or relative (a damaged settings file still
+    // counts as installed) would leave the game program to the system's search, which runs
+    // whatever program of that name it finds first. No game starts: the launcher ends as
+    // it does without the game's files.
+    if (!IsAbsolutePath(g_launcher.InstallRoot))
+        EndWithoutGraphics();
     GraphicsViews views = MapGraphicsFiles(resolution);
     SetCurrentDirectoryA(g_launcher.InstallRoot);
     char line[kPathSize];

@@ -108,7 +108,9 @@ CopyOutcome CopyPaths(const char* source, const char* destination, HWND progress
     // critical-error box.
     UINT previousErrorMode = SetErrorMode(SEM_FAILCRITICALERRORS);
     bool complete = CopyBlocks(in, out, progress);
-    CloseHandle(out);
+    // A write error may come to light only as the file is closed.
+    if (!CloseHandle(out))
+        complete = false;
     CloseHandle(in);
     SetErrorMode(previousErrorMode);
     return complete ? kCopyComplete : kCopyIncomplete;

@@ -6,6 +6,9 @@
 
 #include <windows.h>
 
+#include <string>
+#include <vector>
+
 // The uninstall entry under HKEY_LOCAL_MACHINE.
 inline constexpr const char kUninstallKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\VeskMarlit";
 
@@ -45,6 +48,11 @@ CopyOutcome CopyFileWithProgress(const char* sourceDirectory, const char* destin
                                  const char* relativeName, HWND progressDialog);
 
 // --- Installation ---
+
+// The copy pass: every match of the list's patterns, then the two card sets, from
+// SourceRoot to InstallRoot. What could not be copied completely is added to failures: a
+// file's source path, or SourceRoot + pattern where the medium could not be searched.
+void CopyInstallationFiles(const FileList& files, HWND progress, std::vector<std::string>& failures);
 
 // The Start-menu entries, appended in this order to the user's programs folder.
 inline constexpr const char kStartMenuGroup[] = "\\TALVERO";

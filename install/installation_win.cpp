@@ -163,18 +163,32 @@ std::string PatternDirectory(const char* pattern)
     return lastBackslash ? std::string(pattern, lastBackslash + 1) : std::string();
 }
 
+// A search that ends for any other reason than having nothing (more) to find (a disc taken
+// out, a read error) leaves files out: the pattern is named in the report.
+bool SearchEndedNormally()
+{
+    DWORD error = GetLastError();
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_NO_MORE_FILES;
+}
+
 // Copies every match of one pattern. Subdirectories are not descended into: a directory
 // match (".", ".." included) is nothing to copy.
 void CopyMatches(const char* pattern, HWND progress, std::vector<std::string>& failures)
 {
     char path[kPathSize];
     WIN32_FIND_DATAA match;
-    if (!JoinText(path, g_launcher.SourceRoot, pattern))
+    if (!JoinText(path, g_launcher.SourceRoot, pattern)) {
+        failures.push_back(std::string(g_launcher.SourceRoot) + pattern);
         return;
+    }
     HANDLE search = FindFirstFileA(path, &match);
-    if (search == INVALID_HANDLE_VALUE)
-        return; // a pattern without matches is no failure
-    do {
+    if (search == INVALID_HANDLE_VALUE) {
+        // A pattern without matches is no failure.
+        if (!SearchEndedNormally())
+            failures.push_back(path);
+        return;
+    }
+    for (;;) {
         char relative[kPathSize];
         if (RelativeName(relative, sizeof relative, pattern, match.cFileName))
             NoteFailure(failures, CopyFileWithProgress(g_launcher.SourceRoot, g_launcher.InstallRoot, relative, progress),
@@ -182,17 +196,13 @@ void CopyMatches(const char* pattern, HWND progress, std::vector<std::string>& f
         else
             NoteFailure(failures, kCopyIncomplete, g_launcher.SourceRoot,
                         (PatternDirectory(pattern) + match.cFileName).c_str());
-    } while (FindNextFileA(search, &match));
-    FindClose(search);
-}
-
-void CopyFiles(const FileList& files, HWND progress, std::vector<std::string>& failures)
-{
-    for (const auto& pattern : files.entry) {
-        if (pattern[0] == '\0')
+        if (!FindNextFileA(search, &match)) {
+            if (!SearchEndedNormally())
+                failures.push_back(path);
             break;
-        CopyMatches(pattern, progress, failures);
+        }
     }
+    FindClose(search);
 }
 
 void CopyCardSets(HWND progress, std::vector<std::string>& failures)
@@ -264,8 +274,7 @@ int RunInstallation()
     HWND progress = CreateCopyProgressDialog(g_launcher.LauncherDialog);
     SetProgressBarBlocks(GetDlgItem(progress, IDC_TOTAL_BAR), CountBlocks(files));
     std::vector<std::string> failures;
-    CopyFiles(files, progress, failures);
-    CopyCardSets(progress, failures);
+    CopyInstallationFiles(files, progress, failures);
     DestroyWindow(progress);
     ReportIncompleteCopies(failures);
 
@@ -273,6 +282,16 @@ int RunInstallation()
     g_launcher.IntroPending = true;
     // RunProgram makes the medium's root the current directory, and it stays so.
     return RunDirectXInstaller();
+}
+
+void CopyInstallationFiles(const FileList& files, HWND progress, std::vector<std::string>& failures)
+{
+    for (const auto& pattern : files.entry) {
+        if (pattern[0] == '\0')
+            break;
+        CopyMatches(pattern, progress, failures);
+    }
+    CopyCardSets(progress, failures);
 }
 
 bool GetProgramsFolder(char* path, std::size_t size)

@@ -43,10 +43,11 @@ void RemoveInstallationDirectory()
         DeleteTree(path);
 }
 
-// The directory the launcher started in: its own path was made absolute against it.
+// The directory the launcher started in: its own path was made absolute against it. A
+// launcher in a drive root started in the root itself ("E:\", never "E:").
 bool StartDirectory(char (&directory)[kPathSize])
 {
-    return CopyText(directory, g_launcher.OwnPath) && CutAtLastBackslash(directory);
+    return CopyText(directory, g_launcher.OwnPath) && CutToDirectory(directory);
 }
 
 // After a game the current directory is the installation directory, and a directory that
@@ -113,6 +114,21 @@ void DeleteEntry(const char* directory, const WIN32_FIND_DATAA& entry)
     DeleteTree(path);
 }
 
+// Whether the directory, given with its trailing backslash, is itself a link (a junction
+// or a directory symbolic link, left behind or made by another user where anyone may make
+// folders); link receives its path without the backslash, which is how the link itself,
+// not what it points to, is asked about and removed.
+bool IsLinkedDirectory(const char* path, char (&link)[kPathSize])
+{
+    if (!CopyText(link, path))
+        return false;
+    std::size_t length = std::strlen(link);
+    if (length > 1 && link[length - 1] == '\\')
+        link[length - 1] = '\0';
+    DWORD attributes = GetFileAttributesA(link);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
 } // namespace
 
 void RunUninstallation()
@@ -145,6 +161,12 @@ void DeleteTree(char (&path)[kPathSize])
         return;
     if (path[length - 1] != '\\' && !AppendText(path, "\\"))
         return;
+    // A link goes as the link it is; a search through it would list what it points to.
+    char link[kPathSize];
+    if (IsLinkedDirectory(path, link)) {
+        RemoveDirectoryA(link);
+        return;
+    }
 
     char pattern[kPathSize];
     WIN32_FIND_DATAA entry;

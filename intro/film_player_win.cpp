@@ -7,6 +7,9 @@
 #include "launcher/launcher_state.h"
 #include "launcher/text.h"
 
+#include <algorithm>
+#include <cstdint>
+
 FilmPlayer g_film;
 const char kFilmWindowClass[] = "FilmFenster";
 void (*g_filmCrawl)() = RunCreditsCrawl;
@@ -115,11 +118,26 @@ void TearDown(HWND window)
 }
 
 // The crawl runs over the picture on the screen; afterwards the film window goes, which
-// ends the player's loop.
+// ends the player's loop. It runs once: a message box inside the crawl (a read error)
+// dispatches messages, and an Escape queued for the film window would come back here while
+// the crawl is still running.
 void EndFilm(HWND window)
 {
+    if (g_film.Ending)
+        return;
+    g_film.Ending = true;
     g_filmCrawl();
     DestroyFilmWindow(window);
+}
+
+// The rows of the locked front buffer: the lock's own height where it states one, the
+// mode's otherwise.
+std::uint32_t LockedRows()
+{
+    const DDSURFACEDESC& s = g_display.Surface;
+    if (s.dwFlags & DDSD_HEIGHT)
+        return s.dwHeight;
+    return g_display.Height > 0 ? static_cast<std::uint32_t>(g_display.Height) : 0;
 }
 
 // Keeps the client area on a screen column divisible by 4. The player itself never moves
@@ -152,6 +170,7 @@ void PlayIntro(int resolution)
     // The crawl opens its text and font relative to the current directory.
     SetCurrentDirectoryA(g_launcher.SourceRoot);
     RegisterFilmWindowClass();
+    g_film.Ending = false;
     HWND window = CreateFilmWindow();
     if (!window)
         return;
@@ -186,6 +205,7 @@ void PlayIntro(int resolution)
     SetCursor(nullptr);
     RunFilmLoop(window);
     TearDown(window);
+    g_film.Ending = false;
 }
 
 void FilmFrameStep(HWND window)
@@ -200,8 +220,11 @@ void FilmFrameStep(HWND window)
     // A frame whose lock fails is tried again on the next pass.
     if (!LockFrontBuffer())
         return;
-    SmackToBuffer(film, 0, 0, g_display.Surface.lPitch, film->Height, g_display.Surface.lpSurface,
-                  g_display.BlitFlags);
+    // A film taller than the mode (the high-resolution film in the low one, a Y-doubled
+    // film, a damaged header) is cut at the surface's last row; the library cuts the columns
+    // at the pitch, which the surface's rows also hold.
+    std::uint32_t rows = std::min(film->Height, LockedRows());
+    SmackToBuffer(film, 0, 0, g_display.Surface.lPitch, rows, g_display.Surface.lpSurface, g_display.BlitFlags);
     SmackDoFrame(film);
     UnlockFrontBuffer();
     if (IsLastFilmFrame(film->CurrentFrame, film->Frames))

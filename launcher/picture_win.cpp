@@ -1,5 +1,6 @@
 // The launcher's pictures: bitmap resources turned into device-dependent bitmaps with their
 // own palettes, stretched in halftone mode onto the dialog and its buttons.
+#include "launcher/dib.h"
 #include "launcher/launcher_state.h"
 #include "launcher/launcher_win.h"
 #include "resources/resource.h"
@@ -9,7 +10,6 @@
 namespace {
 
 constexpr WORD kLogPaletteVersion = 0x300;
-constexpr int kInfoHeaderSize = 40; // the colour table follows a BITMAPINFOHEADER
 
 // Loads a bitmap resource and stretches all of it onto the target rectangle, whose origin
 // is (0, 0). Bitmap and palette are made afresh for every drawing and released at its end.
@@ -51,11 +51,11 @@ void DrawResourceStretched(HDC target, const RECT& rect, int resourceId)
 
 } // namespace
 
+// The header's colour count is capped at what its bits can tell apart (256 at most); the
+// table follows the header, whose own size field says how long it is.
 HPALETTE MakeDibPalette(const BITMAPINFOHEADER* header, int* colourCount)
 {
-    int n = 0;
-    if (header->biBitCount <= 8)
-        n = header->biClrUsed != 0 ? static_cast<int>(header->biClrUsed) : 1 << header->biBitCount;
+    int n = static_cast<int>(DibColourCount(header->biBitCount, header->biClrUsed));
     *colourCount = n;
     if (n == 0)
         return nullptr;
@@ -66,7 +66,7 @@ HPALETTE MakeDibPalette(const BITMAPINFOHEADER* header, int* colourCount)
     auto* palette = static_cast<LOGPALETTE*>(GlobalLock(memory));
     palette->palVersion = kLogPaletteVersion;
     palette->palNumEntries = static_cast<WORD>(n);
-    const auto* table = reinterpret_cast<const RGBQUAD*>(reinterpret_cast<const BYTE*>(header) + kInfoHeaderSize);
+    const auto* table = reinterpret_cast<const RGBQUAD*>(reinterpret_cast<const BYTE*>(header) + header->biSize);
     for (int i = 0; i < n; ++i) {
         palette->palPalEntry[i].peRed = table[i].rgbRed;
         palette->palPalEntry[i].peGreen = table[i].rgbGreen;
@@ -88,7 +88,10 @@ DibPicture LoadBitmapResource(HINSTANCE instance, int resourceId)
     HGLOBAL loaded = LoadResource(instance, found);
     DWORD size = SizeofResource(instance, found);
     const void* bytes = loaded ? LockResource(loaded) : nullptr;
-    if (!bytes || size < sizeof(BITMAPINFOHEADER))
+    // Nothing of the resource is used before its header, colour table and rows are known to
+    // lie within it.
+    DibLayout layout;
+    if (!bytes || !ReadDibLayout(bytes, size, layout))
         return picture;
 
     // A private, writable copy of the packed bitmap: header, colour table, pixel rows.
@@ -101,12 +104,6 @@ DibPicture LoadBitmapResource(HINSTANCE instance, int resourceId)
 
     int colours = 0;
     picture.palette = MakeDibPalette(header, &colours);
-    if (header->biSize + 4 * static_cast<DWORD>(colours) >= size) {
-        // Header and colour table leave no pixel rows: not a picture this program made.
-        GlobalUnlock(copy);
-        GlobalFree(copy);
-        return picture;
-    }
 
     HDC screen = GetDC(nullptr);
     HPALETTE oldPalette = nullptr;
@@ -114,7 +111,7 @@ DibPicture LoadBitmapResource(HINSTANCE instance, int resourceId)
         oldPalette = SelectPalette(screen, picture.palette, FALSE);
         RealizePalette(screen);
     }
-    const BYTE* rows = reinterpret_cast<const BYTE*>(header) + header->biSize + 4 * colours;
+    const BYTE* rows = reinterpret_cast<const BYTE*>(header) + layout.RowsOffset;
     picture.bitmap = CreateDIBitmap(screen, header, CBM_INIT, rows, reinterpret_cast<const BITMAPINFO*>(header),
                                     DIB_RGB_COLORS);
     if (picture.palette)

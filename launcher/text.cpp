@@ -52,3 +52,13 @@ bool CutAtLastBackslash(char* text)
     *last = '\0';
     return true;
 }
+
+bool CutToDirectory(char* text)
+{
+    char* last = std::strrchr(text, '\\');
+    if (!last)
+        return false;
+    bool driveRoot = last - text == 2 && text[1] == ':';
+    last[driveRoot ? 1 : 0] = '\0';
+    return true;
+}

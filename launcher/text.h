@@ -27,3 +27,9 @@ void UpperCaseAscii(char* text);
 // Ends text at its last backslash (the backslash becomes the terminator). Returns false and
 // leaves text alone when it holds no backslash.
 bool CutAtLastBackslash(char* text);
+
+// Ends a file's path after its directory: at the last backslash, which stays where it
+// follows a drive, since "E:" alone names the current directory of drive E, not its root
+// ("E:\Vesk.exe" gives "E:\"). Returns false and leaves text alone when it holds no
+// backslash.
+bool CutToDirectory(char* text);

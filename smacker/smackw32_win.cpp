@@ -27,11 +27,13 @@ struct OpenFilm {
     uint64_t FramesDue = 0;  // frames moved on to since the first one was drawn
 
     // The film's counter clock, in units of 10 microseconds: AnchorClock at the
-    // performance-counter reading Anchor. It starts with the first frame drawn and is set
-    // back to the frame due when the caller held the film up.
+    // performance-counter reading Anchor (and the millisecond clock's AnchorTicks). It starts
+    // with the first frame drawn and is set back to the frame due when the caller held the
+    // film up.
     bool ClockRunning = false;
     LARGE_INTEGER Frequency{};
     LARGE_INTEGER Anchor{};
+    DWORD AnchorTicks = 0;
     int64_t AnchorClock = 0;
     int64_t FrameDuration = 0;
 
@@ -53,8 +55,12 @@ constexpr int kLateFrames = 2;
 
 OpenFilm* Of(SmackFilm* film) { return film ? static_cast<OpenFilm*>(film->Library) : nullptr; }
 
+// A system without a high-resolution counter reports its frequency as 0: the film then
+// keeps time by the millisecond clock, whose difference is right across its wrap.
 int64_t Now(const OpenFilm& f)
 {
+    if (f.Frequency.QuadPart <= 0)
+        return f.AnchorClock + int64_t(DWORD(GetTickCount() - f.AnchorTicks)) * 100;
     LARGE_INTEGER now;
     QueryPerformanceCounter(&now);
     return f.AnchorClock + (now.QuadPart - f.Anchor.QuadPart) * 100000 / f.Frequency.QuadPart;
@@ -63,6 +69,7 @@ int64_t Now(const OpenFilm& f)
 void SetClock(OpenFilm& f, int64_t clock)
 {
     QueryPerformanceCounter(&f.Anchor);
+    f.AnchorTicks = GetTickCount();
     f.AnchorClock = clock;
 }
 
@@ -170,7 +177,8 @@ SmackFilm* SMACK_CALL SmackOpen(const char* path, uint32_t flags, uint32_t extra
     f->Record.Library = f;
     CopyHeader(f->Record, f->Film.Header);
     f->FrameDuration = SmkFrameDuration(f->Film.Header.FrameRate);
-    QueryPerformanceFrequency(&f->Frequency);
+    if (!QueryPerformanceFrequency(&f->Frequency))
+        f->Frequency.QuadPart = 0;
     OpenFilmSound(*f);
     ReadFrame(*f, 0, true);
     return &f->Record;

@@ -323,6 +323,45 @@ TEST_F(CrawlFrameTest, FramesAfterTheRunListsWereGivenBackAreTheSame)
     EXPECT_NE(first, std::vector<std::uint8_t>(first.size(), kBackground));
 }
 
+TEST_F(CrawlFrameTest, LongLineOfCentringMarksCostsOnePassOverItPerRow)
+{
+    // Far too long for a run list: drawn glyph by glyph, each mark centring the rest.
+    std::string line;
+    for (int i = 0; i < 20000; ++i)
+        line += "*A";
+    Prepare(640, line + "\n", MakeFont(std::vector<GlyphShape>(kGlyphCount, SolidGlyph(20))));
+    // Line 1 in the lowest rows, where it takes the most of them.
+    const std::int32_t scroll = 2 * 27 - 1;
+    int rows = 0;
+    for (int y = 60; y < 475; ++y)
+        rows += (scroll - (g_crawlTables.Depth[y] >> 16)) / 27 == 1;
+    ASSERT_GT(rows, 20);
+    std::uint64_t before = g_crawlTextSteps;
+    EXPECT_TRUE(DrawCrawlRows(0, 0, scroll));
+    std::uint64_t steps = g_crawlTextSteps - before;
+    EXPECT_GE(steps, line.size() * rows) << rows << " rows";
+    EXPECT_LE(steps, 2 * line.size() * rows) << rows << " rows";
+    EXPECT_TRUE(RowTouched(474));
+    EXPECT_TRUE(MarginsIntact());
+}
+
+TEST_F(CrawlFrameTest, FrameWithoutMemoryForTheLayoutDrawsNothingAndSaysSo)
+{
+    Prepare(640, "*AAAA\n\nA*AA\n", MakeFont(std::vector<GlyphShape>(kGlyphCount, SolidGlyph(20))));
+    // As at the start of a crawl: no memory is held for run lists yet.
+    ReleaseCrawlLayout();
+    {
+        FailingAllocations noMemory;
+        EXPECT_FALSE(DrawCrawlRows(0, 0, 40));
+    }
+    for (int y = 0; y < 480; ++y)
+        ASSERT_FALSE(RowTouched(y)) << "row " << y;
+    // The next frame lays the text out afresh.
+    EXPECT_TRUE(DrawCrawlRows(0, 0, 40));
+    EXPECT_TRUE(RowTouched(474));
+    EXPECT_TRUE(MarginsIntact());
+}
+
 // --- Runs, drawn into one row set up by hand -------------------------------------------
 
 TEST_F(RendererTest, RunOfWholePixelsHasHighlightBodyAndShadow)

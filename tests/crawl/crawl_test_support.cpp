@@ -8,9 +8,28 @@
 #include <cstring>
 #include <filesystem>
 
+#include <atomic>
+#include <new>
+
 namespace {
 
 std::vector<std::string>* g_recording = nullptr;
+std::atomic<bool> g_allocationsFail{false};
+
+void* Allocate(std::size_t size)
+{
+    if (g_allocationsFail.load())
+        return nullptr;
+    return std::malloc(size ? size : 1);
+}
+
+void* AllocateOrThrow(std::size_t size)
+{
+    void* p = Allocate(size);
+    if (!p)
+        throw std::bad_alloc();
+    return p;
+}
 
 void Record(const char* name)
 {
@@ -121,4 +140,56 @@ std::vector<std::uint8_t> RandomFont(std::mt19937& random, double brokenShare)
             font[i * kScanlineBytes + position(random)] = static_cast<std::uint8_t>(byte(random));
     }
     return font;
+}
+
+FailingAllocations::FailingAllocations()
+{
+    g_allocationsFail = true;
+}
+
+FailingAllocations::~FailingAllocations()
+{
+    g_allocationsFail = false;
+}
+
+// The program's operator new and delete, so that FailingAllocations can make them fail.
+void* operator new(std::size_t size)
+{
+    return AllocateOrThrow(size);
+}
+void* operator new[](std::size_t size)
+{
+    return AllocateOrThrow(size);
+}
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept
+{
+    return Allocate(size);
+}
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept
+{
+    return Allocate(size);
+}
+void operator delete(void* p) noexcept
+{
+    std::free(p);
+}
+void operator delete[](void* p) noexcept
+{
+    std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept
+{
+    std::free(p);
+}
+void operator delete[](void* p, std::size_t) noexcept
+{
+    std::free(p);
+}
+void operator delete(void* p, const std::nothrow_t&) noexcept
+{
+    std::free(p);
+}
+void operator delete[](void* p, const std::nothrow_t&) noexcept
+{
+    std::free(p);
 }

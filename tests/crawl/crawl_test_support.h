@@ -31,6 +31,16 @@ public:
     std::vector<std::string> names;
 };
 
+// While it lives, every allocation through operator new fails (the throwing forms throw
+// std::bad_alloc, the others answer null): memory running out at the worst moment.
+class FailingAllocations {
+public:
+    FailingAllocations();
+    ~FailingAllocations();
+    FailingAllocations(const FailingAllocations&) = delete;
+    FailingAllocations& operator=(const FailingAllocations&) = delete;
+};
+
 // A sound font: every glyph of width widthOf(code) with the given scanline shape. Glyph
 // codes 0 to 31 stay empty records of width 0.
 struct GlyphShape {

@@ -4,8 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
+
+#include <stdlib.h>
 
 namespace {
 
@@ -92,6 +97,38 @@ TEST_F(CrawlTextTest, LinesBeyondTheTableAreIgnored)
     EXPECT_EQ(g_crawlText.LineLimit, kMaxCrawlLines + 1);
     EXPECT_EQ(Line(998), "Zeile 998");
     EXPECT_EQ(g_crawlText.LineStart[999], g_crawlText.LineStart[998] + 10);
+}
+
+// A text of more than 2 GiB, in a file on disk: half a minute, and as much memory and disk
+// space, so it runs only when VESK_LARGE_TESTS is set.
+TEST_F(CrawlTextTest, TextBeyondTheReachOfTheLineOffsetsIsCutWhereTheyEnd)
+{
+    if (!std::getenv("VESK_LARGE_TESTS"))
+        GTEST_SKIP() << "a 2 GiB text: set VESK_LARGE_TESTS=1 to run it";
+    char pattern[] = "/tmp/crawl-test-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    const std::string folder = pattern, path = folder + "/intro.txt";
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    ASSERT_NE(file, nullptr);
+    // Line 2 alone is longer than a 32-bit offset reaches; line 3 would start past it.
+    const std::vector<char> block(std::size_t{1} << 20, 'A');
+    bool written = std::fputs("Z\n", file) >= 0;
+    for (std::int64_t n = 0; n <= kMaxCrawlTextBytes && written; n += static_cast<std::int64_t>(block.size()))
+        written = std::fwrite(block.data(), 1, block.size(), file) == block.size();
+    written = written && std::fputs("\nB\n", file) >= 0;
+    written = std::fclose(file) == 0 && written;
+    if (written) {
+        EXPECT_EQ(LoadCrawlText(path.c_str()), 1);
+        EXPECT_EQ(g_crawlText.LineLimit, 2);
+        for (int n = 0; n <= g_crawlText.LineLimit; ++n)
+            EXPECT_GE(g_crawlText.LineStart[n], 0) << "line " << n;
+        EXPECT_EQ(Line(1), "Z");
+        EXPECT_TRUE(errors.names.empty());
+    }
+    FreeCrawlText();
+    std::remove(path.c_str());
+    std::remove(folder.c_str());
+    ASSERT_TRUE(written) << "cannot write " << path;
 }
 
 TEST_F(CrawlTextTest, ReloadingReplacesTheTextAndFreeingEmptiesIt)

@@ -65,3 +65,17 @@ TEST(GameCommandLine, ALineThatDoesNotFitIsRefused)
     EXPECT_STREQ("", line);
     EXPECT_TRUE(FormatGameCommandLine(line, sizeof line, kHighResolution, root.c_str(), 0x1, 0x2));
 }
+
+TEST(GameProgramPath, OnlyADriveRootOrAShareIsAbsolute)
+{
+    EXPECT_TRUE(IsAbsolutePath("G:\\VeskMarlit\\"));
+    EXPECT_TRUE(IsAbsolutePath("c:\\"));
+    EXPECT_TRUE(IsAbsolutePath("\\\\server\\spiele\\VeskMarlit\\"));
+    EXPECT_FALSE(IsAbsolutePath(""));
+    EXPECT_FALSE(IsAbsolutePath("VeskMarlit\\"));
+    EXPECT_FALSE(IsAbsolutePath("G:VeskMarlit\\")) << "drive-relative";
+    EXPECT_FALSE(IsAbsolutePath("G:"));
+    EXPECT_FALSE(IsAbsolutePath("\\VeskMarlit\\")) << "relative to the current drive";
+    EXPECT_FALSE(IsAbsolutePath("\\\\"));
+    EXPECT_FALSE(IsAbsolutePath("1:\\VeskMarlit\\"));
+}

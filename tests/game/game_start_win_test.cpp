@@ -229,3 +229,19 @@ TEST_F(GameStartDeathTest, AMissingOrEmptyDataFileEndsTheLauncherWithZero)
     EXPECT_EXIT(StartGame(kHighResolution), testing::ExitedWithCode(0), "");
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(g_reportPath.c_str())) << "no game was started";
 }
+
+TEST_F(GameStartDeathTest, AnInstallationDirectoryThatIsNotAbsoluteStartsNoGameFromTheSearchPath)
+{
+    testing::FLAGS_gtest_death_test_style = "threadsafe";
+    // A program of the game's name in the current directory, and another beside this test
+    // program, where the system's search would find one.
+    CopyFileA((test::ProgramDirectory() + "\\prot_d.exe").c_str(), (scratch_ + "\\prot_d.exe").c_str(), FALSE);
+    SetCurrentDirectoryA(scratch_.c_str());
+    for (const char* root : {"", "VeskMarlit\\", "\\VeskMarlit\\"}) {
+        SCOPED_TRACE(std::string("InstallRoot \"") + root + "\"");
+        CopyText(g_launcher.InstallRoot, root);
+        EXPECT_EXIT(StartGame(kHighResolution), testing::ExitedWithCode(0), "");
+        EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(g_reportPath.c_str())) << "a game was started";
+        DeleteFileA(g_reportPath.c_str());
+    }
+}

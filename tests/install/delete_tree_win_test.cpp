@@ -140,3 +140,28 @@ TEST_F(DeleteTreeTest, AnEntryTooLongForTheBufferStaysAndSoDoItsParents)
     EXPECT_TRUE(Exists(deep));
     EXPECT_FALSE(Exists(tree_ + "\\kurz.dat"));
 }
+
+TEST_F(DeleteTreeTest, ALinkAtTheTopGoesAsALinkAndWhatItPointsToStays)
+{
+    std::string target = scratch_ + "\\Woanders";
+    CreateDirectoryA(target.c_str(), nullptr);
+    CreateDirectoryA((target + "\\Innen").c_str(), nullptr);
+    test::WriteWholeFile(target + "\\wichtig.txt", "keep");
+    test::WriteWholeFile(target + "\\Innen\\auch.txt", "keep too");
+    // The installation directory itself is the link, named as InstallRoot names it.
+    RemoveDirectoryA(tree_.c_str());
+    ASSERT_TRUE(MakeDirectoryLink(tree_, target));
+    ASSERT_EQ("keep", test::ReadWholeFile(tree_ + "\\wichtig.txt")) << "a working link";
+
+    Delete(tree_ + "\\");
+    EXPECT_EQ("keep", test::ReadWholeFile(target + "\\wichtig.txt"));
+    EXPECT_EQ("keep too", test::ReadWholeFile(target + "\\Innen\\auch.txt"));
+    Delete(tree_);
+    EXPECT_EQ("keep", test::ReadWholeFile(target + "\\wichtig.txt")) << "also without the backslash";
+    EXPECT_EQ("keep too", test::ReadWholeFile(target + "\\Innen\\auch.txt"));
+    // Windows removes the junction; Wine cannot remove a link to a directory that is not
+    // empty, and there the link stays.
+    if (!IsWine()) {
+        EXPECT_FALSE(Exists(tree_));
+    }
+}

@@ -209,3 +209,144 @@ TEST_F(InstallLocation, DamagedValuesAreNoInstallation)
     Record("");
     EXPECT_FALSE(ReadSettingsFromInstallLocation()) << "not the current directory's file";
 }
+
+namespace {
+
+// The copy pass from a small medium of the full installation's files; the system calls
+// by which it searches the medium and closes what it wrote fail where a test says.
+HANDLE(WINAPI* g_findFirst)(LPCSTR, LPWIN32_FIND_DATAA);
+BOOL(WINAPI* g_findNext)(HANDLE, LPWIN32_FIND_DATAA);
+BOOL(WINAPI* g_closeHandle)(HANDLE);
+std::string g_unreadablePattern; // its search fails at once
+std::string g_searchCutAfter;    // its search fails after the first entry
+std::string g_lastPattern;
+HANDLE g_lastSearch = INVALID_HANDLE_VALUE;
+int g_closes = 0;
+
+HANDLE WINAPI FindFirstOnAFailingMedium(LPCSTR pattern, LPWIN32_FIND_DATAA match)
+{
+    if (!g_unreadablePattern.empty() && lstrcmpiA(pattern, g_unreadablePattern.c_str()) == 0) {
+        SetLastError(ERROR_NOT_READY);
+        return INVALID_HANDLE_VALUE;
+    }
+    HANDLE search = g_findFirst(pattern, match);
+    g_lastPattern = pattern;
+    g_lastSearch = search;
+    return search;
+}
+
+BOOL WINAPI FindNextOnAFailingMedium(HANDLE search, LPWIN32_FIND_DATAA match)
+{
+    if (search == g_lastSearch && lstrcmpiA(g_lastPattern.c_str(), g_searchCutAfter.c_str()) == 0) {
+        SetLastError(ERROR_CRC); // a read error half-way through the folder
+        return FALSE;
+    }
+    return g_findNext(search, match);
+}
+
+// Every handle goes, and every close reports the write error it might have found.
+BOOL WINAPI CloseReportingAWriteError(HANDLE handle)
+{
+    g_closeHandle(handle);
+    ++g_closes;
+    SetLastError(ERROR_DISK_FULL);
+    return FALSE;
+}
+
+class CopyPass : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        g_unreadablePattern.clear();
+        g_searchCutAfter.clear();
+        g_closes = 0;
+        medium_ = test::MakeScratchDirectory("copypass-medium") + "\\";
+        target_ = test::MakeScratchDirectory("copypass-target") + "\\";
+        for (const char* dir : {"Lib", "NNet", "KS"})
+            CreateDirectoryA((medium_ + dir).c_str(), nullptr);
+        for (const char* dir : {"Lib", "NNet", "KartenSets"})
+            CreateDirectoryA((target_ + dir).c_str(), nullptr);
+        // No convtop16.dll and no smackw32.dll: a pattern without matches is no loss.
+        for (const char* file : {"Vesk.exe", "prot_d.exe", "Lib\\a.dat", "Lib\\b.dat", "Lib\\c.dat", "NNet\\n.dat",
+                                 "KS\\alpha.tga", "KS\\default.tga"})
+            test::WriteWholeFile(medium_ + file, std::string("bytes of ") + file);
+        g_launcher = LauncherState{};
+        CopyText(g_launcher.SourceRoot, medium_.c_str());
+        CopyText(g_launcher.InstallRoot, target_.c_str());
+    }
+    void TearDown() override
+    {
+        test::RemoveTree(medium_.substr(0, medium_.size() - 1));
+        test::RemoveTree(target_.substr(0, target_.size() - 1));
+    }
+    std::vector<std::string> Copy()
+    {
+        std::vector<std::string> failures;
+        CopyInstallationFiles(kFullInstallFiles, nullptr, failures);
+        return failures;
+    }
+    bool Arrived(const char* file) { return test::ReadWholeFile(target_ + file) == std::string("bytes of ") + file; }
+    std::string medium_, target_;
+};
+
+bool Contains(const std::vector<std::string>& list, const std::string& item)
+{
+    for (const std::string& s : list)
+        if (lstrcmpiA(s.c_str(), item.c_str()) == 0)
+            return true;
+    return false;
+}
+
+} // namespace
+
+TEST_F(CopyPass, AnUndisturbedMediumArrivesWholeAndReportsNothing)
+{
+    std::vector<std::string> failures = Copy();
+    EXPECT_TRUE(failures.empty()) << failures.size() << " reported, the first: " << (failures.empty() ? "" : failures[0]);
+    for (const char* file : {"Vesk.exe", "prot_d.exe", "Lib\\a.dat", "Lib\\c.dat", "NNet\\n.dat"})
+        EXPECT_TRUE(Arrived(file)) << file;
+    EXPECT_EQ("bytes of KS\\alpha.tga", test::ReadWholeFile(target_ + "KartenSets\\alpha.tga"));
+}
+
+TEST_F(CopyPass, AFolderThatCannotBeSearchedIsReportedAndTheRestIsCopied)
+{
+    g_unreadablePattern = medium_ + "NNet\\*.*";
+    ImportPatch first("kernel32.dll", "FindFirstFileA", reinterpret_cast<void*>(FindFirstOnAFailingMedium));
+    ASSERT_TRUE(first.Active());
+    g_findFirst = reinterpret_cast<decltype(g_findFirst)>(first.Original());
+    std::vector<std::string> failures = Copy();
+    EXPECT_TRUE(Contains(failures, medium_ + "NNet\\*.*")) << failures.size() << " reported";
+    EXPECT_EQ(1u, failures.size());
+    EXPECT_FALSE(Arrived("NNet\\n.dat"));
+    EXPECT_TRUE(Arrived("Lib\\b.dat"));
+}
+
+TEST_F(CopyPass, ASearchThatBreaksOffHalfWayIsReportedNotTakenForTheEnd)
+{
+    g_searchCutAfter = medium_ + "Lib\\*.*";
+    ImportPatch first("kernel32.dll", "FindFirstFileA", reinterpret_cast<void*>(FindFirstOnAFailingMedium));
+    ImportPatch next("kernel32.dll", "FindNextFileA", reinterpret_cast<void*>(FindNextOnAFailingMedium));
+    ASSERT_TRUE(first.Active() && next.Active());
+    g_findFirst = reinterpret_cast<decltype(g_findFirst)>(first.Original());
+    g_findNext = reinterpret_cast<decltype(g_findNext)>(next.Original());
+    std::vector<std::string> failures = Copy();
+    EXPECT_TRUE(Contains(failures, medium_ + "Lib\\*.*")) << failures.size() << " reported";
+    EXPECT_EQ(1u, failures.size());
+    EXPECT_TRUE(Arrived("NNet\\n.dat")) << "the next pattern is copied all the same";
+}
+
+TEST_F(CopyPass, ADestinationWhoseCloseFailsIsNotCompletelyCopied)
+{
+    std::vector<std::string> failures;
+    {
+        ImportPatch close("kernel32.dll", "CloseHandle", reinterpret_cast<void*>(CloseReportingAWriteError));
+        ASSERT_TRUE(close.Active());
+        g_closeHandle = reinterpret_cast<decltype(g_closeHandle)>(close.Original());
+        failures = Copy();
+    }
+    EXPECT_GT(g_closes, 0);
+    for (const char* file : {"Vesk.exe", "prot_d.exe", "Lib\\a.dat", "NNet\\n.dat"})
+        EXPECT_TRUE(Contains(failures, medium_ + file)) << file;
+    EXPECT_TRUE(Contains(failures, medium_ + "KS\\default.tga"));
+    EXPECT_EQ(8u, failures.size());
+}

@@ -199,3 +199,15 @@ TEST_F(Removal, TheGuardKeepsEveryOtherDirectoryAndTheRestOfTheRemovalGoesOn)
     test::RemoveTree(decoy);
     EXPECT_TRUE(Exists(std::string(kInstallRoot) + "Vesk.exe")) << "and the real one was never named";
 }
+
+TEST_F(Removal, ALauncherInTheRootOfTheSameDriveLeavesForTheRootAndTheDirectoryGoes)
+{
+    // Started from C:\, then a game made the installation's directory current. "C:" would
+    // name that current directory again, and the emptied folder could not go.
+    CopyText(g_launcher.OwnPath, "C:\\Vesk.exe");
+    ASSERT_TRUE(SetCurrentDirectoryA((std::string(kInstallRoot) + "SaveGames").c_str()));
+    Remove(IDYES);
+    EXPECT_EQ("C:\\", test::CurrentDirectory());
+    EXPECT_FALSE(Exists(kInstallDirectory));
+    EXPECT_FALSE(g_launcher.Installed);
+}

@@ -8,6 +8,7 @@
 #include "launcher/launcher_state.h"
 #include "launcher/text.h"
 #include "crawl/credits_crawl.h"
+#include "smacker/smacker_decoder.h"
 #include "tests/support/win_files.h"
 #include "tools/smacker/film_patterns.h"
 #include "tools/smacker/smacker_encoder.h"
@@ -241,6 +242,79 @@ TEST_F(FilmPlayerTest, EscapeEndsTheFilmAtOnceWithTheCrawl)
     EXPECT_GT(g_visit.Frame, 0u);
     EXPECT_TRUE(g_visit.FilmWindowAlive);
     EXPECT_LT(elapsed, 3000u) << "the rest of the film is not shown";
+    ExpectIdleAgain();
+}
+
+namespace {
+
+// Stands in for a crawl that shows a message box: the box's loop dispatches what is queued,
+// here an Escape for the film window, as a user's key press would be.
+void CrawlThatDispatchesAnEscape()
+{
+    LookAtTheScreen();
+    if (g_visit.Calls > 1)
+        return;
+    PostMessageA(FindWindowA(kFilmWindowClass, nullptr), WM_KEYDOWN, VK_ESCAPE, 0);
+    MSG message;
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+        if (message.message == WM_QUIT) {
+            PostQuitMessage(static_cast<int>(message.wParam)); // the player's loop is to see it
+            break;
+        }
+        TranslateMessage(&message);
+        DispatchMessageA(&message);
+    }
+}
+
+} // namespace
+
+TEST_F(FilmPlayerTest, AnEscapeDispatchedInsideTheCrawlDoesNotStartItAgain)
+{
+    WriteIntro("intro.smk", 640, 480, 1, 50);
+    g_filmCrawl = CrawlThatDispatchesAnEscape;
+    PlayIntro(kHighResolution);
+    EXPECT_EQ(1, g_visit.Calls);
+    ExpectIdleAgain();
+    // The next intro has its crawl again.
+    g_visit = CrawlVisit{};
+    PlayIntro(kHighResolution);
+    EXPECT_EQ(1, g_visit.Calls);
+    ExpectIdleAgain();
+}
+
+TEST_F(FilmPlayerTest, AFilmLargerThanTheModeIsCutAtTheScreensEdges)
+{
+    // The high-resolution film where the low-resolution one should be.
+    WriteIntro("intro320.smk", 640, 480, 2, 20);
+    g_filmWidth = 320;
+    g_filmHeight = 240;
+    PlayIntro(kLowResolution);
+    ASSERT_EQ(1, g_visit.Calls);
+    EXPECT_EQ(320, g_visit.ScreenWidth);
+    std::vector<uint8_t> corner;
+    for (uint32_t y = 0; y < 240; ++y)
+        corner.insert(corner.end(), frames_[1].Pixels.begin() + y * 640, frames_[1].Pixels.begin() + y * 640 + 320);
+    EXPECT_TRUE(g_visit.Screen == corner) << "the film's top left corner fills the screen";
+    ExpectIdleAgain();
+
+    // A Y-doubled film of 240 stored rows is shown 480 rows high.
+    SmkEncodeOptions options;
+    options.Width = 320;
+    options.Height = 240;
+    options.FrameRate = 20;
+    options.DisplayFlags = kSmkYDoubled;
+    frames_ = MakeTestFrames(320, 240, 2, 7);
+    std::vector<uint8_t> file;
+    std::string error;
+    ASSERT_TRUE(SmkEncode(options, frames_, {}, file, error)) << error;
+    test::WriteWholeFile(root_ + "intro\\intro320.smk", std::string(file.begin(), file.end()));
+    g_visit = CrawlVisit{};
+    PlayIntro(kLowResolution);
+    ASSERT_EQ(1, g_visit.Calls);
+    std::vector<uint8_t> doubled;
+    for (uint32_t y = 0; y < 240; ++y)
+        doubled.insert(doubled.end(), frames_[1].Pixels.begin() + y / 2 * 320, frames_[1].Pixels.begin() + y / 2 * 320 + 320);
+    EXPECT_TRUE(g_visit.Screen == doubled) << "the upper half of the doubled rows";
     ExpectIdleAgain();
 }
 

@@ -62,3 +62,19 @@ TEST(Text, CutAtLastBackslash)
     EXPECT_TRUE(CutAtLastBackslash(inArguments));
     EXPECT_STREQ("E:\\prog.exe C:\\data", inArguments);
 }
+
+TEST(Text, CutToDirectoryKeepsTheBackslashOfADriveRoot)
+{
+    char root[] = "E:\\Vesk.exe";
+    EXPECT_TRUE(CutToDirectory(root));
+    EXPECT_STREQ("E:\\", root) << "not the drive-relative E:";
+    char nested[] = "C:\\Spiele\\Vesk.exe";
+    EXPECT_TRUE(CutToDirectory(nested));
+    EXPECT_STREQ("C:\\Spiele", nested);
+    char share[] = "\\\\server\\cd\\Vesk.exe";
+    EXPECT_TRUE(CutToDirectory(share));
+    EXPECT_STREQ("\\\\server\\cd", share);
+    char none[] = "Vesk.exe";
+    EXPECT_FALSE(CutToDirectory(none));
+    EXPECT_STREQ("Vesk.exe", none);
+}

@@ -159,6 +159,84 @@ TEST(Smackw32, PlaysEveryFrameIntoABufferWithAnOddPitch)
     dll.Close(film);
 }
 
+namespace {
+
+// Points the library's import of a system function at another function; returns the one it
+// pointed at before, or null when the library does not import it by that name.
+void* RedirectImport(HMODULE module, const char* dll, const char* function, void* replacement)
+{
+    auto* base = reinterpret_cast<BYTE*>(module);
+    auto* dos = reinterpret_cast<IMAGE_DOS_HEADER*>(base);
+    auto* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
+    const IMAGE_DATA_DIRECTORY& imports = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+    if (imports.VirtualAddress == 0)
+        return nullptr;
+    for (auto* d = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + imports.VirtualAddress); d->Name; ++d) {
+        if (lstrcmpiA(reinterpret_cast<const char*>(base + d->Name), dll) != 0)
+            continue;
+        auto* names = reinterpret_cast<IMAGE_THUNK_DATA*>(base + (d->OriginalFirstThunk ? d->OriginalFirstThunk : d->FirstThunk));
+        auto* slots = reinterpret_cast<IMAGE_THUNK_DATA*>(base + d->FirstThunk);
+        for (; names->u1.AddressOfData; ++names, ++slots) {
+            if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal))
+                continue;
+            auto* name = reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
+            if (std::strcmp(reinterpret_cast<const char*>(name->Name), function) != 0)
+                continue;
+            DWORD protection;
+            VirtualProtect(&slots->u1.Function, sizeof slots->u1.Function, PAGE_READWRITE, &protection);
+            void* before = reinterpret_cast<void*>(slots->u1.Function);
+            slots->u1.Function = reinterpret_cast<ULONG_PTR>(replacement);
+            VirtualProtect(&slots->u1.Function, sizeof slots->u1.Function, protection, &protection);
+            return before;
+        }
+    }
+    return nullptr;
+}
+
+BOOL WINAPI NoPerformanceCounter(LARGE_INTEGER* frequency)
+{
+    frequency->QuadPart = 0;
+    SetLastError(ERROR_NOT_SUPPORTED);
+    return FALSE;
+}
+
+} // namespace
+
+TEST(Smackw32, WithoutAPerformanceCounterTheFilmKeepsTimeByTheMillisecondClock)
+{
+    HMODULE library = GetModuleHandleA("smackw32.dll");
+    ASSERT_TRUE(library != nullptr);
+    void* system = RedirectImport(library, "kernel32.dll", "QueryPerformanceFrequency",
+                                  reinterpret_cast<void*>(&NoPerformanceCounter));
+    ASSERT_TRUE(system != nullptr) << "the library asks the system for the counter's frequency";
+
+    SmkEncodeOptions o = Options(32, 32, 40);
+    auto frames = MakeTestFrames(32, 32, 6, 29);
+    std::string path = WriteFilm("smackw32-noclock.smk", o, frames);
+    SmackSoundUseDirectSound(nullptr);
+    SmackFilm* film = SmackOpen(path.c_str(), kSmackAllTracks, kSmackAutoExtraBuffer);
+    RedirectImport(library, "kernel32.dll", "QueryPerformanceFrequency", system);
+    ASSERT_TRUE(film != nullptr);
+    std::vector<uint8_t> buffer(32 * 32);
+    DWORD start = GetTickCount();
+    for (uint32_t n = 0; n < 6; ++n) {
+        DWORD waitStart = GetTickCount();
+        while (SmackWait(film)) {
+            ASSERT_LT(GetTickCount() - waitStart, 2000u) << "frame " << n << " never falls due";
+            Sleep(1);
+        }
+        SmackToBuffer(film, 0, 0, 32, 32, buffer.data(), kSmackBlit8Bit);
+        SmackDoFrame(film);
+        EXPECT_TRUE(buffer == frames[n].Pixels) << "frame " << n;
+        if (n + 1 < 6)
+            SmackNextFrame(film);
+    }
+    DWORD elapsed = GetTickCount() - start;
+    EXPECT_GE(elapsed + 20, 5u * 40u) << "five frame durations of 40 ms";
+    EXPECT_LT(elapsed, 2000u);
+    SmackClose(film);
+}
+
 TEST(Smackw32, AfterAHoldUpTheFilmGoesOnAtItsPaceInsteadOfCatchingUp)
 {
     SmkEncodeOptions o = Options(32, 32, 25);

@@ -171,10 +171,13 @@ bool PrepareCrawl(const Options& options, Screen& screen)
     return true;
 }
 
-void RenderFrame(Screen& screen, long scroll)
+bool RenderFrame(Screen& screen, long scroll)
 {
     std::memcpy(screen.frame.data(), screen.background.data(), screen.frame.size());
-    DrawCrawlRows(0, 0, static_cast<std::int32_t>(scroll));
+    if (DrawCrawlRows(0, 0, static_cast<std::int32_t>(scroll)))
+        return true;
+    std::fprintf(stderr, "crawlview: out of memory at scroll position %ld\n", scroll);
+    return false;
 }
 
 bool WriteRaw(const std::string& path, const Screen& screen)
@@ -234,7 +237,8 @@ int main(int argc, char** argv)
     if (!LoadScreen(options, screen) || !PrepareCrawl(options, screen))
         return 1;
     if (options.haveScroll) {
-        RenderFrame(screen, options.scroll);
+        if (!RenderFrame(screen, options.scroll))
+            return 1;
         bool ok = options.raw.empty() ? WritePng(options.png, screen) : WriteRaw(options.raw, screen);
         if (!ok) {
             std::fprintf(stderr, "crawlview: cannot write %s\n", (options.raw.empty() ? options.png : options.raw).c_str());
@@ -243,7 +247,8 @@ int main(int argc, char** argv)
         return 0;
     }
     for (long scroll = options.first; scroll <= options.last; scroll += options.step) {
-        RenderFrame(screen, scroll);
+        if (!RenderFrame(screen, scroll))
+            return 1;
         char name[32];
         std::snprintf(name, sizeof name, "/frame-%05ld.png", scroll);
         if (!WritePng(options.pngDir + name, screen)) {
