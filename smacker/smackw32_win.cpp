@@ -13,7 +13,7 @@
 namespace {
 
 // Everything of an open film. The record comes first: SmackOpen hands out its address.
-struct OpenFilm {
+struct FilmState {
     SmackFilm Record{};
     SmkFilm Film;
 
@@ -53,11 +53,11 @@ constexpr uint32_t kNoSoundTrack = 0xFFFFFFFF;
 // set to the current frame rather than racing through the frames it missed.
 constexpr int kLateFrames = 2;
 
-OpenFilm* Of(SmackFilm* film) { return film ? static_cast<OpenFilm*>(film->Library) : nullptr; }
+FilmState* Of(SmackFilm* film) { return film ? static_cast<FilmState*>(film->Library) : nullptr; }
 
 // A system without a high-resolution counter reports its frequency as 0: the film then
 // keeps time by the millisecond clock, whose difference is right across its wrap.
-int64_t Now(const OpenFilm& f)
+int64_t Now(const FilmState& f)
 {
     if (f.Frequency.QuadPart <= 0)
         return f.AnchorClock + int64_t(DWORD(GetTickCount() - f.AnchorTicks)) * 100;
@@ -66,7 +66,7 @@ int64_t Now(const OpenFilm& f)
     return f.AnchorClock + (now.QuadPart - f.Anchor.QuadPart) * 100000 / f.Frequency.QuadPart;
 }
 
-void SetClock(OpenFilm& f, int64_t clock)
+void SetClock(FilmState& f, int64_t clock)
 {
     QueryPerformanceCounter(&f.Anchor);
     f.AnchorTicks = GetTickCount();
@@ -77,7 +77,7 @@ void SetClock(OpenFilm& f, int64_t clock)
 // position where it lags behind the counter (a device's start-up latency, a slow clock).
 // A sound position ahead of the counter is not followed, so that a device that takes sound
 // faster than it plays it cannot hurry the film.
-int64_t FilmClock(OpenFilm& f)
+int64_t FilmClock(FilmState& f)
 {
     const int64_t counter = Now(f);
     int64_t sound = 0;
@@ -96,7 +96,7 @@ void CopyHeader(SmackFilm& r, const SmkHeader& h)
 // Reads a record: its palette into the film record, its sound into the sound buffer. The
 // first frame after opening always counts as bringing new colours: before it the caller
 // has none of the film's.
-void ReadFrame(OpenFilm& f, uint32_t record, bool first)
+void ReadFrame(FilmState& f, uint32_t record, bool first)
 {
     SmkRead read = SmkReadRecord(f.Film, record);
     bool applied = read == SmkRead::Ready || read == SmkRead::NoPicture;
@@ -110,7 +110,7 @@ void ReadFrame(OpenFilm& f, uint32_t record, bool first)
     }
 }
 
-void OpenFilmSound(OpenFilm& f)
+void OpenFilmSound(FilmState& f)
 {
     f.Record.SoundTrack = kNoSoundTrack;
     if (!g_sound.UseDirectSound)
@@ -130,7 +130,7 @@ void OpenFilmSound(OpenFilm& f)
 
 // Draws the picture at (Left, Top) of the destination, cut to its rows and, for a
 // positive pitch, to the room right of the left edge.
-void Draw(OpenFilm& f)
+void Draw(FilmState& f)
 {
     const size_t bytesPerPixel = f.BlitFlags == kSmackBlit8Bit ? 1 : 2;
     if (!f.Buffer || f.Top >= f.Rows)
@@ -166,7 +166,7 @@ SmackFilm* SMACK_CALL SmackOpen(const char* path, uint32_t flags, uint32_t extra
 {
     if (!path)
         return nullptr;
-    auto* f = new (std::nothrow) OpenFilm;
+    auto* f = new (std::nothrow) FilmState;
     if (!f)
         return nullptr;
     const uint32_t tracks = (flags / kSmackTrack0) & 0x7F;
@@ -186,7 +186,7 @@ SmackFilm* SMACK_CALL SmackOpen(const char* path, uint32_t flags, uint32_t extra
 
 uint32_t SMACK_CALL SmackWait(SmackFilm* film)
 {
-    OpenFilm* f = Of(film);
+    FilmState* f = Of(film);
     if (!f || !f->ClockRunning)
         return 0;
     int64_t due = int64_t(f->FramesDue) * f->FrameDuration;
@@ -196,7 +196,7 @@ uint32_t SMACK_CALL SmackWait(SmackFilm* film)
 void SMACK_CALL SmackToBuffer(SmackFilm* film, uint32_t left, uint32_t top, int32_t pitch,
                               uint32_t destinationHeight, void* buffer, uint32_t blitFlags)
 {
-    OpenFilm* f = Of(film);
+    FilmState* f = Of(film);
     if (!f)
         return;
     f->Buffer = static_cast<uint8_t*>(buffer);
@@ -219,7 +219,7 @@ void SMACK_CALL SmackToBuffer(SmackFilm* film, uint32_t left, uint32_t top, int3
 
 uint32_t SMACK_CALL SmackDoFrame(SmackFilm* film)
 {
-    OpenFilm* f = Of(film);
+    FilmState* f = Of(film);
     if (!f)
         return 0;
     if (!f->Drawn) {
@@ -242,7 +242,7 @@ uint32_t SMACK_CALL SmackDoFrame(SmackFilm* film)
 
 void SMACK_CALL SmackNextFrame(SmackFilm* film)
 {
-    OpenFilm* f = Of(film);
+    FilmState* f = Of(film);
     if (!f)
         return;
     const SmkHeader& h = f->Film.Header;
@@ -261,7 +261,7 @@ void SMACK_CALL SmackNextFrame(SmackFilm* film)
 
 void SMACK_CALL SmackClose(SmackFilm* film)
 {
-    OpenFilm* f = Of(film);
+    FilmState* f = Of(film);
     if (!f)
         return;
     CloseSmackSound(f->Sound);
