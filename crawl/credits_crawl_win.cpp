@@ -1,6 +1,6 @@
 #include "crawl/credits_crawl.h"
 
-#include "crawl/cd_audio_win.h"
+#include "crawl/crawl_music_win.h"
 #include "crawl/crawl_pace.h"
 #include "crawl/crawl_renderer.h"
 #include "crawl/crawl_text.h"
@@ -17,7 +17,6 @@ namespace {
 constexpr LONG kHighWidth = 640;
 constexpr int kHighScreenWidth = 640, kHighScreenHeight = 480;
 constexpr int kLowScreenWidth = 320, kLowScreenHeight = 240;
-constexpr UINT kMusicTrack = 2;
 constexpr SHORT kKeyDown = static_cast<SHORT>(0x8000);
 
 static_assert(sizeof(CrawlColour) == sizeof(PALETTEENTRY), "palette entries are copied as they are");
@@ -107,8 +106,11 @@ std::int64_t Counter(void*)
     return now.QuadPart;
 }
 
-void SleepAMillisecond(void*)
+// Every pass that waits serves the music file first: the crawl is the only thing that
+// keeps its buffer filled.
+void ServeMusicAndSleep(void*)
 {
+    ServeCrawlMusic();
     Sleep(1);
 }
 
@@ -134,7 +136,7 @@ void AnimateCrawl(CrawlScreen& screen, std::int32_t lineCount)
     CrawlPace pace;
     StartCrawlPace(pace, frequency.QuadPart, Counter(nullptr), lineCount);
     SetCursor(nullptr);
-    CrawlLoopHooks hooks = {&screen, EscapeDown, Counter, SleepAMillisecond, ShowFrame};
+    CrawlLoopHooks hooks = {&screen, EscapeDown, Counter, ServeMusicAndSleep, ShowFrame};
     RunCrawlLoop(pace, hooks);
 }
 
@@ -150,11 +152,11 @@ void RunCreditsCrawl()
         g_crawlCanvas = {screen.compose.get(), screen.width, screen.height};
         std::int32_t lineCount = LoadCrawlText("intro.txt");
         BuildTables(screen);
-        PlayCdTrack(g_launcher.LauncherDialog, kMusicTrack);
+        PlayCrawlMusic(g_launcher.LauncherDialog);
         if (CaptureBackground(screen))
             AnimateCrawl(screen, lineCount);
     }
-    StopCdAudio();
+    StopCrawlMusic();
     FreeCrawlText();
     ReleaseCrawlLayout();
     g_crawlCanvas = {};

@@ -9,6 +9,7 @@ PACKAGES=(
     clang libclang-rt-14-dev
     libpng-dev libfreetype-dev fonts-dejavu-core fonts-liberation
     ffmpeg libavcodec-dev libavformat-dev libavutil-dev
+    libstb-dev vorbis-tools
 )
 
 say() { printf '\033[1m==> %s\033[0m\n' "$*" >&2; }
