@@ -278,25 +278,35 @@ TEST_F(CrawlMusicTest, TheBufferIsFedFromTheFileAndStopsAfterItsEnd)
     g_crawlMusic.Buffer->Unlock(first, firstSize, second, secondSize);
     EXPECT_EQ(0, wrong) << "of " << firstSize / 2 << " samples";
 
-    // Served as the crawl serves it, every millisecond or so, for three seconds.
-    DWORD start = GetTickCount(), stoppedAt = 0;
-    DWORD lastWrite = g_crawlMusic.WriteOffset;
-    bool moved = false;
-    while (GetTickCount() - start < 3000) {
+    // Served as the crawl serves it, every millisecond or so, for three seconds. What has
+    // been played is counted from the play cursor, not the clock: a sound device need not
+    // play at the file's pace (Wine's null device takes it several times faster).
+    const DWORD musicBytes = frames * 4, size = g_crawlMusic.BufferBytes;
+    DWORD start = GetTickCount(), lastWrite = g_crawlMusic.WriteOffset, lastPlay = 0;
+    std::uint64_t played = 0, playedAtStop = 0;
+    bool refilled = false, stopped = false;
+    while (GetTickCount() - start < 3000 && !stopped) {
         ServeCrawlMusic();
-        moved = moved || g_crawlMusic.WriteOffset != lastWrite;
-        DWORD status = 0;
+        refilled = refilled || g_crawlMusic.WriteOffset != lastWrite;
+        DWORD play = 0, write = 0, status = 0;
+        g_crawlMusic.Buffer->GetCurrentPosition(&play, &write);
+        played += (play + size - lastPlay) % size;
+        lastPlay = play;
         g_crawlMusic.Buffer->GetStatus(&status);
-        if (!(status & DSBSTATUS_PLAYING) && !stoppedAt)
-            stoppedAt = GetTickCount() - start;
+        if (!(status & DSBSTATUS_PLAYING)) {
+            stopped = true;
+            playedAtStop = played;
+        }
         Sleep(1);
     }
-    EXPECT_TRUE(moved) << "the buffer was refilled";
-    EXPECT_GE(g_crawlMusic.SilenceBytes, g_crawlMusic.BufferBytes) << "the file's end was reached";
-    // 1.5 s of music; the buffer runs a second ahead of the cursor, so once a second of
-    // silence has gone in after the music, the cursor has passed the music's end.
-    EXPECT_GE(stoppedAt, 1400u) << "not before the music has been played";
-    EXPECT_LE(stoppedAt, 2900u) << "the buffer stopped: played once";
+    EXPECT_TRUE(refilled) << "the buffer was refilled";
+    ASSERT_TRUE(stopped) << "the buffer stops after the music: it plays once; " << played << " bytes played";
+    EXPECT_GE(g_crawlMusic.SilenceBytes, size) << "the file's end was reached";
+    // The buffer runs a second ahead of the cursor, so once a second of silence has gone in
+    // after the music, the cursor has passed the music's end, and not by much more than the
+    // piece of one refill.
+    EXPECT_GE(playedAtStop, musicBytes) << "not before the music has been played";
+    EXPECT_LE(playedAtStop, musicBytes + size / 10 + 8192);
     EXPECT_FALSE(CanBeRenamed(medium + "Music\\Track02.wav")) << "held until the crawl ends";
     StopCrawlMusic();
     EXPECT_TRUE(CanBeRenamed(medium + "Music\\Track02.wav"));
