@@ -1,6 +1,7 @@
 #include "crawl/music_file.h"
 
 #include "crawl/vorbis_decoder.h"
+#include "crawl/vorbis_headers.h"
 
 #include <algorithm>
 #include <cstring>
@@ -11,9 +12,10 @@ namespace {
 // Rates that a sound card of any age plays (DirectSound takes 100 to 100,000 Hz).
 constexpr std::uint32_t kLowestRate = 8000, kHighestRate = 96000;
 
-// The Vorbis decoder's whole memory. A CD track encoded by the usual tools needs some
-// 150 KiB for its codebooks and a frame; a file that declares more is not played.
-constexpr int kVorbisArenaBytes = 1 << 20;
+// The Vorbis decoder's whole memory. A track encoded by the usual tools needs 150 to 250
+// KiB for its codebooks and a frame, plus its comments (cover art among them, at times);
+// a file that needs more than this is not played.
+constexpr int kVorbisArenaBytes = 4 << 20;
 
 // A hostile Wave file may hold any number of chunks before its data; real ones hold a few.
 constexpr int kMostWaveChunks = 64;
@@ -122,7 +124,7 @@ bool OpenWave(MusicStream& stream)
 
 bool OpenVorbis(MusicStream& stream)
 {
-    if (std::fseek(stream.File, 0, SEEK_SET) != 0)
+    if (!VorbisHeadersAreSafe(stream.File) || std::fseek(stream.File, 0, SEEK_SET) != 0)
         return false;
     stream.VorbisArena = new (std::nothrow) unsigned char[kVorbisArenaBytes];
     if (!stream.VorbisArena)
