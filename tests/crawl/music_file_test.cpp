@@ -487,6 +487,82 @@ TEST(Vorbis, ATruncatedFileEndsEarlyAndCleanly)
     EXPECT_TRUE(std::equal(half.begin(), half.begin() + std::min(half.size(), std::size_t(20000)), whole.begin()));
 }
 
+std::vector<std::uint8_t> ReadBytes(const std::string& path)
+{
+    std::vector<std::uint8_t> bytes;
+    std::FILE* in = std::fopen(path.c_str(), "rb");
+    if (!in)
+        return bytes;
+    std::uint8_t buffer[65536];
+    std::size_t got;
+    while ((got = std::fread(buffer, 1, sizeof buffer, in)) > 0)
+        bytes.insert(bytes.end(), buffer, buffer + got);
+    std::fclose(in);
+    return bytes;
+}
+
+// The decoder's own handling of these sizes fails badly (reads through a null list, writes
+// before its memory): the file must be refused before it gets there.
+TEST(Vorbis, HostileCommentSizesAreRefused)
+{
+    if (!HaveProgram("oggenc"))
+        GTEST_SKIP() << "needs oggenc";
+    TempFolder folder;
+    ASSERT_TRUE(folder.Ready());
+    std::string wave = folder.File("source.wav"), ogg = folder.File("good.ogg");
+    WriteBytes(wave, MakeWave(Spec(1, 22050, 16), MakePcm(1, 22050, 16, 0.5)));
+    ASSERT_EQ(0, std::system(("oggenc -Q -q 0 -o '" + ogg + "' '" + wave + "'").c_str()));
+    std::vector<std::uint8_t> good = ReadBytes(ogg);
+    // The first page: a header of 27 bytes, one lacing value, the 30-byte identification
+    // header. The comment header starts the second page's payload.
+    ASSERT_GT(good.size(), 200u);
+    ASSERT_EQ(0, std::memcmp(good.data() + 58, "OggS", 4));
+    std::size_t payload = 58 + 27 + good[58 + 26];
+    ASSERT_EQ(0, std::memcmp(good.data() + payload, "\3vorbis", 7));
+    std::uint32_t vendor;
+    std::memcpy(&vendor, good.data() + payload + 7, 4);
+    std::size_t count = payload + 11 + vendor;
+
+    struct Patch {
+        const char* Why;
+        std::size_t At;
+        std::uint32_t Value;
+    };
+    const Patch patches[] = {
+        {"a billion comments", count, 0x40000000},
+        {"more comments than an int holds", count, 0xFFFFFFF0},
+        {"a vendor name of minus sixteen bytes", payload + 7, 0xFFFFFFF0},
+        {"a vendor name of 64 MiB", payload + 7, 64u << 20},
+    };
+    for (const Patch& p : patches) {
+        std::vector<std::uint8_t> bytes = good;
+        std::memcpy(bytes.data() + p.At, &p.Value, 4);
+        std::string path = folder.File("patched.ogg");
+        WriteBytes(path, bytes);
+        MusicStream stream = {};
+        EXPECT_FALSE(OpenMusicStream(stream, path.c_str())) << p.Why;
+        EXPECT_EQ(nullptr, stream.Vorbis) << p.Why;
+        CloseMusicStream(stream);
+    }
+    MusicStream stream = {};
+    EXPECT_TRUE(OpenMusicStream(stream, ogg.c_str())) << "the file as the encoder made it";
+    CloseMusicStream(stream);
+}
+
+// Rippers put cover art into a comment: one long comment is no reason to refuse the file.
+TEST(Vorbis, ALongCommentStillPlays)
+{
+    if (!HaveProgram("oggenc"))
+        GTEST_SKIP() << "needs oggenc";
+    TempFolder folder;
+    ASSERT_TRUE(folder.Ready());
+    std::string wave = folder.File("source.wav"), ogg = folder.File("art.ogg");
+    WriteBytes(wave, MakeWave(Spec(2, 44100, 16), MakePcm(2, 44100, 16, 0.5)));
+    std::string art(100000, 'Q');
+    ASSERT_EQ(0, std::system(("oggenc -Q -q 2 -c 'TITLE=Track 2' -c 'COVERART=" + art + "' -o '" + ogg + "' '" + wave + "'").c_str()));
+    EXPECT_EQ(2u * 22050, DecodeFile(ogg).size());
+}
+
 TEST(Vorbis, OggThatIsNotVorbisIsRefused)
 {
     TempFolder folder;
