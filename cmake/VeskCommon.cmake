@@ -13,6 +13,14 @@ if(VESK_SANITIZE AND NOT WIN32)
     add_link_options(-fsanitize=address,undefined)
 endif()
 
+# A fuzzing build instruments everything it compiles for libFuzzer's coverage; only the
+# fuzz targets themselves link libFuzzer's main (vesk_fuzz_target).
+if(VESK_FUZZ AND NOT WIN32)
+    add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=undefined
+                        -fno-omit-frame-pointer)
+    add_link_options(-fsanitize=address,undefined)
+endif()
+
 # Portable core libraries: plain C++, never <windows.h>.
 function(vesk_core_library name)
     add_library(${name} STATIC ${ARGN})

@@ -45,14 +45,28 @@ function(vesk_native_test name)
     set_tests_properties(${name} PROPERTIES LABELS native)
 endfunction()
 
-# vesk_windows_test(name SOURCES ... LIBS ... [RESOURCES] [E2E]): a Windows program run
-# under Wine. RESOURCES links the launcher's resource script in; E2E marks an end-to-end
-# test, which drives the real Vesk.exe and runs only in the prepared test prefix.
+# vesk_fuzz_target(name SOURCES ... LIBS ...): a libFuzzer program of a fuzzing build
+# (VESK_FUZZ), run by its test step for a fixed time.
+function(vesk_fuzz_target name)
+    if(NOT VESK_FUZZ OR WIN32)
+        return()
+    endif()
+    cmake_parse_arguments(T "" "" "SOURCES;LIBS" ${ARGN})
+    add_executable(${name} ${T_SOURCES})
+    target_link_libraries(${name} PRIVATE ${T_LIBS})
+    target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})
+    target_link_options(${name} PRIVATE -fsanitize=fuzzer)
+endfunction()
+
+# vesk_windows_test(name SOURCES ... LIBS ... [ARGS ...] [RESOURCES] [E2E]): a Windows
+# program run under Wine, with ARGS on its command line. RESOURCES links the launcher's
+# resource script in; E2E marks an end-to-end test, which drives the real Vesk.exe and runs
+# only in the prepared test prefix.
 function(vesk_windows_test name)
     if(NOT WIN32 OR NOT VESK_HAVE_GTEST)
         return()
     endif()
-    cmake_parse_arguments(T "RESOURCES;E2E" "" "SOURCES;LIBS" ${ARGN})
+    cmake_parse_arguments(T "RESOURCES;E2E" "" "SOURCES;LIBS;ARGS" ${ARGN})
     add_executable(${name} ${T_SOURCES})
     if(T_RESOURCES)
         target_sources(${name} PRIVATE ${VESK_RESOURCES})
@@ -67,12 +81,11 @@ function(vesk_windows_test name)
     vesk_static_runtime(${name})
     # The Win32 layer imports the film library: the test finds the DLL beside itself, as
     # Vesk.exe does on the medium.
-    if("vesk_win" IN_LIST T_LIBS AND TARGET smackw32)
-        add_custom_command(TARGET ${name} POST_BUILD
-            COMMAND ${CMAKE_COMMAND} -E copy_if_different $<TARGET_FILE:smackw32> $<TARGET_FILE_DIR:${name}>)
+    if(("vesk_win" IN_LIST T_LIBS OR "smackw32_import" IN_LIST T_LIBS) AND TARGET smackw32)
+        smackw32_beside(${name})
     endif()
     _vesk_result_arg(${name} result)
-    add_test(NAME ${name} COMMAND ${name} ${result} WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
+    add_test(NAME ${name} COMMAND ${name} ${result} ${T_ARGS} WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
     if(T_E2E)
         set_tests_properties(${name} PROPERTIES LABELS e2e RUN_SERIAL TRUE)
     else()

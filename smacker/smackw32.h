@@ -59,6 +59,10 @@ static_assert(offsetof(SmackFilm, Frames) == 12, "the launcher reads the frame c
 static_assert(offsetof(SmackFilm, NewPalette) == 104, "the launcher reads the new-palette flag at 104");
 static_assert(offsetof(SmackFilm, Palette) == 108, "the launcher reads the palette at 108");
 static_assert(offsetof(SmackFilm, CurrentFrame) == 884, "the launcher reads the current frame at 884");
+// The library's pointer ends the record: 892 bytes in a 32-bit build; an x86-64 build keeps
+// every offset above and only widens the pointer.
+static_assert(offsetof(SmackFilm, Library) == 888, "the library's state follows the current frame");
+static_assert(sizeof(SmackFilm) == 888 + sizeof(void*), "nothing after the library's state");
 
 // SmackOpen flags: the sound tracks to load, bit 13 + k for track k.
 constexpr uint32_t kSmackTrack0 = 0x2000;

@@ -2,8 +2,6 @@
 
 namespace e2e {
 
-bool HaveMedium() { return GetDriveTypeA("E:\\") == DRIVE_CDROM && Exists(kLauncher); }
-
 bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 std::string ScratchDirectory(const char* name)

@@ -14,9 +14,6 @@ constexpr DWORD kTimeout = 20000;
 constexpr char kLauncher[] = "E:\\Vesk.exe";
 using namespace ui;
 
-// True in the prepared test prefix (E: a CD-ROM drive holding the sample medium).
-bool HaveMedium();
-
 // A fresh, empty directory on C: for a test to start the launcher in.
 std::string ScratchDirectory(const char* name);
 bool Exists(const std::string& path);

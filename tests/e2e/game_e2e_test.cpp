@@ -25,8 +25,7 @@ class Game : public testing::Test {
 protected:
     void SetUp() override
     {
-        if (!HaveMedium())
-            GTEST_SKIP() << "needs the test prefix: the sample medium as CD-ROM drive E:";
+        REQUIRE_SAMPLE_MEDIUM();
         dir_ = ScratchDirectory("game");
         RemoveTree(std::string(kInstallRoot, sizeof kInstallRoot - 2));
         CreateDirectoryA(kInstallRoot, nullptr);
@@ -148,8 +147,7 @@ class GameAfterInstallation : public testing::Test {
 protected:
     void SetUp() override
     {
-        if (!HaveMedium())
-            GTEST_SKIP() << "needs the test prefix: the sample medium as CD-ROM drive E:";
+        REQUIRE_SAMPLE_MEDIUM();
         // Wine's shell would mirror the saved shortcut into the desktop's menus.
         SetEnvironmentVariableA("WINEDLLOVERRIDES", "winemenubuilder.exe=d");
         char programs[MAX_PATH] = "";

@@ -167,8 +167,7 @@ class Installation : public testing::Test {
 protected:
     void SetUp() override
     {
-        if (!HaveMedium())
-            GTEST_SKIP() << "needs the test prefix: the sample medium as CD-ROM drive E:";
+        REQUIRE_SAMPLE_MEDIUM();
         // Wine's shell would mirror the saved shortcut into the desktop's menus; the
         // variable reaches the launcher and what it starts.
         SetEnvironmentVariableA("WINEDLLOVERRIDES", "winemenubuilder.exe=d");

@@ -55,8 +55,7 @@ class Intro : public testing::Test {
 protected:
     void SetUp() override
     {
-        if (!HaveMedium())
-            GTEST_SKIP() << "needs the test prefix: the sample medium as CD-ROM drive E:";
+        REQUIRE_SAMPLE_MEDIUM();
         desktop_ = CurrentMode();
         dir_ = ScratchDirectory("intro");
         WriteWholeFile(dir_ + "\\VeskMarlit.ini", kFullInstallationSettings);

@@ -22,8 +22,7 @@ class LauncherShell : public testing::Test {
 protected:
     void SetUp() override
     {
-        if (!HaveMedium())
-            GTEST_SKIP() << "needs the test prefix: the sample medium as CD-ROM drive E:";
+        REQUIRE_SAMPLE_MEDIUM();
     }
     void TearDown() override
     {

@@ -52,8 +52,7 @@ class ReadOnlyMedium : public testing::Test {
 protected:
     void SetUp() override
     {
-        if (!HaveMedium())
-            GTEST_SKIP() << "needs the test prefix: the sample medium as CD-ROM drive E:";
+        REQUIRE_SAMPLE_MEDIUM();
         ASSERT_FALSE(MediumIsWritable()) << "the medium must be read-only for this test";
         SetEnvironmentVariableA("WINEDLLOVERRIDES", "winemenubuilder.exe=d");
         char temp[MAX_PATH] = "";

@@ -19,8 +19,7 @@ class Medium : public testing::Test {
 protected:
     void SetUp() override
     {
-        if (GetDriveTypeA("E:\\") != DRIVE_CDROM || GetFileAttributesA(kMarker) == INVALID_FILE_ATTRIBUTES)
-            GTEST_SKIP() << "needs the test prefix: the sample medium as CD-ROM drive E:";
+        REQUIRE_SAMPLE_MEDIUM();
         g_launcher = LauncherState{};
         g_launcher.Instance = GetModuleHandleA(nullptr);
     }

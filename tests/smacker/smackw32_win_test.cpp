@@ -2,6 +2,7 @@
 // library, and looked up by ordinal at run time; films made on the spot by our encoder.
 #include "smacker/smacker_decoder.h"
 #include "smacker/smackw32.h"
+#include "tests/support/win_files.h"
 #include "tools/smacker/film_patterns.h"
 #include "tools/smacker/smacker_encoder.h"
 
@@ -238,8 +239,7 @@ TEST(Smackw32, ThePlayersIntroFilmsOpenFromTheMedium)
 {
     const char* films[] = {"E:\\intro\\intro.smk", "E:\\intro\\intro320.smk"};
     const uint32_t heights[] = {480, 240};
-    if (GetFileAttributesA(films[0]) == INVALID_FILE_ATTRIBUTES)
-        GTEST_SKIP() << "no sample medium in drive E:";
+    REQUIRE_SAMPLE_MEDIUM();
     for (int i = 0; i < 2; ++i) {
         SmackFilm* film = SmackOpen(films[i], kSmackAllTracks, kSmackAutoExtraBuffer);
         ASSERT_TRUE(film != nullptr) << films[i];

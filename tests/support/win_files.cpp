@@ -44,6 +44,40 @@ void WriteWholeFile(const std::string& path, const std::string& bytes)
     std::fclose(file);
 }
 
+namespace {
+
+void PutBackHidden(const std::string& dir)
+{
+    WIN32_FIND_DATAA entry;
+    HANDLE search = FindFirstFileA((dir + "\\*.hidden").c_str(), &entry);
+    if (search == INVALID_HANDLE_VALUE)
+        return;
+    do {
+        std::string hidden = dir + "\\" + entry.cFileName;
+        std::string name = hidden.substr(0, hidden.size() - 7);
+        if (GetFileAttributesA(name.c_str()) == INVALID_FILE_ATTRIBUTES)
+            MoveFileA(hidden.c_str(), name.c_str());
+    } while (FindNextFileA(search, &entry));
+    FindClose(search);
+}
+
+} // namespace
+
+bool SampleMediumReady()
+{
+    if (GetDriveTypeA("E:\\") != DRIVE_CDROM)
+        return false;
+    PutBackHidden("E:");
+    PutBackHidden("E:\\intro");
+    return GetFileAttributesA("E:\\Vesk.exe") != INVALID_FILE_ATTRIBUTES;
+}
+
+bool InTestRun()
+{
+    char run[MAX_PATH] = "";
+    return GetEnvironmentVariableA("VESK_TEST_RUN", run, sizeof run) > 0;
+}
+
 std::string CurrentDirectory()
 {
     char directory[MAX_PATH] = "";

@@ -17,4 +17,29 @@ std::string CurrentDirectory();
 // Removes a directory with everything in it.
 void RemoveTree(const std::string& path);
 
+// The sample medium as CD-ROM drive E: of the test prefix, with its launcher in the root.
+// Tests that hide one of its files rename it to NAME.hidden and rename it back in their
+// tear-down; a test program that ended before its tear-down leaves one behind, which is put
+// back here first, so that it cannot spoil the tests after it.
+bool SampleMediumReady();
+// Whether this run is the test command's own (it names its run folder in VESK_TEST_RUN):
+// there the sample medium is always mounted, and its absence is a fault, not a reason to
+// skip.
+bool InTestRun();
+
+} // namespace test
+
+// Ends the set-up of a test that needs the sample medium: a failure under the test command,
+// a skip where a test program runs on its own outside the prepared prefix.
+#define REQUIRE_SAMPLE_MEDIUM()                                                                                 \
+    do {                                                                                                       \
+        if (!test::SampleMediumReady()) {                                                                      \
+            if (test::InTestRun())                                                                             \
+                FAIL() << "the sample medium is not in CD-ROM drive E: of the test prefix";                    \
+            GTEST_SKIP() << "needs the test prefix: the sample medium as CD-ROM drive E:";                     \
+        }                                                                                                      \
+    } while (0)
+
+namespace test {
+
 } // namespace test

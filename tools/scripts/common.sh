@@ -3,14 +3,16 @@
 
 PACKAGES=(
     cmake ninja-build g++ pkg-config
-    g++-mingw-w64-i686 mingw-w64-tools
-    wine wine32:i386 wine64 xvfb xauth x11-utils imagemagick
+    g++-mingw-w64-i686 g++-mingw-w64-x86-64 mingw-w64-tools
+    wine wine64 xvfb xauth x11-utils imagemagick
     libgtest-dev libgmock-dev libbenchmark-dev
     clang libclang-rt-14-dev
     libpng-dev libfreetype-dev fonts-dejavu-core fonts-liberation
     ffmpeg libavcodec-dev libavformat-dev libavutil-dev
     libstb-dev vorbis-tools
 )
+# Wine's 32-bit loader, only where the host can run it.
+PACKAGES_I386=(wine32:i386)
 
 say() { printf '\033[1m==> %s\033[0m\n' "$*" >&2; }
 
@@ -19,30 +21,105 @@ as_root() {
 }
 
 ensure_deps() {
-    local missing=() p
-    for p in "${PACKAGES[@]}"; do
+    local wanted=("${PACKAGES[@]}") missing=() p
+    host_runs_i386 && wanted+=("${PACKAGES_I386[@]}")
+    for p in "${wanted[@]}"; do
         dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
     done
     [ ${#missing[@]} -eq 0 ] && return 0
     say "installing ${missing[*]}"
-    if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    if host_runs_i386 && ! dpkg --print-foreign-architectures | grep -qx i386; then
         as_root dpkg --add-architecture i386
     fi
     as_root apt-get update -q
     as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"
 }
 
+# --- which Windows build runs -----------------------------------------------------------
+
+# Whether this host runs 32-bit x86 programs. Some kernels have that switched off (i386
+# programs end with "Exec format error"), and then Wine's 32-bit loader cannot run either;
+# the kernel's version says nothing about it, so the smallest i386 program that exits 0 is
+# tried: an ELF header, one program header, and xor ebx,ebx; mov eax,1; int 0x80.
+HOST_I386=
+host_runs_i386() {
+    if [ -z "$HOST_I386" ]; then
+        local probe=$BUILD/.i386-probe
+        mkdir -p "$BUILD"
+        printf '\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00' >"$probe"
+        printf '\x02\x00\x03\x00\x01\x00\x00\x00\x54\x80\x04\x08\x34\x00\x00\x00' >>"$probe"
+        printf '\x00\x00\x00\x00\x00\x00\x00\x00\x34\x00\x20\x00\x01\x00\x00\x00' >>"$probe"
+        printf '\x00\x00\x00\x00\x01\x00\x00\x00\x00\x00\x00\x00\x00\x80\x04\x08' >>"$probe"
+        printf '\x00\x80\x04\x08\x5d\x00\x00\x00\x5d\x00\x00\x00\x05\x00\x00\x00' >>"$probe"
+        printf '\x00\x10\x00\x00\x31\xdb\xb8\x01\x00\x00\x00\xcd\x80' >>"$probe"
+        chmod +x "$probe"
+        if "$probe" 2>/dev/null; then HOST_I386=yes; else HOST_I386=no; fi
+        rm -f "$probe"
+    fi
+    [ "$HOST_I386" = yes ]
+}
+
+# The product is the 32-bit build (build/win, build/medium), made on every host. The tests
+# and ./vesk run use it where the host runs 32-bit programs; elsewhere, or when asked for
+# with --x64 or VESK_X64=1, they use the x86-64 build of the same sources (build/win64,
+# build/medium-x64) under Wine's 64-bit loader, in 64-bit prefixes of their own.
+# Sets WIN_BUILD, MEDIUM, TEMPLATE, PREFIX_SUFFIX and FLAVOUR (the summary's name for it).
+choose_windows_build() { # --x64 to ask for the x86-64 build
+    local why
+    if [ "${1:-}" = --x64 ] || [ -n "${VESK_X64:-}" ]; then
+        why="asked for"
+    elif host_runs_i386; then
+        why=
+    else
+        why="this host runs no 32-bit code"
+    fi
+    if [ -z "$why" ]; then
+        FLAVOUR="PE32 (i386)"
+        WIN_BUILD=$BUILD/win
+        MEDIUM=$BUILD/medium
+        PREFIX_SUFFIX=
+        export WINEARCH=win32
+        say "Windows build: PE32 (i386), this host runs 32-bit programs"
+    else
+        FLAVOUR="x86-64, $why"
+        WIN_BUILD=$BUILD/win64
+        MEDIUM=$BUILD/medium-x64
+        PREFIX_SUFFIX=-x64
+        use_wine64
+        say "Windows build: x86-64 under Wine's 64-bit loader ($why)"
+    fi
+    TEMPLATE=$BUILD/wine-template$PREFIX_SUFFIX
+}
+
+# Debian's "wine" script takes the 32-bit loader whenever it is installed, even where it
+# cannot run. A "wine" first on PATH calls the 64-bit loader instead, for every tool that
+# runs "wine" or "wine-stable" (wineboot, CTest's emulator, the test steps).
+use_wine64() {
+    local bin=$BUILD/wine64-bin name
+    mkdir -p "$bin"
+    for name in wine wine-stable; do
+        printf '#!/bin/sh\nexec /usr/lib/wine/wine64 "$@"\n' >"$bin/$name"
+        chmod +x "$bin/$name"
+    done
+    export PATH=$bin:$PATH WINELOADER=/usr/lib/wine/wine64 WINEARCH=win64
+}
+
 # --- builds -----------------------------------------------------------------------------
 
 JOBS=$(nproc 2>/dev/null || echo 2)
 
-configure_and_build() { # dir, cmake options...
-    local dir=$1
+configure_and_build() { # dir, cmake options... [--target names...]
+    local dir=$1 options=() targets=()
     shift
-    if [ ! -f "$dir/build.ninja" ]; then
-        cmake -S "$ROOT" -B "$dir" -G Ninja "$@" >/dev/null
-    fi
-    cmake --build "$dir" -j "$JOBS"
+    while [ $# -gt 0 ] && [ "$1" != --target ]; do
+        options+=("$1")
+        shift
+    done
+    [ $# -gt 0 ] && targets=("$@")
+    # Configured every time, a second or so: a folder made before an option was added
+    # takes it too.
+    cmake -S "$ROOT" -B "$dir" -G Ninja "${options[@]}" >/dev/null
+    cmake --build "$dir" -j "$JOBS" "${targets[@]}"
 }
 
 # Host tools (release, no sanitizers) into build/host/.
@@ -56,14 +133,27 @@ build_host() {
 build_native() {
     say "native tests"
     configure_and_build "$BUILD/native" -DCMAKE_BUILD_TYPE=Debug -DVESK_SANITIZE=ON -DVESK_TOOLS=OFF \
-        -DVESK_TEST_RESULTS="$BUILD/test-results/native"
+        -DVESK_TEST_RESULTS="$BUILD/test-results/native" -DVESK_PRODUCT_BUILD="$BUILD"
 }
 
-# Vesk.exe, the library, the stand-in programs and the Windows tests, cross-compiled.
+# The libFuzzer targets, built with clang into build/fuzz; the fuzz test steps run them.
+build_fuzz() {
+    say "fuzz targets"
+    CC=clang CXX=clang++ configure_and_build "$BUILD/fuzz" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVESK_FUZZ=ON \
+        -DVESK_TOOLS=OFF --target crawl_fuzz smacker_fuzz
+}
+
+# Vesk.exe, the library, the stand-in programs and the Windows tests, cross-compiled: the
+# 32-bit product into build/win, the same sources for x86-64 into build/win64.
 build_windows() {
-    say "Windows programs"
+    say "Windows programs (PE32)"
     configure_and_build "$BUILD/win" -DCMAKE_BUILD_TYPE=Release \
         -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-i686.cmake" \
+        -DVESK_GTEST_SOURCE=/usr/src/googletest \
+        -DVESK_TEST_RESULTS="$BUILD/test-results/windows"
+    say "Windows programs (x86-64)"
+    configure_and_build "$BUILD/win64" -DCMAKE_BUILD_TYPE=Release \
+        -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-x86_64.cmake" \
         -DVESK_GTEST_SOURCE=/usr/src/googletest \
         -DVESK_TEST_RESULTS="$BUILD/test-results/windows"
 }
@@ -78,7 +168,7 @@ cmd_build() {
     build_host
     build_windows
     build_medium
-    say "medium ready: $BUILD/medium"
+    say "medium ready: $BUILD/medium (x86-64 programs: $BUILD/medium-x64)"
 }
 
 # --- Wine -------------------------------------------------------------------------------
@@ -86,7 +176,7 @@ cmd_build() {
 # A prefix made once and copied for every run, since wineboot takes a while. It runs in a
 # virtual desktop of 1024x768, where DirectDraw may change the display mode.
 ensure_template_prefix() {
-    local t=$BUILD/wine-template
+    local t=$TEMPLATE
     [ -f "$t/.vesk-ready" ] && return 0
     say "Wine prefix (once)"
     rm -rf "$t"
@@ -101,7 +191,7 @@ ensure_template_prefix() {
 new_prefix() { # dir
     ensure_template_prefix
     rm -rf "$1"
-    cp -a "$BUILD/wine-template" "$1"
+    cp -a "$TEMPLATE" "$1"
 }
 
 # Maps a folder as a drive of the prefix: type cdrom or hd. The Wine server reads the
@@ -174,7 +264,8 @@ source "$ROOT/tools/scripts/run.sh"
 source "$ROOT/tools/scripts/test.sh"
 
 # ./vesk bench: every benchmark of tools/scripts/bench-steps, each printing its figures.
-cmd_bench() {
+cmd_bench() { # [--x64]
+    choose_windows_build "$@"
     cmd_build
     local step
     for step in "$ROOT"/tools/scripts/bench-steps/*.sh; do

@@ -1,22 +1,23 @@
 # ./vesk run: the sample medium as CD-ROM drive E: of the project's own Wine prefix.
 
 run_prefix() {
-    local p=$BUILD/prefix
+    local p=$BUILD/prefix$PREFIX_SUFFIX
     if [ ! -f "$p/.vesk-ready" ]; then
         new_prefix "$p"
     fi
-    mount_drive "$p" e "$BUILD/medium" cdrom
+    mount_drive "$p" e "$MEDIUM" cdrom
     WINEPREFIX=$p wineserver -k 2>/dev/null || true
     echo "$p"
 }
 
-cmd_run() {
+cmd_run() { # [--x64]
+    choose_windows_build "$@"
     cmd_build
     if [ -n "${DISPLAY:-}" ]; then
         local p
         p=$(run_prefix)
         say "starting E:\\Vesk.exe on $DISPLAY"
-        cd "$BUILD/medium"
+        cd "$MEDIUM"
         WINEPREFIX=$p wine start /wait /d 'E:\' 'E:\Vesk.exe'
         WINEPREFIX=$p wineserver -w
         return 0
@@ -29,7 +30,7 @@ cmd_run() {
     rm -rf "$tour"
     mkdir -p "$tour"
     new_prefix "$tour/prefix"
-    cp -a "$BUILD/medium" "$tour/cd"
+    cp -a "$MEDIUM" "$tour/cd"
     mount_drive "$tour/prefix" e "$tour/cd" cdrom
     WINEPREFIX=$tour/prefix wineserver -k 2>/dev/null || true
     start_xvfb "$tour/xvfb"
@@ -37,7 +38,7 @@ cmd_run() {
     RUN_PREFIX=$tour/prefix
     trap 'WINEPREFIX=$RUN_PREFIX wineserver -k 2>/dev/null; stop_screenshot_service; stop_xvfb' EXIT
     local status=0
-    WINEPREFIX=$tour/prefix VESK_SHOTS=$(windows_path "$tour") wine "$BUILD/win/tools/tour/tour.exe" || status=$?
+    WINEPREFIX=$tour/prefix VESK_SHOTS=$(windows_path "$tour") wine "$WIN_BUILD/tools/tour/tour.exe" || status=$?
     WINEPREFIX=$tour/prefix wineserver -k 2>/dev/null || true
     stop_screenshot_service
     stop_xvfb

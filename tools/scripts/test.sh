@@ -10,8 +10,8 @@ prepare_test_prefix() { # run folder
     local run=$1
     new_prefix "$run/prefix"
     mkdir -p "$run/cd-empty" "$run/fixed" "$run/shots"
-    cp -a "$BUILD/medium" "$run/cd"
-    cp "$BUILD/medium/Vesk.exe" "$run/fixed/Vesk.exe"
+    cp -a "$MEDIUM" "$run/cd"
+    cp "$MEDIUM/Vesk.exe" "$run/fixed/Vesk.exe"
     mount_drive "$run/prefix" d "$run/cd-empty" cdrom
     mount_drive "$run/prefix" e "$run/cd" cdrom
     mount_drive "$run/prefix" f "$run/fixed" hd
@@ -23,22 +23,48 @@ windows_path() { # unix path -> the same through drive Z:
     printf 'Z:%s' "$p"
 }
 
-# Counts gtest results from the XML files of one folder: prints "passed failed".
+# Counts gtest results from the XML files of one folder: prints "passed failed skipped".
 count_results() { # folder
-    local passed=0 failed=0 f tests failures errors disabled skipped
+    local passed=0 failed=0 skipped=0 f head tests failures errors disabled skips
     for f in "$1"/*.xml; do
         [ -e "$f" ] || continue
-        local head
         head=$(grep -m1 '<testsuites' "$f" || true)
         tests=$(sed -n 's/.* tests="\([0-9]*\)".*/\1/p' <<<"$head")
         failures=$(sed -n 's/.* failures="\([0-9]*\)".*/\1/p' <<<"$head")
         errors=$(sed -n 's/.* errors="\([0-9]*\)".*/\1/p' <<<"$head")
         disabled=$(sed -n 's/.* disabled="\([0-9]*\)".*/\1/p' <<<"$head")
-        skipped=$(grep -c '<skipped' "$f" || true)
-        passed=$((passed + ${tests:-0} - ${failures:-0} - ${errors:-0} - ${disabled:-0} - ${skipped:-0}))
+        skips=$(grep -c '<skipped' "$f" || true)
+        passed=$((passed + ${tests:-0} - ${failures:-0} - ${errors:-0} - ${disabled:-0} - ${skips:-0}))
         failed=$((failed + ${failures:-0} + ${errors:-0}))
+        skipped=$((skipped + ${skips:-0}))
     done
-    echo "$passed $failed"
+    echo "$passed $failed $skipped"
+}
+
+# Writes the results of a test step as a gtest-style XML file, which the summary counts. The
+# cases come on standard input, one a line: NAME|SECONDS|FAILURE, with FAILURE empty for a
+# case that passed.
+write_step_results() { # file suite
+    local file=$1 suite=$2 cases="" tests=0 failures=0 name time message
+    while IFS='|' read -r name time message; do
+        tests=$((tests + 1))
+        if [ -z "$message" ]; then
+            cases+="    <testcase name=\"$name\" time=\"$time\"/>"$'\n'
+            continue
+        fi
+        failures=$((failures + 1))
+        message=${message//&/&amp;}
+        message=${message//</&lt;}
+        message=${message//\"/&quot;}
+        cases+="    <testcase name=\"$name\" time=\"$time\"><failure message=\"$message\"/></testcase>"$'\n'
+    done
+    cat >"$file" <<XML
+<?xml version="1.0" encoding="UTF-8"?>
+<testsuites tests="$tests" failures="$failures" disabled="0" errors="0" name="AllTests">
+  <testsuite name="$suite" tests="$tests" failures="$failures" disabled="0" errors="0">
+$cases  </testsuite>
+</testsuites>
+XML
 }
 
 # Runs ctest in a build folder; a test program that failed without reporting a failing
@@ -68,23 +94,29 @@ run_windows_tests() {
     RUN_PREFIX=$run/prefix
     trap 'WINEPREFIX=$RUN_PREFIX wineserver -k 2>/dev/null; stop_screenshot_service; stop_xvfb' EXIT
     WINEPREFIX=$run/prefix VESK_SHOTS=$(windows_path "$run/shots") VESK_TEST_RUN=$(windows_path "$run") \
-        run_ctest "$BUILD/win" "$BUILD/test-results/windows" -L 'windows|e2e' "$@"
+        run_ctest "$WIN_BUILD" "$BUILD/test-results/windows" -L 'windows|e2e' "$@"
     WINEPREFIX=$run/prefix wineserver -k 2>/dev/null || true
     stop_screenshot_service
     stop_xvfb
     trap - EXIT
 }
 
-# With an argument, only the tests whose names match that regular expression run, and the
-# extra steps are left out: for quick rounds while working on one area.
-cmd_test() {
-    local filter=()
+# With a regular expression, only the tests whose names match run, and the extra steps are
+# left out: for quick rounds while working on one area. --x64 runs the x86-64 build.
+cmd_test() { # [--x64] [REGEX]
+    local filter=() x64=()
+    if [ "${1:-}" = --x64 ]; then
+        x64=(--x64)
+        shift
+    fi
     [ -n "${1:-}" ] && filter=(-R "$1")
+    choose_windows_build "${x64[@]}"
     ensure_deps
     build_host
     build_native
     build_windows
     build_medium
+    [ ${#filter[@]} -eq 0 ] && build_fuzz
     rm -rf "$BUILD/test-results"
     mkdir -p "$BUILD/test-results/native" "$BUILD/test-results/windows" "$BUILD/test-results/other"
     CRASHED=0
@@ -94,15 +126,18 @@ cmd_test() {
     [ ${#filter[@]} -eq 0 ] && extra_test_steps
     run_windows_tests "${filter[@]}"
 
-    local passed failed n_pass n_fail w_pass w_fail o_pass o_fail
-    read -r n_pass n_fail < <(count_results "$BUILD/test-results/native")
-    read -r w_pass w_fail < <(count_results "$BUILD/test-results/windows")
-    read -r o_pass o_fail < <(count_results "$BUILD/test-results/other")
+    local passed failed skipped n_pass n_fail n_skip w_pass w_fail w_skip o_pass o_fail o_skip
+    read -r n_pass n_fail n_skip < <(count_results "$BUILD/test-results/native")
+    read -r w_pass w_fail w_skip < <(count_results "$BUILD/test-results/windows")
+    read -r o_pass o_fail o_skip < <(count_results "$BUILD/test-results/other")
     passed=$((n_pass + w_pass + o_pass))
     failed=$((n_fail + w_fail + o_fail + CRASHED))
-    echo "native: $n_pass passed, $n_fail failed; Windows: $w_pass passed, $w_fail failed;" \
-        "other: $o_pass passed, $o_fail failed; programs that ended without results: $CRASHED"
-    echo "$passed passed, $failed failed"
+    skipped=$((n_skip + w_skip + o_skip))
+    echo "native: $n_pass passed, $n_fail failed, $n_skip skipped;" \
+        "Windows: $w_pass passed, $w_fail failed, $w_skip skipped;" \
+        "other: $o_pass passed, $o_fail failed, $o_skip skipped; programs that ended without results: $CRASHED"
+    echo "Windows build tested: $FLAVOUR"
+    echo "$passed passed, $failed failed, $skipped skipped"
     [ "$failed" -eq 0 ] && [ "$passed" -gt 0 ]
 }
 

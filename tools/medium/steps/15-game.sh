@@ -3,7 +3,7 @@
 # own affair (the launcher never reads them); ours are text with a header naming the file,
 # followed by numbered rows of pseudo-random hexadecimal digits, so that each file's first
 # bytes and checksum differ from the others'.
-install_file "$WIN/tools/medium/prot_d/prot_d.exe" "$MEDIUM/prot_d.exe"
+install_program tools/medium/prot_d/prot_d.exe prot_d.exe
 
 game_graphics_file() { # name rows seed
     local out=$MEDIUM/Lib/$1 step=$ROOT/tools/medium/steps/15-game.sh

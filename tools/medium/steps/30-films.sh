@@ -1,7 +1,7 @@
 # The film library beside the launcher, and the intro films in "intro": intro.smk (640x480)
 # and intro320.smk (320x240), made by the host tool smkfilms. They are made again only when
 # the tool is newer than them.
-install_file "$WIN/smacker/smackw32.dll" "$MEDIUM/smackw32.dll"
+install_program smacker/smackw32.dll smackw32.dll
 make_intro_film() { # file width height
     local out=$MEDIUM/intro/$1
     if [ ! -e "$out" ] || [ "$HOST/smkfilms" -nt "$out" ]; then

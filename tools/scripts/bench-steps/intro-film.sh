@@ -6,8 +6,8 @@ rm -rf "$bench_run"
 mkdir -p "$bench_run"
 prepare_test_prefix "$bench_run"
 start_xvfb "$bench_run/xvfb"
-WINEPREFIX=$bench_run/prefix wine "$1/win/tests/intro/film_bench.exe" 'E:\intro\intro.smk' 2>/dev/null
-WINEPREFIX=$bench_run/prefix wine "$1/win/tests/intro/film_bench.exe" 'E:\intro\intro320.smk' low 2>/dev/null
+WINEPREFIX=$bench_run/prefix wine "$WIN_BUILD/tests/intro/film_bench.exe" 'E:\intro\intro.smk' 2>/dev/null
+WINEPREFIX=$bench_run/prefix wine "$WIN_BUILD/tests/intro/film_bench.exe" 'E:\intro\intro320.smk' low 2>/dev/null
 WINEPREFIX=$bench_run/prefix wineserver -k 2>/dev/null || true
 stop_xvfb
 rm -rf "$bench_run"

@@ -43,7 +43,7 @@ install_readonly_protect() { # folder
 
 install_readonly() {
     local build=$1 results=$2 name=install_readonly_e2e
-    local xml=$results/$name.xml log=$results/$name.log program=$1/win/tests/install/$name.exe
+    local xml=$results/$name.xml log=$results/$name.log program=$WIN_BUILD/tests/install/$name.exe
     rm -f "$xml"
     [ -f "$program" ] || { echo "$program is missing"; return 1; }
     INSTALL_RO_RUN=$build/test/install-readonly

@@ -12,7 +12,7 @@ intro_nodisplay() {
     WINEPREFIX=$run/prefix wineserver -k 2>/dev/null || true
     start_xvfb "$run/xvfb"
     WINEPREFIX=$run/prefix VESK_E2E_NO_DISPLAY_MODES=1 VESK_TEST_RUN=$(windows_path "$run") \
-        timeout 300 wine "$build/win/tests/e2e/intro_e2e_test.exe" --gtest_filter='Intro.ADisplayThatCannotBeOpened*' \
+        timeout 300 wine "$WIN_BUILD/tests/e2e/intro_e2e_test.exe" --gtest_filter='Intro.ADisplayThatCannotBeOpened*' \
         --gtest_output="xml:$(windows_path "$xml")" >"$run/intro_nodisplay.log" 2>&1 </dev/null || true
     WINEPREFIX=$run/prefix wineserver -k 2>/dev/null || true
     stop_xvfb

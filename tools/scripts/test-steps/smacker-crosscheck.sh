@@ -2,7 +2,6 @@
 # that cover the format's features (made by smkfilms into build/smacker-films) and the two
 # intro films of the sample medium. One test case per film.
 # $1: build folder, $2: results folder.
-source "$ROOT/tools/smacker/step-results.sh"
 smacker_crosscheck() {
     local build=$1 results=$2 dir=$1/smacker-films
     if [ ! -d "$dir" ] || [ "$build/host/smkfilms" -nt "$dir" ]; then
@@ -17,6 +16,6 @@ smacker_crosscheck() {
         line=$("$build/host/smkcheck" compare "$film" 2>&1) || failure=${line//$'\n'/; }
         echo "$line" | tee -a "$results/smacker_crosscheck.log" | tail -n 1 >&2
         echo "$(basename "$film" .smk)|$((SECONDS - start))|$failure"
-    done | smacker_write_results "$results/smacker_crosscheck.xml" SmackerMatchesFfmpeg
+    done | write_step_results "$results/smacker_crosscheck.xml" SmackerMatchesFfmpeg
 }
 smacker_crosscheck "$1" "$2"

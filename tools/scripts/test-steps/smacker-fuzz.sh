@@ -3,32 +3,20 @@
 # seconds. The corpus stays in build/smacker-fuzz between runs; it starts from our own test
 # films (build/smacker-films, made by the cross-check step).
 # $1: build folder, $2: results folder.
-source "$ROOT/tools/smacker/step-results.sh"
 smacker_fuzz() {
-    local build=$1 results=$2 dir=$1/smacker-fuzz xml=$2/smacker_fuzz.xml
-    local sources=("$ROOT/smacker/smacker_decoder.cpp" "$ROOT/smacker/smacker_video.cpp" "$ROOT/tests/smacker/smacker_fuzz.cpp")
+    local build=$1 results=$2 dir=$1/smacker-fuzz seed
     mkdir -p "$dir/corpus" "$dir/artifacts"
-    local stale=0 s
-    for s in "${sources[@]}" "$ROOT/smacker/smacker_decoder.h" "$ROOT/smacker/smacker_bits.h"; do
-        [ "$s" -nt "$dir/smacker_fuzz" ] && stale=1
-    done
-    if [ ! -x "$dir/smacker_fuzz" ] || [ $stale -eq 1 ]; then
-        clang++ -std=c++20 -g -O2 -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined \
-            -I"$ROOT" "${sources[@]}" -o "$dir/smacker_fuzz" || return 1
-    fi
-    local seed
     for seed in "$build"/smacker-films/*.smk; do
         [ -e "$seed" ] || continue
         # Small films only: libFuzzer mutates inputs of up to 32 KiB.
         [ "$(stat -c %s "$seed")" -le 32768 ] && cp -n "$seed" "$dir/corpus/" 2>/dev/null
     done
-    local status=0 start=$SECONDS
-    "$dir/smacker_fuzz" -max_total_time=60 -max_len=32768 -timeout=20 -rss_limit_mb=2048 \
+    local status=0 start=$SECONDS failure=""
+    "$build/fuzz/tests/smacker/smacker_fuzz" -max_total_time=60 -max_len=32768 -timeout=20 -rss_limit_mb=2048 \
         -artifact_prefix="$dir/artifacts/" "$dir/corpus" >"$results/smacker_fuzz.log" 2>&1 || status=$?
     tail -n 2 "$results/smacker_fuzz.log"
-    local failure=""
     [ $status -eq 0 ] || failure="libFuzzer exited with $status; see smacker_fuzz.log and $dir/artifacts"
     echo "DecoderSurvivesHostileFilms|$((SECONDS - start))|$failure" |
-        smacker_write_results "$xml" SmackerFuzz
+        write_step_results "$results/smacker_fuzz.xml" SmackerFuzz
 }
 smacker_fuzz "$1" "$2"
