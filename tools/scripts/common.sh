@@ -140,7 +140,7 @@ build_native() {
 build_fuzz() {
     say "fuzz targets"
     CC=clang CXX=clang++ configure_and_build "$BUILD/fuzz" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVESK_FUZZ=ON \
-        -DVESK_TOOLS=OFF --target crawl_fuzz smacker_fuzz
+        -DVESK_TOOLS=OFF --target crawl_fuzz smacker_fuzz music_fuzz
 }
 
 # Vesk.exe, the library, the stand-in programs and the Windows tests, cross-compiled: the
