@@ -167,6 +167,10 @@ std::int64_t LookupOneValues(std::uint32_t entries, std::uint32_t dimensions)
     auto power = [dimensions](int base) { return std::pow(static_cast<double>(static_cast<float>(base)), static_cast<double>(dimensions)); };
     // Powers beyond any count of entries compare as such, without an integer overflow.
     auto floored = [](double v) { return v < 1e15 ? static_cast<std::int64_t>(std::floor(v)) : std::int64_t(1) << 50; };
+    // The decoder turns this power into an int: where it does not fit, the file is refused
+    // before the decoder's conversion goes wrong.
+    if (power(r + 1) >= 2147483648.0)
+        return -1;
     if (floored(power(r + 1)) <= entries)
         ++r;
     if (power(r + 1) <= entries)
