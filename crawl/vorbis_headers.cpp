@@ -222,7 +222,8 @@ bool CodebooksAreSafe(PacketReader& r)
         if (TakeBits(b, 24) != 0x564342)
             return false;
         std::uint32_t dimensions = TakeBits(b, 16), entries = TakeBits(b, 24);
-        if (b.Ended || static_cast<std::uint64_t>(entries) * dimensions > kMostCodebookValues)
+        if (b.Ended || (dimensions == 0 && entries != 0) ||
+            static_cast<std::uint64_t>(entries) * dimensions > kMostCodebookValues)
             return false;
         SkipCodewordLengths(b, entries);
         std::uint32_t lookup = TakeBits(b, 4);
