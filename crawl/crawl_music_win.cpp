@@ -19,13 +19,15 @@ constexpr DWORD kBufferSeconds = 1;
 constexpr DWORD kRefillsPerSecond = 20;
 
 // Locks a stretch of the ring, which may wrap into a second part; a buffer lost to another
-// program's exclusive use of the sound card is restored and locked again once.
+// program's exclusive use of the sound card is restored, started again (a restored buffer
+// stands still) and locked again once; what it held is lost, and the refills write over
+// it as the cursor moves on.
 bool LockRing(DWORD offset, DWORD size, void*& first, DWORD& firstSize, void*& second, DWORD& secondSize)
 {
     IDirectSoundBuffer* buffer = g_crawlMusic.Buffer;
     HRESULT hr = buffer->Lock(offset, size, &first, &firstSize, &second, &secondSize, 0);
-    if (hr == DSERR_BUFFERLOST) {
-        buffer->Restore();
+    if (hr == DSERR_BUFFERLOST && SUCCEEDED(buffer->Restore())) {
+        buffer->Play(0, 0, DSBPLAY_LOOPING);
         hr = buffer->Lock(offset, size, &first, &firstSize, &second, &secondSize, 0);
     }
     return SUCCEEDED(hr);
