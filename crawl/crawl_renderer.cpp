@@ -101,7 +101,7 @@ void BuildRowShades(double scale)
 
 std::int32_t BuildCrawlTables(std::int32_t topWidth, std::int32_t topRow, std::int32_t bottomWidth,
                               std::int32_t endRow, std::int32_t centre, const char* fontFileName, double scale,
-                              const CrawlColour* displayPalette)
+                              const DisplayColour* displayPalette)
 {
     CrawlTables& t = g_crawlTables;
     // An area that does not fit the tables, or has no height, is stored empty: nothing of
@@ -120,7 +120,7 @@ std::int32_t BuildCrawlTables(std::int32_t topWidth, std::int32_t topRow, std::i
 }
 
 std::int32_t BuildCrawlTablesForScreen(std::int32_t width, std::int32_t height, const char* fontFileName,
-                                       const CrawlColour* displayPalette)
+                                       const DisplayColour* displayPalette)
 {
     // Narrow at the top, a fifth of the screen; full width five rows above the bottom; the
     // glyph unit is one pixel at the bottom of the 640-wide screen.
@@ -133,7 +133,7 @@ std::uint8_t NearestPaletteIndex(std::int32_t red, std::int32_t green, std::int3
     int best = 0;
     std::int64_t bestDistance = INT64_MAX;
     for (int i = 0; i < kPaletteEntries; ++i) {
-        const CrawlColour& c = g_crawlTables.PaletteCopy[i];
+        const DisplayColour& c = g_crawlTables.PaletteCopy[i];
         std::int64_t db = c.Blue - blue, dg = c.Green - green, dr = c.Red - red;
         std::int64_t distance = db * db + dg * dg + dr * dr;
         if (distance < bestDistance) {

@@ -4,16 +4,11 @@
 #pragma once
 
 #include "crawl/crawl_text.h"
+#include "intro/intro_screen.h"
 
 #include <cstdint>
 
-// One display palette entry, laid out as the platform's palette entries are.
-struct CrawlColour {
-    std::uint8_t Red, Green, Blue, Flags;
-};
-
-constexpr int kPaletteEntries = 256;
-constexpr int kCrawlTableRows = 480;
+constexpr int kCrawlTableRows = kHighResolutionScreen.Height;
 
 // The palette indices of text in one row; slots 4, 6 and 7 are unused.
 struct RowShade {
@@ -35,7 +30,7 @@ struct CrawlTables {
     std::int32_t Depth[kCrawlTableRows];      // 16.16 text units from the end row, growing upwards
     std::int32_t RunWidth[kCrawlTableRows][32]; // [r][k]: 16.16 pixels that k glyph units span in row r
     RowShade Shade[kCrawlTableRows];
-    CrawlColour PaletteCopy[kPaletteEntries]; // the display palette when the tables were built
+    DisplayColour PaletteCopy[kPaletteEntries]; // the display palette when the tables were built
     // Per scanline and glyph code: the font's record may be drawn (see ScanlineDrawable).
     // Taken once per crawl, after the font was read, so that frames need not check again.
     std::uint8_t Drawable[kGlyphScanlines][kGlyphCount];
@@ -59,7 +54,7 @@ extern CrawlCanvas g_crawlCanvas;
 // font. Returns the font loader's result.
 std::int32_t BuildCrawlTables(std::int32_t topWidth, std::int32_t topRow, std::int32_t bottomWidth,
                               std::int32_t endRow, std::int32_t centre, const char* fontFileName, double scale,
-                              const CrawlColour* displayPalette);
+                              const DisplayColour* displayPalette);
 
 // Records which of the glyph font's records may be drawn; BuildCrawlTables does this after
 // reading the font, and whoever changes the font table afterwards must do it again.
@@ -70,7 +65,7 @@ std::uint32_t GlyphFontGeneration();
 
 // The crawl's geometry for a 640x480 or 320x240 screen.
 std::int32_t BuildCrawlTablesForScreen(std::int32_t width, std::int32_t height, const char* fontFileName,
-                                       const CrawlColour* displayPalette);
+                                       const DisplayColour* displayPalette);
 
 // The palette copy's entry nearest to the colour; of equal distances the lowest index.
 std::uint8_t NearestPaletteIndex(std::int32_t red, std::int32_t green, std::int32_t blue);

@@ -14,12 +14,7 @@
 
 namespace {
 
-constexpr LONG kHighWidth = 640;
-constexpr int kHighScreenWidth = 640, kHighScreenHeight = 480;
-constexpr int kLowScreenWidth = 320, kLowScreenHeight = 240;
 constexpr SHORT kKeyDown = static_cast<SHORT>(0x8000);
-
-static_assert(sizeof(CrawlColour) == sizeof(PALETTEENTRY), "palette entries are copied as they are");
 
 // The crawl's own buffers, rows of exactly the screen width: the picture captured from the
 // screen, and the frame built over it.
@@ -37,9 +32,12 @@ void ShowReadError(const char* fileName)
 
 bool AllocateScreen(CrawlScreen& screen)
 {
-    bool high = g_display.Width == kHighWidth;
-    screen.width = high ? kHighScreenWidth : kLowScreenWidth;
-    screen.height = high ? kHighScreenHeight : kLowScreenHeight;
+    // The display's size is one of the intro's two modes; the renderer's tables hold the
+    // rows of the larger.
+    bool high = g_display.Width == kHighResolutionScreen.Width;
+    ScreenSize mode = high ? kHighResolutionScreen : kLowResolutionScreen;
+    screen.width = mode.Width;
+    screen.height = mode.Height;
     std::size_t size = static_cast<std::size_t>(screen.width) * screen.height;
     screen.background.reset(new (std::nothrow) std::uint8_t[size]);
     screen.compose.reset(new (std::nothrow) std::uint8_t[size]);
@@ -114,19 +112,13 @@ void ServeMusicAndSleep(void*)
     Sleep(1);
 }
 
-// The display's colours as the film left them; null when there is no palette object or it
-// cannot be read, and the renderer then keeps the colours of the previous crawl.
-const CrawlColour* ReadDisplayPalette(PALETTEENTRY (&entries)[kPaletteEntries])
-{
-    if (!g_display.Palette || FAILED(g_display.Palette->GetEntries(0, 0, kPaletteEntries, entries)))
-        return nullptr;
-    return reinterpret_cast<const CrawlColour*>(entries);
-}
-
+// The tables take the display's colours as the film left them. Where they cannot be read
+// (no palette object), the renderer keeps the colours of the previous crawl.
 void BuildTables(const CrawlScreen& screen)
 {
-    PALETTEENTRY entries[kPaletteEntries];
-    BuildCrawlTablesForScreen(screen.width, screen.height, "ALPHABET.DAT", ReadDisplayPalette(entries));
+    DisplayColour colours[kPaletteEntries];
+    bool read = ReadDisplayColours(colours);
+    BuildCrawlTablesForScreen(screen.width, screen.height, "ALPHABET.DAT", read ? colours : nullptr);
 }
 
 void AnimateCrawl(CrawlScreen& screen, std::int32_t lineCount)

@@ -1,6 +1,6 @@
 #include "intro/film_frame.h"
 
-void CopyFilmColours(FilmColour* table, const std::uint8_t* filmPalette)
+void CopyFilmColours(DisplayColour* table, const std::uint8_t* filmPalette)
 {
     for (int i = kFirstFilmColour; i <= kLastFilmColour; ++i) {
         const std::uint8_t* rgb = filmPalette + 3 * i;

@@ -3,22 +3,14 @@
 // position alignment.
 #pragma once
 
+#include "intro/intro_screen.h"
+
 #include <cstdint>
-
-// One entry of the display's palette table, laid out as the system's PALETTEENTRY.
-struct FilmColour {
-    std::uint8_t Red, Green, Blue, Flags;
-};
-
-constexpr int kPaletteEntries = 256;
-// The film owns the entries between the system's ten static colours at each end.
-constexpr int kFirstFilmColour = 10;
-constexpr int kLastFilmColour = 245;
 
 // Copies red, green and blue of entries 10 to 245 from the film's palette (three bytes an
 // entry, 768 in all) into the table. The flags, and the system's entries 0 to 9 and 246 to
 // 255, stay as they are.
-void CopyFilmColours(FilmColour* table, const std::uint8_t* filmPalette);
+void CopyFilmColours(DisplayColour* table, const std::uint8_t* filmPalette);
 
 // The x at which a film window about to move to x has its client area on a screen column
 // divisible by 4. clientOriginX is the client area's screen x while the window stood at 0,

@@ -11,8 +11,6 @@ FilmPlayer g_film;
 const char kFilmWindowClass[] = "FilmFenster";
 void (*g_filmCrawl)() = RunCreditsCrawl;
 
-static_assert(sizeof(FilmColour) == sizeof(PALETTEENTRY), "the palette table is updated in place");
-
 namespace {
 
 constexpr char kFilmWindowTitle[] = "Vesk Marlit Intro";
@@ -133,13 +131,6 @@ void AlignWindowPosition(WINDOWPOS& position)
     position.x = AlignFilmWindowX(position.x, g_film.ClientOrigin.x);
 }
 
-void PaintNothing(HWND window)
-{
-    PAINTSTRUCT paint;
-    BeginPaint(window, &paint);
-    EndPaint(window, &paint);
-}
-
 LRESULT OnKeyDown(HWND window, WPARAM key)
 {
     if (key == VK_ESCAPE)
@@ -171,13 +162,20 @@ void PlayIntro(int resolution)
         return;
     }
     RecordClientOrigin(window);
+    // Where the 8-bit mode cannot be set (a remote session, a virtual machine, a driver
+    // without 8-bit modes), the same pictures go to the film window, scaled.
     switch (OpenDisplay(window, resolution)) {
     case DisplayOutcome::NotOpened:
+        if (OpenWindowedDisplay(window, resolution))
+            break;
         CloseFilm();
         DestroyFilmWindowOutsideLoop(window);
         return;
     case DisplayOutcome::Incomplete:
-        // The mode has changed: the whole teardown puts the desktop back.
+        // The mode has changed: closing puts the desktop's back first.
+        CloseDisplay();
+        if (OpenWindowedDisplay(window, resolution))
+            break;
         TearDown(window);
         return;
     case DisplayOutcome::Ready:
@@ -214,9 +212,8 @@ void FilmFrameStep(HWND window)
 
 void UpdateFilmPalette(const SmackFilm* film)
 {
-    CopyFilmColours(reinterpret_cast<FilmColour*>(g_display.PaletteTable), film->Palette);
-    if (g_display.Palette)
-        g_display.Palette->SetEntries(0, 0, kPaletteEntries, g_display.PaletteTable);
+    CopyFilmColours(reinterpret_cast<DisplayColour*>(g_display.PaletteTable), film->Palette);
+    ApplyPaletteTable();
 }
 
 LRESULT CALLBACK FilmWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
@@ -226,7 +223,7 @@ LRESULT CALLBACK FilmWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         PostQuitMessage(0);
         return 0;
     case WM_PAINT:
-        PaintNothing(window);
+        PaintDisplay(window);
         return 0;
     case WM_ERASEBKGND:
         return 1;

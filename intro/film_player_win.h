@@ -26,5 +26,5 @@ LRESULT CALLBACK FilmWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
 void FilmFrameStep(HWND window);
 
 // Entries 10 to 245 of the palette table from the film's palette, then all 256 into the
-// display's palette object when there is one.
+// display.
 void UpdateFilmPalette(const SmackFilm* film);

@@ -1,10 +1,28 @@
-// The exclusive full-screen DirectDraw display of the intro: an 8-bit palettised mode of
-// 640x480 or 320x240 with a flipping primary surface and one back buffer. The film and the
-// credits crawl draw by locking the visible (front) buffer; neither flips per frame.
+// The display of the intro: the exclusive full-screen DirectDraw display, an 8-bit palettised
+// mode of 640x480 or 320x240 with a flipping primary surface and one back buffer; or, where
+// that mode cannot be set, the same 8-bit picture in an off-screen DIB section, shown scaled
+// in the film window covering the screen. The film and the credits crawl draw by locking
+// the visible (front) buffer and set colours through the palette table; neither flips per
+// frame, and neither knows which of the two it draws on.
 #pragma once
+
+#include "intro/intro_screen.h"
 
 #include <windows.h>
 #include <ddraw.h>
+
+// The windowed picture: its bitmap stands in for the primary surface and its colour table
+// for the palette object. Every unlock shows it in the window.
+struct WindowedPicture {
+    HWND Window;                // the film window, made borderless and covering the screen
+    HDC Dc;                     // memory device context holding Bitmap
+    HBITMAP Bitmap;             // 8-bit top-down DIB section of the mode's size; null on the
+                                // full-screen path and outside an intro
+    HGDIOBJ DcBitmap;           // what Dc held before, selected back before it is deleted
+    void* Bits;                 // Bitmap's pixels, rows Pitch bytes apart
+    LONG Pitch;
+    PicturePlacement Placement; // where the picture lands in the window's client area
+};
 
 struct FullScreenDisplay {
     IDirectDraw* DirectDraw;        // the default display driver's object; null outside an intro
@@ -15,6 +33,7 @@ struct FullScreenDisplay {
     PALETTEENTRY PaletteTable[256]; // staging copy of the palette, kept from one intro to the next
     DWORD BlitFlags;                // pixel-format class of Primary, as the film library expects it
     LONG Width, Height;             // 640x480 or 320x240, set at every opening and kept afterwards
+    WindowedPicture Windowed;       // in use while Windowed.Bitmap is not null
 };
 
 extern FullScreenDisplay g_display;
@@ -26,10 +45,21 @@ enum class DisplayOutcome {
 };
 
 DisplayOutcome OpenDisplay(HWND window, int lowResolution);
+// Where OpenDisplay could not set the mode: the windowed picture in the window, the
+// desktop's mode untouched. False, with nothing held, when it cannot be made.
+bool OpenWindowedDisplay(HWND window, int lowResolution);
 void CloseDisplay();
 void ClearBackBuffer(int flip);
 bool LockFrontBuffer();
 void UnlockFrontBuffer();
 void ReattachPalette();
+// Puts the whole palette table into the palette object, or into the windowed picture's
+// colour table, where the next unlock shows it.
+void ApplyPaletteTable();
+// The display's 256 colours as they are now; false when they cannot be read.
+bool ReadDisplayColours(DisplayColour (&colours)[kPaletteEntries]);
+// Answers WM_PAINT of the film window: the full-screen display paints nothing (the frames
+// are drawn straight into the screen), the windowed one shows its picture again.
+void PaintDisplay(HWND window);
 void LoadSystemColours(HWND window);
 DWORD PixelFormatBlitFlags();

@@ -7,20 +7,21 @@ FullScreenDisplay g_display;
 namespace {
 
 constexpr DWORD kDisplayBits = 8;
-constexpr LONG kHighWidth = 640, kHighHeight = 480;
-constexpr LONG kLowWidth = 320, kLowHeight = 240;
 // The film window covers 640x480 in both resolutions; in the low one the mode is smaller
 // than the window, which keeps the whole screen ours.
-constexpr int kWindowWidth = 640, kWindowHeight = 480;
-
-constexpr int kPaletteSize = 256;
-// Entries 0-9 and 246-255 are the system's static colours; the film owns those between.
-constexpr int kFirstFilmEntry = 10, kLastFilmEntry = 245;
+constexpr int kWindowWidth = kHighResolutionScreen.Width, kWindowHeight = kHighResolutionScreen.Height;
 
 // A surface can be lost again right after a successful restore (another program taking the
 // screen back). Restoring is retried this often before the clear gives up, so that such a
 // tug of war cannot hold the program in the loop.
 constexpr int kRestoreAttempts = 8;
+
+void SetDisplaySize(int lowResolution)
+{
+    ScreenSize size = lowResolution ? kLowResolutionScreen : kHighResolutionScreen;
+    g_display.Width = size.Width;
+    g_display.Height = size.Height;
+}
 
 template <class Interface> void ReleaseInterface(Interface*& object)
 {
@@ -59,6 +60,115 @@ void CreateDisplayPalette(HWND window)
     g_display.Primary->SetPalette(g_display.Palette);
 }
 
+// The twenty colours that Windows keeps in entries 0-9 and 246-255 of an 8-bit desktop's
+// palette.
+void LoadStaticColours()
+{
+    static const BYTE kStatic[20][3] = {
+        {0, 0, 0},       {128, 0, 0},     {0, 128, 0},     {128, 128, 0},   {0, 0, 128},
+        {128, 0, 128},   {0, 128, 128},   {192, 192, 192}, {192, 220, 192}, {166, 202, 240},
+        {255, 251, 240}, {160, 160, 164}, {128, 128, 128}, {255, 0, 0},     {0, 255, 0},
+        {255, 255, 0},   {0, 0, 255},     {255, 0, 255},   {0, 255, 255},   {255, 255, 255},
+    };
+    for (int k = 0; k < 20; ++k) {
+        PALETTEENTRY& e = g_display.PaletteTable[k < 10 ? k : kLastFilmColour + 1 + (k - 10)];
+        e.peRed = kStatic[k][0];
+        e.peGreen = kStatic[k][1];
+        e.peBlue = kStatic[k][2];
+    }
+}
+
+void PaletteTableAsColourTable(RGBQUAD (&quads)[kPaletteEntries])
+{
+    for (int i = 0; i < kPaletteEntries; ++i) {
+        const PALETTEENTRY& e = g_display.PaletteTable[i];
+        quads[i] = {e.peBlue, e.peGreen, e.peRed, 0};
+    }
+}
+
+// The picture's bitmap starts from the palette table as it stands, as the palette object of
+// the full-screen display does.
+bool CreateWindowedBitmap(HWND window)
+{
+    WindowedPicture& w = g_display.Windowed;
+    struct {
+        BITMAPINFOHEADER header;
+        RGBQUAD colours[kPaletteEntries];
+    } info = {};
+    info.header.biSize = sizeof info.header;
+    info.header.biWidth = g_display.Width;
+    info.header.biHeight = -g_display.Height; // top-down, as a locked surface is
+    info.header.biPlanes = 1;
+    info.header.biBitCount = 8;
+    info.header.biCompression = BI_RGB;
+    info.header.biClrUsed = kPaletteEntries;
+    PaletteTableAsColourTable(info.colours);
+    HDC screen = GetDC(window);
+    w.Bitmap = CreateDIBSection(screen, reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS, &w.Bits, nullptr, 0);
+    w.Dc = CreateCompatibleDC(screen);
+    ReleaseDC(window, screen);
+    if (!w.Bitmap || !w.Dc || !w.Bits)
+        return false;
+    w.DcBitmap = SelectObject(w.Dc, w.Bitmap);
+    // DIB rows are padded to whole 32-bit words.
+    w.Pitch = (g_display.Width + 3) & ~3;
+    return true;
+}
+
+void ReleaseWindowedPicture()
+{
+    WindowedPicture& w = g_display.Windowed;
+    if (w.Dc && w.DcBitmap)
+        SelectObject(w.Dc, w.DcBitmap);
+    if (w.Dc)
+        DeleteDC(w.Dc);
+    if (w.Bitmap)
+        DeleteObject(w.Bitmap);
+    w = {};
+}
+
+bool Windowed() { return g_display.Windowed.Bitmap != nullptr; }
+
+// Whole-factor scaling without smoothing: each picture pixel becomes a square block of its
+// palette colour.
+void ShowWindowedPicture(HDC dc)
+{
+    const WindowedPicture& w = g_display.Windowed;
+    const PicturePlacement& p = w.Placement;
+    SetStretchBltMode(dc, COLORONCOLOR);
+    StretchBlt(dc, p.TargetX, p.TargetY, p.TargetWidth, p.TargetHeight, w.Dc, p.SourceX, p.SourceY, p.SourceWidth,
+               p.SourceHeight, SRCCOPY);
+}
+
+// The window around the picture is black.
+void PaintWindowedBorders(HDC dc)
+{
+    const WindowedPicture& w = g_display.Windowed;
+    const PicturePlacement& p = w.Placement;
+    RECT client;
+    GetClientRect(w.Window, &client);
+    HBRUSH black = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
+    const RECT around[] = {
+        {client.left, client.top, client.right, p.TargetY},
+        {client.left, p.TargetY + p.TargetHeight, client.right, client.bottom},
+        {client.left, p.TargetY, p.TargetX, p.TargetY + p.TargetHeight},
+        {p.TargetX + p.TargetWidth, p.TargetY, client.right, p.TargetY + p.TargetHeight},
+    };
+    for (const RECT& r : around)
+        if (r.right > r.left && r.bottom > r.top)
+            FillRect(dc, &r, black);
+}
+
+void ShowWindowedScreen(bool withBorders)
+{
+    HWND window = g_display.Windowed.Window;
+    HDC dc = GetDC(window);
+    if (withBorders)
+        PaintWindowedBorders(dc);
+    ShowWindowedPicture(dc);
+    ReleaseDC(window, dc);
+}
+
 } // namespace
 
 DisplayOutcome OpenDisplay(HWND window, int lowResolution)
@@ -72,8 +182,7 @@ DisplayOutcome OpenDisplay(HWND window, int lowResolution)
         return DisplayOutcome::NotOpened;
     }
     // Recorded before the mode change, so they hold the requested size even when it fails.
-    g_display.Width = lowResolution ? kLowWidth : kHighWidth;
-    g_display.Height = lowResolution ? kLowHeight : kHighHeight;
+    SetDisplaySize(lowResolution);
     if (FAILED(g_display.DirectDraw->SetDisplayMode(g_display.Width, g_display.Height, kDisplayBits))) {
         ReleaseInterface(g_display.DirectDraw);
         return DisplayOutcome::NotOpened;
@@ -86,10 +195,32 @@ DisplayOutcome OpenDisplay(HWND window, int lowResolution)
     return DisplayOutcome::Ready;
 }
 
+// The window is brought to the top, over the whole screen and without a frame (the film
+// window has none), and takes the keyboard: the film stands still while it has not.
+bool OpenWindowedDisplay(HWND window, int lowResolution)
+{
+    SetDisplaySize(lowResolution);
+    if (!CreateWindowedBitmap(window)) {
+        ReleaseWindowedPicture();
+        return false;
+    }
+    WindowedPicture& w = g_display.Windowed;
+    w.Window = window;
+    ScreenSize screen = {GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    w.Placement = PlacePicture({g_display.Width, g_display.Height}, screen);
+    g_display.BlitFlags = 0;
+    LoadSystemColours(window);
+    SetWindowPos(window, HWND_TOP, 0, 0, screen.Width, screen.Height, SWP_SHOWWINDOW);
+    SetForegroundWindow(window);
+    SetFocus(window);
+    return true;
+}
+
 // Safe after a partial opening: each interface is released only when it exists. Releasing
 // the DirectDraw object ends the exclusive mode, so no cooperative level is set back.
 void CloseDisplay()
 {
+    ReleaseWindowedPicture();
     ReleaseInterface(g_display.Palette);
     ReleaseInterface(g_display.Primary);
     if (g_display.DirectDraw)
@@ -99,6 +230,13 @@ void CloseDisplay()
 
 void ClearBackBuffer(int flip)
 {
+    if (Windowed()) {
+        GdiFlush();
+        ZeroMemory(g_display.Windowed.Bits, static_cast<SIZE_T>(g_display.Windowed.Pitch) * g_display.Height);
+        if (flip)
+            ShowWindowedScreen(true);
+        return;
+    }
     IDirectDrawSurface* primary = g_display.Primary;
     if (!primary)
         return;
@@ -128,6 +266,19 @@ void ClearBackBuffer(int flip)
 // After a restore the lock is tried once more; the palette is not attached again here.
 bool LockFrontBuffer()
 {
+    if (Windowed()) {
+        // GDI may still be reading the bitmap for the last showing.
+        GdiFlush();
+        DDSURFACEDESC& d = g_display.Surface;
+        ZeroMemory(&d, sizeof d);
+        d.dwSize = sizeof d;
+        d.dwFlags = DDSD_WIDTH | DDSD_HEIGHT | DDSD_PITCH | DDSD_LPSURFACE;
+        d.dwWidth = g_display.Width;
+        d.dwHeight = g_display.Height;
+        d.lPitch = g_display.Windowed.Pitch;
+        d.lpSurface = g_display.Windowed.Bits;
+        return true;
+    }
     IDirectDrawSurface* primary = g_display.Primary;
     if (!primary)
         return false;
@@ -141,9 +292,12 @@ bool LockFrontBuffer()
     return result == DD_OK;
 }
 
+// The windowed picture reaches the screen here, once for each frame drawn into it.
 void UnlockFrontBuffer()
 {
-    if (g_display.Primary)
+    if (Windowed())
+        ShowWindowedScreen(false);
+    else if (g_display.Primary)
         g_display.Primary->Unlock(g_display.Surface.lpSurface);
 }
 
@@ -153,14 +307,55 @@ void ReattachPalette()
         g_display.Primary->SetPalette(g_display.Palette);
 }
 
+static_assert(sizeof(DisplayColour) == sizeof(PALETTEENTRY), "the palette table is read and written as it is");
+
+void ApplyPaletteTable()
+{
+    if (Windowed()) {
+        RGBQUAD quads[kPaletteEntries];
+        PaletteTableAsColourTable(quads);
+        SetDIBColorTable(g_display.Windowed.Dc, 0, kPaletteEntries, quads);
+    } else if (g_display.Palette) {
+        g_display.Palette->SetEntries(0, 0, kPaletteEntries, g_display.PaletteTable);
+    }
+}
+
+bool ReadDisplayColours(DisplayColour (&colours)[kPaletteEntries])
+{
+    if (Windowed()) {
+        RGBQUAD quads[kPaletteEntries];
+        if (GetDIBColorTable(g_display.Windowed.Dc, 0, kPaletteEntries, quads) != kPaletteEntries)
+            return false;
+        for (int i = 0; i < kPaletteEntries; ++i)
+            colours[i] = {quads[i].rgbRed, quads[i].rgbGreen, quads[i].rgbBlue, g_display.PaletteTable[i].peFlags};
+        return true;
+    }
+    return g_display.Palette
+        && SUCCEEDED(g_display.Palette->GetEntries(0, 0, kPaletteEntries, reinterpret_cast<PALETTEENTRY*>(colours)));
+}
+
+void PaintDisplay(HWND window)
+{
+    PAINTSTRUCT paint;
+    HDC dc = BeginPaint(window, &paint);
+    if (Windowed() && window == g_display.Windowed.Window) {
+        PaintWindowedBorders(dc);
+        ShowWindowedPicture(dc);
+    }
+    EndPaint(window, &paint);
+}
+
 // Entries 0-9 and 246-255 keep the system's colours for good; the film's entries are marked
 // PC_NOCOLLAPSE so that they get palette slots of their own.
 void LoadSystemColours(HWND window)
 {
     HDC dc = GetDC(window);
-    GetSystemPaletteEntries(dc, 0, kPaletteSize, g_display.PaletteTable);
-    for (int i = 0; i < kPaletteSize; ++i) {
-        bool filmEntry = i >= kFirstFilmEntry && i <= kLastFilmEntry;
+    // A desktop of more than 8 bits has no system palette to read: the windowed picture
+    // then takes the static colours that an 8-bit Windows desktop has.
+    if (GetSystemPaletteEntries(dc, 0, kPaletteEntries, g_display.PaletteTable) != kPaletteEntries)
+        LoadStaticColours();
+    for (int i = 0; i < kPaletteEntries; ++i) {
+        bool filmEntry = i >= kFirstFilmColour && i <= kLastFilmColour;
         g_display.PaletteTable[i].peFlags = filmEntry ? PC_NOCOLLAPSE : 0;
     }
     ReleaseDC(window, dc);

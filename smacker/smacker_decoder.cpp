@@ -250,7 +250,7 @@ void SetUpTracks(SmkFilm& film, uint32_t trackMask, uint32_t largestRecord)
         film.Audio = std::make_unique<SmkAudioTrees>();
 }
 
-bool OpenFilm(SmkFilm& film, uint32_t trackMask)
+bool ReadFilmHeaders(SmkFilm& film, uint32_t trackMask)
 {
     const SmkSource& src = film.Source;
     uint8_t head[kSmkHeaderSize];
@@ -500,7 +500,7 @@ bool OpenFrom(SmkFilm& film, const SmkSource& source, uint32_t trackMask)
     film.Source = source;
     bool ok = false;
     try {
-        ok = OpenFilm(film, trackMask);
+        ok = ReadFilmHeaders(film, trackMask);
     } catch (const std::bad_alloc&) {
         ok = false;
     } catch (const std::length_error&) {

@@ -56,7 +56,7 @@ void WriteFile(const std::string& path, const std::uint8_t* bytes, std::size_t s
     std::fclose(file);
 }
 
-void DrawEveryPosition(std::int32_t lines, const CrawlColour* palette)
+void DrawEveryPosition(std::int32_t lines, const DisplayColour* palette)
 {
     for (int width : {640, 320}) {
         int height = width * 3 / 4;
@@ -102,7 +102,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::memset(g_glyphFont, 0, sizeof g_glyphFont);
     else
         std::memcpy(g_glyphFont, sound.data(), sizeof g_glyphFont);
-    CrawlColour palette[kPaletteEntries];
+    DisplayColour palette[kPaletteEntries];
     for (int i = 0; i < kPaletteEntries; ++i)
         palette[i] = {static_cast<std::uint8_t>(i * 3), static_cast<std::uint8_t>(255 - i), static_cast<std::uint8_t>(i ^ mode), 0};
     DrawEveryPosition(lines, palette);

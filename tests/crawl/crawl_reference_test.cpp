@@ -70,7 +70,7 @@ void CompareAllPositions(const reference::Inputs& inputs, const std::string& wha
     else
         std::memcpy(g_glyphFont, inputs.fontBefore.data(), sizeof g_glyphFont);
     std::int32_t lines = LoadCrawlText(textFile.path());
-    std::vector<CrawlColour> palette;
+    std::vector<DisplayColour> palette;
     for (int i = 0; i < kPaletteEntries; ++i)
         palette.push_back({inputs.palette[3 * i], inputs.palette[3 * i + 1], inputs.palette[3 * i + 2], 0xEE});
     BuildCrawlTablesForScreen(width, height, fontFile.path(), palette.data());

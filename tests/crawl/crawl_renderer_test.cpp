@@ -13,15 +13,15 @@ namespace {
 
 constexpr std::uint8_t kBackground = 0xBB;
 
-CrawlColour Grey(int level)
+DisplayColour Grey(int level)
 {
     auto v = static_cast<std::uint8_t>(level);
     return {v, v, v, 0};
 }
 
-std::vector<CrawlColour> GreyPalette()
+std::vector<DisplayColour> GreyPalette()
 {
-    std::vector<CrawlColour> palette;
+    std::vector<DisplayColour> palette;
     for (int i = 0; i < kPaletteEntries; ++i)
         palette.push_back(Grey(i));
     return palette;
@@ -142,7 +142,7 @@ protected:
 
 class CrawlTablesTest : public RendererTest {
 protected:
-    void Build(int width, int height, const std::vector<CrawlColour>& palette)
+    void Build(int width, int height, const std::vector<DisplayColour>& palette)
     {
         TempFile font(MakeFont(std::vector<GlyphShape>(kGlyphCount, SolidGlyph(10))));
         ASSERT_EQ(BuildCrawlTablesForScreen(width, height, font.path(), palette.data()), 0);
@@ -203,7 +203,7 @@ TEST_F(CrawlTablesTest, ShadesOfTheLowResolutionUseItsOwnHeight)
 
 TEST_F(CrawlTablesTest, EqualColoursGiveTheLowestIndex)
 {
-    std::vector<CrawlColour> palette(kPaletteEntries, Grey(255));
+    std::vector<DisplayColour> palette(kPaletteEntries, Grey(255));
     palette[40] = palette[41] = palette[200] = Grey(90);
     palette[7] = {90, 90, 91, 0};
     Build(640, 480, palette);
@@ -214,7 +214,7 @@ TEST_F(CrawlTablesTest, EqualColoursGiveTheLowestIndex)
 
 TEST_F(CrawlTablesTest, WithoutAPaletteTheLastCopyStaysAndAnAllZeroCopyShadesEverythingWithZero)
 {
-    std::vector<CrawlColour> palette(kPaletteEntries, Grey(0));
+    std::vector<DisplayColour> palette(kPaletteEntries, Grey(0));
     palette[9] = Grey(200);
     Build(640, 480, palette);
     EXPECT_EQ(g_crawlTables.Shade[474].Slot[kHighlightSlot], 9);
@@ -223,7 +223,7 @@ TEST_F(CrawlTablesTest, WithoutAPaletteTheLastCopyStaysAndAnAllZeroCopyShadesEve
     BuildCrawlTablesForScreen(640, 480, font.path(), nullptr);
     EXPECT_EQ(g_crawlTables.PaletteCopy[9].Red, 200) << "the copy of the previous crawl stays";
 
-    Build(640, 480, std::vector<CrawlColour>(kPaletteEntries, Grey(0)));
+    Build(640, 480, std::vector<DisplayColour>(kPaletteEntries, Grey(0)));
     for (int r = 60; r < 475; ++r) {
         for (int slot : {0, 1, 2, 3, 5})
             ASSERT_EQ(g_crawlTables.Shade[r].Slot[slot], 0) << "row " << r << " slot " << slot;

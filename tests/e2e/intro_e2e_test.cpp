@@ -1,17 +1,24 @@
 // The intro end to end: the real Vesk.exe from the sample medium plays E:\intro's films on
-// the full-screen display of Wine's virtual desktop, hands over to the credits crawl with its
-// music (the sample medium, a folder, has no audio track: the crawl plays E:\Music's file),
-// and returns to a launcher that still works.
+// the full-screen display of Wine's virtual desktop (or, in a prefix without one, scaled in
+// a window), hands over to the credits crawl with its music (the sample medium, a folder, has
+// no audio track: the crawl plays E:\Music's file), and returns to a launcher that still
+// works.
 #include "crawl/crawl_music_win.h"
 #include "resources/resource.h"
+#include "intro/intro_screen.h"
+#include "smacker/smacker_decoder.h"
 #include "tests/e2e/e2e_support.h"
 
 #include <gtest/gtest.h>
 #include <winternl.h>
 
+#include <ddraw.h>
+
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
+#include <vector>
 
 using namespace e2e;
 
@@ -158,6 +165,135 @@ bool MusicRefilled(const MusicView& view)
 {
     DWORD first = view.Read().WriteOffset;
     return ui::WaitUntil([&] { return view.Read().WriteOffset != first; }, 2000);
+}
+
+// The whole screen as this process reads it back, 0x00RRGGBB a pixel.
+struct ScreenPixels {
+    int Width = 0, Height = 0;
+    std::vector<std::uint32_t> Pixels;
+    std::uint32_t At(int x, int y) const { return Pixels[std::size_t(y) * Width + x]; }
+};
+
+ScreenPixels CaptureScreen()
+{
+    ScreenPixels shot;
+    shot.Width = GetSystemMetrics(SM_CXSCREEN);
+    shot.Height = GetSystemMetrics(SM_CYSCREEN);
+    BITMAPINFO info = {};
+    info.bmiHeader = {sizeof info.bmiHeader, shot.Width, -shot.Height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ before = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, shot.Width, shot.Height, screen, 0, 0, SRCCOPY);
+    GdiFlush();
+    const auto* pixels = static_cast<const std::uint32_t*>(bits);
+    shot.Pixels.assign(pixels, pixels + std::size_t(shot.Width) * shot.Height);
+    for (std::uint32_t& p : shot.Pixels)
+        p &= 0xFFFFFF;
+    SelectObject(memory, before);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return shot;
+}
+
+// Where a film's picture is expected on the screen: the picture's size, its factor and its
+// top-left corner on the screen.
+struct ScreenPlace {
+    int Width, Height, Scale, X, Y;
+};
+
+// A grid of points of the picture, and the colour each shows in one frame of the film
+// (through that frame's palette; -1 where the point holds a colour the system keeps).
+constexpr int kGridColumns = 8, kGridRows = 6;
+struct FilmFrameSamples {
+    std::uint32_t Frame;
+    int Colour[kGridRows][kGridColumns];
+};
+
+void GridPoint(const SmkFilm& film, int column, int row, int& x, int& y)
+{
+    x = int((2 * column + 1) * film.Header.Width / (2 * kGridColumns));
+    y = int((2 * row + 1) * film.Header.Height / (2 * kGridRows));
+}
+
+// Decodes the film with our own decoder and keeps the grid's colours of every frame.
+std::vector<FilmFrameSamples> SampleFilm(const char* path)
+{
+    std::vector<FilmFrameSamples> frames;
+    SmkFilm film;
+    if (!SmkOpenFile(film, path, 0))
+        return frames;
+    for (std::uint32_t r = 0; r < film.Header.Frames; ++r) {
+        if (!SmkDecodeFrame(film, r))
+            continue;
+        FilmFrameSamples samples = {r, {}};
+        for (int row = 0; row < kGridRows; ++row)
+            for (int column = 0; column < kGridColumns; ++column) {
+                int x, y;
+                GridPoint(film, column, row, x, y);
+                int index = film.Picture[std::size_t(y) * film.Header.Width + x];
+                const std::uint8_t* rgb = film.Palette + 3 * index;
+                bool filmColour = index >= kFirstFilmColour && index <= kLastFilmColour;
+                samples.Colour[row][column] = filmColour ? int(rgb[0] << 16 | rgb[1] << 8 | rgb[2]) : -1;
+            }
+        frames.push_back(samples);
+    }
+    return frames;
+}
+
+bool Near(std::uint32_t a, std::uint32_t b)
+{
+    for (int shift : {0, 8, 16})
+        if (std::abs(int(a >> shift & 0xFF) - int(b >> shift & 0xFF)) > 2)
+            return false;
+    return true;
+}
+
+// Some frame of the film is on the screen: each grid point's block, all of it, shows the
+// point's colour, at the expected scale and place.
+void ExpectAFilmFrame(const ScreenPixels& screen, const std::vector<FilmFrameSamples>& frames, ScreenPlace place)
+{
+    int bestMatches = -1, compared = 0;
+    std::uint32_t bestFrame = 0;
+    for (const FilmFrameSamples& f : frames) {
+        int matches = 0, points = 0;
+        for (int row = 0; row < kGridRows; ++row)
+            for (int column = 0; column < kGridColumns; ++column) {
+                if (f.Colour[row][column] < 0)
+                    continue;
+                ++points;
+                int x = (2 * column + 1) * place.Width / (2 * kGridColumns);
+                int y = (2 * row + 1) * place.Height / (2 * kGridRows);
+                bool block = true;
+                for (int dy = 0; dy < place.Scale && block; ++dy)
+                    for (int dx = 0; dx < place.Scale && block; ++dx)
+                        block = Near(screen.At(place.X + x * place.Scale + dx, place.Y + y * place.Scale + dy),
+                                     std::uint32_t(f.Colour[row][column]));
+                matches += block;
+            }
+        if (bestMatches < 0 || matches - points > bestMatches - compared) {
+            bestMatches = matches;
+            compared = points;
+            bestFrame = f.Frame;
+        }
+    }
+    EXPECT_GE(compared, kGridColumns * kGridRows / 2) << "too few points in the film's own colours";
+    EXPECT_EQ(compared, bestMatches) << "no frame of the film is on the screen; the closest, frame " << bestFrame
+                                     << ", matches " << bestMatches << " of " << compared << " points";
+}
+
+// Outside the picture the window is black.
+void ExpectBlackAround(const ScreenPixels& screen, ScreenPlace place)
+{
+    int width = place.Width * place.Scale, height = place.Height * place.Scale;
+    const POINT around[] = {{place.X - 1, place.Y + height / 2}, {place.X + width, place.Y + height / 2},
+                            {place.X + width / 2, place.Y - 1}, {place.X + width / 2, place.Y + height},
+                            {0, 0}, {screen.Width - 1, screen.Height - 1}};
+    for (POINT p : around)
+        EXPECT_EQ(0u, screen.At(p.x, p.y)) << "at " << p.x << "," << p.y;
 }
 
 class Intro : public testing::Test {
@@ -309,7 +445,10 @@ TEST_F(Intro, AMissingFilmShowsNothingAndTheLauncherStaysOpen)
     ASSERT_TRUE(MoveFileA(kHighFilm, (std::string(kHighFilm) + ".hidden").c_str()));
     Start();
     ui::Click(launcher_.dialog, IDC_INTRO_HIGH);
-    EXPECT_EQ(nullptr, WaitForFilm(2000));
+    // The film window exists only for the moment the film is tried, and the mode is never
+    // touched.
+    Sleep(2000);
+    EXPECT_EQ(nullptr, WaitForFilm(0));
     EXPECT_EQ(desktop_, CurrentMode());
     // A quit message left behind would have ended the launcher's dialog by now.
     ExpectLauncherBack();
@@ -363,18 +502,96 @@ TEST_F(Intro, ASecondIntroInTheSameRunPlaysLikeTheFirst)
     EXPECT_EQ(1u, Close());
 }
 
-TEST_F(Intro, ADisplayThatCannotBeOpenedShowsNothingAndTheLauncherStaysOpen)
-{
-    if (!GetEnvironmentVariableA(kNoDisplayModes, nullptr, 0))
-        GTEST_SKIP() << "runs in the intro test step's prefix, which has no virtual desktop";
-    Start();
-    for (int button : {IDC_INTRO_HIGH, IDC_INTRO_LOW}) {
+// Where exclusive 8-bit mode cannot be set (here: a prefix without Wine's virtual desktop,
+// run by the intro's test step), the same film and crawl play in the film window, scaled by
+// whole factors and centred on the screen, and the desktop's mode never changes.
+class IntroWithoutModes : public Intro {
+protected:
+    void SetUp() override
+    {
+        if (!GetEnvironmentVariableA(kNoDisplayModes, nullptr, 0))
+            GTEST_SKIP() << "runs in the intro test step's prefix, which has no virtual desktop";
+        Intro::SetUp();
+    }
+
+    // What this prefix is for: the mode the intro asks for cannot be set here.
+    void ExpectModesRefused()
+    {
+        HWND window = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
+        IDirectDraw* draw = nullptr;
+        ASSERT_TRUE(SUCCEEDED(DirectDrawCreate(nullptr, &draw, nullptr)));
+        draw->SetCooperativeLevel(window, DDSCL_FULLSCREEN | DDSCL_EXCLUSIVE);
+        HRESULT set = draw->SetDisplayMode(640, 480, 8);
+        if (SUCCEEDED(set))
+            draw->RestoreDisplayMode();
+        draw->Release();
+        DestroyWindow(window);
+        EXPECT_TRUE(FAILED(set)) << "this prefix sets 640x480x8: the windowed intro is not what runs here";
+    }
+
+    // Plays one button's intro in the window: the film's frames on the screen at the expected
+    // scale and place through the film's palette, then the crawl moving over the last one,
+    // Escape, and the launcher as before.
+    void PlayInTheWindow(int button, const char* film, ScreenPlace place, const char* filmShot, const char* crawlShot)
+    {
+        ASSERT_EQ((ScreenMode{1024, 768}), desktop_) << "the expected places are for the test display";
+        ExpectModesRefused();
+        std::vector<FilmFrameSamples> frames = SampleFilm(film);
+        ASSERT_GT(frames.size(), 10u) << film;
+        DWORD length = FilmMilliseconds(film);
         ui::Click(launcher_.dialog, button);
-        // The film window exists only for the moment the display is tried.
-        Sleep(2000);
-        EXPECT_EQ(nullptr, WaitForFilm(0));
+        HWND window = WaitForFilm();
+        ASSERT_NE(nullptr, window);
+        DWORD start = GetTickCount();
+        // The window is made before the display decides how to show the film.
+        RECT rect = {};
+        EXPECT_TRUE(ui::WaitUntil([&] { return GetWindowRect(window, &rect) && rect.right == 1024; }, 5000));
+        EXPECT_EQ(0, rect.left);
+        EXPECT_EQ(0, rect.top);
+        EXPECT_EQ(1024, rect.right) << "the film window covers the screen";
+        EXPECT_EQ(768, rect.bottom);
+
+        Sleep(length / 2);
+        ScreenPixels screen = CaptureScreen();
+        EXPECT_TRUE(IsWindow(window)) << "the film is still running";
+        EXPECT_TRUE(ui::Screenshot(filmShot));
         EXPECT_EQ(desktop_, CurrentMode());
+        ExpectAFilmFrame(screen, frames, place);
+        ExpectBlackAround(screen, place);
+
+        // The crawl over the last frame: the picture moves between two looks at it.
+        DWORD elapsed = GetTickCount() - start;
+        Sleep(length + 4000 > elapsed ? length + 4000 - elapsed : 0);
+        ASSERT_TRUE(IsWindow(window)) << "the crawl follows the last frame";
+        ScreenPixels first = CaptureScreen();
+        Sleep(1000);
+        ScreenPixels second = CaptureScreen();
+        EXPECT_TRUE(ui::Screenshot(crawlShot));
+        EXPECT_NE(first.Pixels, second.Pixels) << "the crawl's text rises";
+        ExpectBlackAround(second, place);
+        EXPECT_EQ(desktop_, CurrentMode());
+        EXPECT_TRUE(EscapeUntilGone(window));
         ExpectLauncherBack();
     }
+};
+
+TEST_F(IntroWithoutModes, HighResolutionPlaysIn640x480AtFactor1CentredThenTheCrawl)
+{
+    Start();
+    PlayInTheWindow(IDC_INTRO_HIGH, kHighFilm, {640, 480, 1, 192, 144}, "windowed-film-640x480", "windowed-crawl-640x480");
+    EXPECT_EQ(1u, Close());
+}
+
+TEST_F(IntroWithoutModes, LowResolutionPlaysIn320x240AtFactor3CentredThenTheCrawl)
+{
+    Start();
+    PlayInTheWindow(IDC_INTRO_LOW, kLowFilm, {320, 240, 3, 32, 24}, "windowed-film-320x240", "windowed-crawl-320x240");
+    // The launcher works afterwards: the other intro plays too, and ends with Escape.
+    ui::Click(launcher_.dialog, IDC_INTRO_HIGH);
+    HWND window = WaitForFilm();
+    ASSERT_NE(nullptr, window);
+    Sleep(1000);
+    EXPECT_TRUE(EscapeFilmAndCrawl(window));
+    ExpectLauncherBack();
     EXPECT_EQ(1u, Close());
 }

@@ -10,9 +10,9 @@
 
 namespace {
 
-std::vector<FilmColour> MarkedTable()
+std::vector<DisplayColour> MarkedTable()
 {
-    std::vector<FilmColour> table(kPaletteEntries);
+    std::vector<DisplayColour> table(kPaletteEntries);
     for (int i = 0; i < kPaletteEntries; ++i)
         table[i] = {std::uint8_t(0xA0 ^ i), std::uint8_t(0x50 ^ i), std::uint8_t(0x0F ^ i), std::uint8_t(i & 7)};
     return table;
@@ -30,8 +30,8 @@ std::vector<std::uint8_t> FilmPalette()
 
 TEST(FilmPalette, OnlyTheFilmsEntriesTakeItsColoursAndNoFlagsChange)
 {
-    std::vector<FilmColour> table = MarkedTable();
-    const std::vector<FilmColour> before = table;
+    std::vector<DisplayColour> table = MarkedTable();
+    const std::vector<DisplayColour> before = table;
     const std::vector<std::uint8_t> film = FilmPalette();
     CopyFilmColours(table.data(), film.data());
     for (int i = 0; i < kPaletteEntries; ++i) {
@@ -51,8 +51,8 @@ TEST(FilmPalette, OnlyTheFilmsEntriesTakeItsColoursAndNoFlagsChange)
 
 TEST(FilmPalette, AnAllBlackFilmPaletteLeavesTheSystemColours)
 {
-    std::vector<FilmColour> table = MarkedTable();
-    const std::vector<FilmColour> before = table;
+    std::vector<DisplayColour> table = MarkedTable();
+    const std::vector<DisplayColour> before = table;
     std::vector<std::uint8_t> black(3 * kPaletteEntries, 0);
     CopyFilmColours(table.data(), black.data());
     EXPECT_EQ(before[9].Red, table[9].Red);

@@ -128,6 +128,16 @@ TEST_F(Medium, WithoutTheMediumThePromptWaitsUntilEscape)
     EXPECT_EQ((GetSystemMetrics(SM_CYSCREEN) - h) / 2, where.top);
 }
 
+// A test program that dies between hiding the marker and its tear-down leaves the medium
+// without it; the next test's set-up puts it back instead of failing for want of a medium.
+TEST_F(Medium, AMarkerLeftHiddenIsPutBackBeforeTheNextTest)
+{
+    ASSERT_TRUE(MoveFileA(kMarker, kHiddenMarker));
+    EXPECT_TRUE(test::SampleMediumReady());
+    EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(kMarker));
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(kHiddenMarker));
+}
+
 TEST_F(Medium, InsertingTheMediumWhileThePromptIsUpContinues)
 {
     ASSERT_TRUE(MoveFileA(kMarker, kHiddenMarker));

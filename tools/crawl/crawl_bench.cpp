@@ -152,7 +152,7 @@ int main(int argc, char** argv)
     }
     LoadCrawlText(textPath);
     std::remove(textPath);
-    CrawlColour palette[kPaletteEntries];
+    DisplayColour palette[kPaletteEntries];
     for (int i = 0; i < kPaletteEntries; ++i)
         palette[i] = {static_cast<std::uint8_t>(i), static_cast<std::uint8_t>(255 - i), static_cast<std::uint8_t>(i / 2), 0};
     if (BuildCrawlTablesForScreen(kWidth, kHeight, fontPath, palette) != 0) {

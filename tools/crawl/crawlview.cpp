@@ -37,7 +37,7 @@ struct Options {
 
 struct Screen {
     int width, height;
-    CrawlColour palette[kPaletteEntries];
+    DisplayColour palette[kPaletteEntries];
     std::vector<std::uint8_t> background, frame;
 };
 

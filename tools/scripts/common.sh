@@ -277,13 +277,14 @@ cmd_bench() { # [--x64]
     done
 }
 
-# ./vesk docs: the screenshots of the last test run, trimmed to the windows they show,
-# into docs/ (the README shows them). Full-screen pictures (film, crawl) stay whole.
+# ./vesk docs: the screenshots of the last test run (and of the windowed intro's step),
+# trimmed to the windows they show, into docs/ (the README shows them). Full-screen pictures
+# (film, crawl) stay whole.
 cmd_docs() {
-    local shots=$BUILD/test/run/shots f name
-    [ -d "$shots" ] || { say "no screenshots yet: run ./vesk test first"; return 1; }
+    local f name
+    [ -d "$BUILD/test/run/shots" ] || { say "no screenshots yet: run ./vesk test first"; return 1; }
     mkdir -p "$ROOT/docs"
-    for f in "$shots"/*.png; do
+    for f in "$BUILD/test/run/shots"/*.png "$BUILD/test/shots"/*.png; do
         [ -e "$f" ] || continue
         name=$(basename "$f")
         case "$name" in
@@ -298,6 +299,7 @@ cmd_docs() {
                 cp "$f" "$ROOT/docs/$name"
             fi
             ;;
+        windowed-*) cp "$f" "$ROOT/docs/$name" ;;
         *) convert "$f" -bordercolor '#246f94' -border 1 -fuzz 3% -trim +repage "$ROOT/docs/$name" ;;
         esac
         echo "docs/$name"

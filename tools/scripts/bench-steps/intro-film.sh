@@ -1,4 +1,5 @@
-# The intro film: decode-and-present time per frame on the full-screen display under Wine
+# The intro film: decode-and-present time per frame under Wine, on the full-screen display
+# and on the windowed one, with the present alone timed for both
 # (virtual desktop, the sample medium's films on E:), against each film's frame time.
 # $1: build folder.
 bench_run=$1/bench/intro

@@ -1,0 +1,102 @@
+// Where the windowed intro puts its picture: the largest whole factor, centred, and on a
+// screen smaller than the picture its middle at factor 1, never anything outside either.
+#include "intro/intro_screen.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+namespace {
+
+struct Expected {
+    ScreenSize picture, screen;
+    PicturePlacement placement;
+};
+
+void ExpectPlacement(const Expected& e)
+{
+    PicturePlacement p = PlacePicture(e.picture, e.screen);
+    const PicturePlacement& w = e.placement;
+    SCOPED_TRACE(testing::Message() << e.picture.Width << "x" << e.picture.Height << " on " << e.screen.Width << "x"
+                                    << e.screen.Height);
+    EXPECT_EQ(w.Scale, p.Scale);
+    EXPECT_EQ(w.SourceX, p.SourceX);
+    EXPECT_EQ(w.SourceY, p.SourceY);
+    EXPECT_EQ(w.SourceWidth, p.SourceWidth);
+    EXPECT_EQ(w.SourceHeight, p.SourceHeight);
+    EXPECT_EQ(w.TargetX, p.TargetX);
+    EXPECT_EQ(w.TargetY, p.TargetY);
+    EXPECT_EQ(w.TargetWidth, p.TargetWidth);
+    EXPECT_EQ(w.TargetHeight, p.TargetHeight);
+}
+
+TEST(PicturePlacement, TheLargestWholeFactorThatFitsCentred)
+{
+    const Expected cases[] = {
+        {{640, 480}, {1024, 768}, {1, 0, 0, 640, 480, 192, 144, 640, 480}},
+        {{320, 240}, {1024, 768}, {3, 0, 0, 320, 240, 32, 24, 960, 720}},
+        {{640, 480}, {1920, 1080}, {2, 0, 0, 640, 480, 320, 60, 1280, 960}},
+        {{320, 240}, {3840, 2160}, {9, 0, 0, 320, 240, 480, 0, 2880, 2160}},
+        // Odd sizes: the spare pixel goes to the far side.
+        {{320, 240}, {1366, 768}, {3, 0, 0, 320, 240, 203, 24, 960, 720}},
+        {{640, 480}, {641, 481}, {1, 0, 0, 640, 480, 0, 0, 640, 480}},
+        {{640, 480}, {640, 480}, {1, 0, 0, 640, 480, 0, 0, 640, 480}},
+    };
+    for (const Expected& e : cases)
+        ExpectPlacement(e);
+}
+
+TEST(PicturePlacement, AScreenSmallerThanThePictureShowsItsMiddleAtFactorOne)
+{
+    const Expected cases[] = {
+        {{640, 480}, {600, 400}, {1, 20, 40, 600, 400, 0, 0, 600, 400}},
+        // One axis fits, the other does not.
+        {{640, 480}, {800, 400}, {1, 0, 40, 640, 400, 80, 0, 640, 400}},
+        {{640, 480}, {639, 479}, {1, 0, 0, 639, 479, 0, 0, 639, 479}},
+        {{320, 240}, {1, 1}, {1, 159, 119, 1, 1, 0, 0, 1, 1}},
+    };
+    for (const Expected& e : cases)
+        ExpectPlacement(e);
+}
+
+TEST(PicturePlacement, NothingToPlaceOnAnEmptyScreenOrFromAnEmptyPicture)
+{
+    for (ScreenSize screen : {ScreenSize{0, 768}, ScreenSize{1024, 0}, ScreenSize{-5, -5}}) {
+        PicturePlacement p = PlacePicture({640, 480}, screen);
+        EXPECT_EQ(0, p.Scale);
+        EXPECT_EQ(0, p.TargetWidth);
+        EXPECT_EQ(0, p.TargetHeight);
+    }
+    EXPECT_EQ(0, PlacePicture({0, 0}, {1024, 768}).Scale);
+}
+
+// Whatever the sizes: the target lies inside the screen, the source inside the picture,
+// every source pixel becomes a whole block, and the picture is as large as it can be.
+TEST(PicturePlacement, AlwaysInsideTheScreenAndThePicture)
+{
+    std::mt19937 random(20261209);
+    std::uniform_int_distribution<std::int32_t> size(1, 5000);
+    for (int i = 0; i < 20000; ++i) {
+        ScreenSize picture = {size(random) % 700 + 1, size(random) % 500 + 1};
+        ScreenSize screen = {size(random), size(random)};
+        PicturePlacement p = PlacePicture(picture, screen);
+        ASSERT_GE(p.Scale, 1);
+        ASSERT_GE(p.TargetX, 0);
+        ASSERT_GE(p.TargetY, 0);
+        ASSERT_LE(p.TargetX + p.TargetWidth, screen.Width);
+        ASSERT_LE(p.TargetY + p.TargetHeight, screen.Height);
+        ASSERT_GE(p.SourceX, 0);
+        ASSERT_GE(p.SourceY, 0);
+        ASSERT_LE(p.SourceX + p.SourceWidth, picture.Width);
+        ASSERT_LE(p.SourceY + p.SourceHeight, picture.Height);
+        ASSERT_EQ(p.SourceWidth * p.Scale, p.TargetWidth);
+        ASSERT_EQ(p.SourceHeight * p.Scale, p.TargetHeight);
+        bool larger = picture.Width * (p.Scale + 1) <= screen.Width && picture.Height * (p.Scale + 1) <= screen.Height;
+        ASSERT_FALSE(larger) << "factor " << p.Scale << " is not the largest";
+        // Centred: the two margins differ by at most a pixel.
+        ASSERT_LE(screen.Width - p.TargetWidth - 2 * p.TargetX, 1);
+        ASSERT_LE(screen.Height - p.TargetHeight - 2 * p.TargetY, 1);
+    }
+}
+
+} // namespace
