@@ -114,12 +114,15 @@ void PlayMusicFile(HWND window)
 {
     MusicFilePaths paths;
     ListMusicFiles(g_launcher.SourceRoot, g_launcher.InstallRoot, g_launcher.Installed, paths);
-    g_crawlMusic.FileIndex = OpenFirstMusicFile(g_crawlMusic.Stream, paths);
-    if (g_crawlMusic.FileIndex < 0)
+    int index = OpenFirstMusicFile(g_crawlMusic.Stream, paths);
+    if (index < 0)
         return;
     // Without sound output the file is of no use: silence, as without a drive.
-    if (!OpenSoundOutput(window))
+    if (!OpenSoundOutput(window)) {
         StopMusicFile();
+        return;
+    }
+    g_crawlMusic.FileIndex = index;
 }
 
 } // namespace

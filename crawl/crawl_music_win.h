@@ -11,7 +11,7 @@
 
 struct CrawlMusic {
     MusicStream Stream = {};             // the file playing; Kind None once it has ended
-    int FileIndex = -1;                  // of the paths ListMusicFiles gave; -1: no file plays
+    int FileIndex = -1;                  // of the paths ListMusicFiles gave, once its sound plays; else -1
     IDirectSound* Sound = nullptr;
     IDirectSoundBuffer* Buffer = nullptr; // a ring of a second, looping
     DWORD BufferBytes = 0;               // a whole number of frames

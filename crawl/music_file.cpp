@@ -4,6 +4,7 @@
 #include "crawl/vorbis_headers.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <new>
 
@@ -135,10 +136,10 @@ bool OpenVorbis(MusicStream& stream)
     if (!stream.Vorbis)
         return false;
     stb_vorbis_info info = stb_vorbis_get_info(stream.Vorbis);
-    if (info.channels < 1 || info.sample_rate < kLowestRate || info.sample_rate > kHighestRate)
+    // A track of an audio CD has two channels; a file of more is no ripped track.
+    if (info.channels < 1 || info.channels > 2 || info.sample_rate < kLowestRate || info.sample_rate > kHighestRate)
         return false;
-    // More than two channels are mixed down to two by the decoder.
-    stream.Channels = std::min(info.channels, 2);
+    stream.Channels = info.channels;
     stream.Rate = static_cast<int>(info.sample_rate);
     stream.Kind = MusicKind::Vorbis;
     return true;
@@ -171,17 +172,34 @@ std::size_t ReadWaveFrames(MusicStream& stream, std::int16_t* samples, std::size
     return done;
 }
 
+// A float sample as a 16-bit one, rounded to the nearest and held within range. The
+// decoder's own conversion overflows an int on the wild values of a damaged stream; this
+// one takes anything, not-a-number included (as silence).
+std::int16_t SampleFromFloat(float value)
+{
+    float scaled = value * 32768.0f;
+    if (!(scaled > -32768.0f))
+        return scaled == scaled ? -32768 : 0;
+    if (scaled >= 32767.0f)
+        return 32767;
+    return static_cast<std::int16_t>(std::lrint(scaled));
+}
+
 std::size_t ReadVorbisFrames(MusicStream& stream, std::int16_t* samples, std::size_t frames)
 {
-    // The decoder counts in int; a refill never asks for anywhere near that many.
-    constexpr std::size_t kMostAtOnce = 1 << 20;
+    constexpr std::size_t kPieceFrames = 1024;
+    float piece[kPieceFrames * 2];
     std::size_t done = 0;
     while (done < frames) {
-        std::size_t want = std::min(frames - done, kMostAtOnce);
-        int got = stb_vorbis_get_samples_short_interleaved(stream.Vorbis, stream.Channels, samples + done * stream.Channels,
+        std::size_t want = std::min(frames - done, kPieceFrames);
+        int got = stb_vorbis_get_samples_float_interleaved(stream.Vorbis, stream.Channels, piece,
                                                            static_cast<int>(want * stream.Channels));
         if (got <= 0)
             break;
+        std::size_t values = static_cast<std::size_t>(got) * stream.Channels;
+        std::int16_t* out = samples + done * stream.Channels;
+        for (std::size_t i = 0; i < values; ++i)
+            out[i] = SampleFromFloat(piece[i]);
         done += static_cast<std::size_t>(got);
         if (static_cast<std::size_t>(got) < want)
             break;

@@ -40,8 +40,8 @@ struct MusicStream {
     unsigned char* VorbisArena;
 };
 
-// Opens a Wave (PCM, 8 or 16 bits, mono or stereo) or Ogg Vorbis file, told apart by its
-// first bytes. False, with nothing held, for a file that is missing, damaged or in a form
+// Opens a Wave (PCM, 8 or 16 bits) or Ogg Vorbis file of one or two channels, told apart by
+// its first bytes. False, with nothing held, for a file that is missing, damaged or in a form
 // that cannot be played.
 bool OpenMusicStream(MusicStream& stream, const char* path);
 

@@ -563,6 +563,21 @@ TEST(Vorbis, ALongCommentStillPlays)
     EXPECT_EQ(2u * 22050, DecodeFile(ogg).size());
 }
 
+TEST(Vorbis, MoreThanTwoChannelsAreNoRippedTrack)
+{
+    if (!HaveProgram("oggenc"))
+        GTEST_SKIP() << "needs oggenc";
+    TempFolder folder;
+    ASSERT_TRUE(folder.Ready());
+    std::string wave = folder.File("three.wav"), ogg = folder.File("three.ogg");
+    WriteBytes(wave, MakeWave(Spec(3, 22050, 16), MakePcm(3, 22050, 16, 0.3)));
+    ASSERT_EQ(0, std::system(("oggenc -Q -q 0 -o '" + ogg + "' '" + wave + "'").c_str()));
+    MusicStream stream = {};
+    EXPECT_FALSE(OpenMusicStream(stream, ogg.c_str()));
+    EXPECT_EQ(nullptr, stream.File);
+    CloseMusicStream(stream);
+}
+
 TEST(Vorbis, OggThatIsNotVorbisIsRefused)
 {
     TempFolder folder;

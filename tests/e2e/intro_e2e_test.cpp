@@ -378,7 +378,10 @@ protected:
     {
         // The film may lag behind its clock under Wine: the crawl's start is awaited in the
         // launcher's record before the file is looked at.
-        ASSERT_TRUE(ui::WaitUntil([&] { return music.Read().FileIndex != -1; }, 8000)) << "music after the film";
+        ASSERT_TRUE(ui::WaitUntil([&] {
+            CrawlMusic now = music.Read();
+            return now.FileIndex != -1 && now.Buffer != nullptr;
+        }, 8000)) << "music after the film";
         EXPECT_TRUE(MusicFileHeld()) << kMusicFile << " is open while the crawl runs";
         CrawlMusic now = music.Read();
         EXPECT_EQ(0, now.FileIndex) << "the medium's Ogg file, the first looked for";
