@@ -29,19 +29,38 @@ MCIERROR QueryTrackLength(BYTE track, DWORD_PTR& length)
     return error;
 }
 
+// The device of the drive that holds the medium, named as MCI names a CD drive ("E:"), so
+// that a machine with several CD drives plays ours; when the driver takes no element, the
+// default CD audio device. The default open names the type only: its element name carries
+// the medium's root, but without MCI_OPEN_ELEMENT the driver does not look at it.
+MCIERROR OpenCdDevice(MCIDEVICEID& device)
+{
+    char drive[3] = {g_launcher.SourceRoot[0], g_launcher.SourceRoot[1], 0};
+    MCI_OPEN_PARMSA ofDrive = {};
+    ofDrive.lpstrDeviceType = "cdaudio";
+    ofDrive.lpstrElementName = drive;
+    if (SendCommand(0, MCI_OPEN, MCI_OPEN_TYPE | MCI_OPEN_ELEMENT, &ofDrive) == 0) {
+        device = ofDrive.wDeviceID;
+        return 0;
+    }
+    MCI_OPEN_PARMSA byDefault = {};
+    byDefault.lpstrDeviceType = "cdaudio";
+    byDefault.lpstrElementName = g_launcher.SourceRoot;
+    MCIERROR error = SendCommand(0, MCI_OPEN, MCI_OPEN_TYPE, &byDefault);
+    if (error == 0)
+        device = byDefault.wDeviceID;
+    return error;
+}
+
 } // namespace
 
-// The open names the device type only: the element name carries the medium's root, but
-// without MCI_OPEN_ELEMENT the system's default CD audio device is the one opened.
 MCIERROR PlayCdTrack(HWND window, UINT track)
 {
-    MCI_OPEN_PARMSA open = {};
-    open.lpstrDeviceType = "cdaudio";
-    open.lpstrElementName = g_launcher.SourceRoot;
-    MCIERROR error = SendCommand(0, MCI_OPEN, MCI_OPEN_TYPE, &open);
+    MCIDEVICEID device = 0;
+    MCIERROR error = OpenCdDevice(device);
     if (error)
         return error;
-    g_cdDeviceId = open.wDeviceID;
+    g_cdDeviceId = device;
 
     MCI_SET_PARMS set = {};
     set.dwTimeFormat = MCI_FORMAT_TMSF;

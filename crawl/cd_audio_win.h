@@ -13,9 +13,10 @@ extern MCIDEVICEID g_cdDeviceId;
 using MciSendCommandFunction = MCIERROR(WINAPI*)(MCIDEVICEID, UINT, DWORD_PTR, DWORD_PTR);
 extern MciSendCommandFunction g_mciSendCommand;
 
-// Opens the default CD audio device and plays the one track from its start to its end,
-// with a completion notice to the window; does not wait. Returns 0 or the MCI error, with
-// the device closed again when it was opened but could not play.
+// Opens the CD audio device of the medium's drive (or, failing that, the default one) and
+// plays the one track from its start to its end, with a completion notice to the window;
+// does not wait. Returns 0 or the MCI error of the default device's open or of a later
+// command, with the device closed again when it was opened but could not play.
 MCIERROR PlayCdTrack(HWND window, UINT track);
 
 // Stops and closes the device; does nothing before the first successful open.

@@ -1,6 +1,6 @@
 #include "crawl/credits_crawl.h"
 
-#include "crawl/cd_audio_win.h"
+#include "crawl/crawl_music_win.h"
 #include "crawl/crawl_pace.h"
 #include "crawl/crawl_renderer.h"
 #include "crawl/crawl_text.h"
@@ -14,7 +14,6 @@
 
 namespace {
 
-constexpr UINT kMusicTrack = 2;
 constexpr SHORT kKeyDown = static_cast<SHORT>(0x8000);
 
 // The crawl's own buffers, rows of exactly the screen width: the picture captured from the
@@ -107,8 +106,11 @@ std::int64_t Counter(void*)
     return now.QuadPart;
 }
 
-void SleepAMillisecond(void*)
+// Every pass that waits serves the music file first: the crawl is the only thing that
+// keeps its buffer filled.
+void ServeMusicAndSleep(void*)
 {
+    ServeCrawlMusic();
     Sleep(1);
 }
 
@@ -128,7 +130,7 @@ void AnimateCrawl(CrawlScreen& screen, std::int32_t lineCount)
     CrawlPace pace;
     StartCrawlPace(pace, frequency.QuadPart, Counter(nullptr), lineCount);
     SetCursor(nullptr);
-    CrawlLoopHooks hooks = {&screen, EscapeDown, Counter, SleepAMillisecond, ShowFrame};
+    CrawlLoopHooks hooks = {&screen, EscapeDown, Counter, ServeMusicAndSleep, ShowFrame};
     RunCrawlLoop(pace, hooks);
 }
 
@@ -144,11 +146,11 @@ void RunCreditsCrawl()
         g_crawlCanvas = {screen.compose.get(), screen.width, screen.height};
         std::int32_t lineCount = LoadCrawlText("intro.txt");
         BuildTables(screen);
-        PlayCdTrack(g_launcher.LauncherDialog, kMusicTrack);
+        PlayCrawlMusic(g_launcher.LauncherDialog);
         if (CaptureBackground(screen))
             AnimateCrawl(screen, lineCount);
     }
-    StopCdAudio();
+    StopCrawlMusic();
     FreeCrawlText();
     ReleaseCrawlLayout();
     g_crawlCanvas = {};

@@ -27,6 +27,7 @@ struct Command {
 struct Recorder {
     std::vector<Command> commands;
     MCIERROR failOn = 0; // the message that fails, with kFailure
+    int openFailures = 0; // so many opens fail before one succeeds
     MCIDEVICEID openedId = 7;
     DWORD_PTR trackLength = 0x003C1903; // 3 minutes, 25 seconds, 60 frames (MSF)
 };
@@ -42,8 +43,11 @@ MCIERROR WINAPI RecordCommand(MCIDEVICEID device, UINT message, DWORD_PTR flags,
         auto* open = reinterpret_cast<MCI_OPEN_PARMSA*>(parameters);
         c.deviceType = open->lpstrDeviceType ? open->lpstrDeviceType : "";
         c.elementName = open->lpstrElementName ? open->lpstrElementName : "";
-        if (g_recorder->failOn != MCI_OPEN)
-            open->wDeviceID = g_recorder->openedId;
+        if (g_recorder->failOn == MCI_OPEN || g_recorder->openFailures-- > 0) {
+            g_recorder->commands.push_back(c);
+            return kFailure;
+        }
+        open->wDeviceID = g_recorder->openedId;
         break;
     }
     case MCI_SET:
@@ -115,9 +119,9 @@ TEST_F(CdAudioTest, TrackTwoPlaysFromItsStartToItsEndWithNoticeToTheDialog)
     ASSERT_EQ(Messages(), (std::vector<UINT>{MCI_OPEN, MCI_SET, MCI_STATUS, MCI_PLAY}));
     const Command& open = recorder.commands[0];
     EXPECT_EQ(open.device, 0u);
-    EXPECT_EQ(open.flags, static_cast<DWORD_PTR>(MCI_OPEN_TYPE)) << "the type only: the default CD audio device";
+    EXPECT_EQ(open.flags, static_cast<DWORD_PTR>(MCI_OPEN_TYPE | MCI_OPEN_ELEMENT)) << "the device of the medium's drive";
     EXPECT_EQ(open.deviceType, "cdaudio");
-    EXPECT_EQ(open.elementName, "E:\\");
+    EXPECT_EQ(open.elementName, "E:");
     EXPECT_EQ(g_cdDeviceId, 7u);
 
     const Command& set = recorder.commands[1];
@@ -157,13 +161,33 @@ TEST_F(CdAudioTest, OnlyTheTracksLowByteCounts)
     EXPECT_EQ(recorder.commands[3].from, 2u);
 }
 
-TEST_F(CdAudioTest, FailedOpenReturnsItsErrorAndKeepsTheIdentifier)
+TEST_F(CdAudioTest, TheMediumsDriveRefusedTheDefaultDevicePlays)
+{
+    recorder.openFailures = 1;
+    std::strcpy(g_launcher.SourceRoot, "G:\\");
+    ASSERT_EQ(PlayCdTrack(dialog, 2), 0u);
+    ASSERT_EQ(Messages(), (std::vector<UINT>{MCI_OPEN, MCI_OPEN, MCI_SET, MCI_STATUS, MCI_PLAY}));
+    EXPECT_EQ(recorder.commands[0].flags, static_cast<DWORD_PTR>(MCI_OPEN_TYPE | MCI_OPEN_ELEMENT));
+    EXPECT_EQ(recorder.commands[0].elementName, "G:");
+    const Command& open = recorder.commands[1];
+    EXPECT_EQ(open.device, 0u);
+    EXPECT_EQ(open.flags, static_cast<DWORD_PTR>(MCI_OPEN_TYPE)) << "the type only: the default CD audio device";
+    EXPECT_EQ(open.deviceType, "cdaudio");
+    EXPECT_EQ(open.elementName, "G:\\") << "carried along, not used";
+    EXPECT_EQ(g_cdDeviceId, 7u);
+    for (std::size_t i = 2; i < recorder.commands.size(); ++i)
+        EXPECT_EQ(recorder.commands[i].device, 7u) << i;
+}
+
+TEST_F(CdAudioTest, FailedOpensReturnTheDefaultDevicesErrorAndKeepTheIdentifier)
 {
     recorder.failOn = MCI_OPEN;
     g_cdDeviceId = 3;
     EXPECT_EQ(PlayCdTrack(dialog, 2), kFailure);
-    EXPECT_EQ(Messages(), (std::vector<UINT>{MCI_OPEN}));
+    EXPECT_EQ(Messages(), (std::vector<UINT>{MCI_OPEN, MCI_OPEN}));
     EXPECT_EQ(g_cdDeviceId, 3u);
+    StopCdAudio();
+    EXPECT_EQ(Messages(), (std::vector<UINT>{MCI_OPEN, MCI_OPEN, MCI_STOP, MCI_CLOSE})) << "to the identifier kept";
 }
 
 TEST_F(CdAudioTest, FailedSetClosesTheDevice)

@@ -1,6 +1,7 @@
 // The whole crawl on the full-screen display, over a picture standing in for the film's
 // last frame, with the medium's glyph font from drive E: and the MCI commands recorded.
 #include "crawl/cd_audio_win.h"
+#include "crawl/crawl_music_win.h"
 #include "crawl/credits_crawl.h"
 #include "crawl/crawl_text.h"
 #include "intro/full_screen_display.h"
@@ -17,13 +18,37 @@
 namespace {
 
 std::vector<UINT>* g_messages = nullptr;
+bool g_noCdDrive = false; // every open fails, as on a machine without a CD drive
 
 MCIERROR WINAPI RecordMessage(MCIDEVICEID, UINT message, DWORD_PTR, DWORD_PTR parameters)
 {
     g_messages->push_back(message);
-    if (message == MCI_OPEN)
+    if (message == MCI_OPEN) {
+        if (g_noCdDrive)
+            return MCIERR_INVALID_DEVICE_NAME;
         reinterpret_cast<MCI_OPEN_PARMSA*>(parameters)->wDeviceID = 5;
+    }
     return 0;
+}
+
+constexpr char kMediumMusic[] = "E:\\Music\\Track02.ogg";
+
+// Whether some program holds the file open: an open that shares nothing is refused then.
+bool FileHeld(const char* path)
+{
+    HANDLE file = CreateFileA(path, GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file != INVALID_HANDLE_VALUE) {
+        CloseHandle(file);
+        return false;
+    }
+    return GetLastError() == ERROR_SHARING_VIOLATION;
+}
+
+// A second into the crawl: 1 when the music file is held, 0 when not.
+DWORD WINAPI ProbeMusicFile(void*)
+{
+    Sleep(1000);
+    return FileHeld(kMediumMusic) ? 1 : 0;
 }
 
 bool WriteFileBytes(const std::string& path, const std::string& bytes)
@@ -138,6 +163,7 @@ protected:
             CloseDisplay();
         g_mciSendCommand = mciSendCommandA;
         g_messages = nullptr;
+        g_noCdDrive = false;
         g_cdDeviceId = kNoCdDevice;
         SetCurrentDirectoryA(startDirectory);
         DeleteFileA((folder + "\\intro.txt").c_str());
@@ -210,6 +236,29 @@ TEST_F(CreditsCrawlTest, OneLineRunsItsCourseOverThePictureLow)
     EXPECT_FALSE(RowsUnchanged(picture, after, 230, 234));
     EXPECT_TRUE(RowsUnchanged(picture, after, 235, 239));
     ExpectMusicStartedAndStopped();
+}
+
+// Without a drive the medium's ripped track plays from the crawl's start and is let go at
+// its natural end, where the drive would have been stopped.
+TEST_F(CreditsCrawlTest, WithoutADriveTheMediumsMusicFilePlaysUntilTheEnd)
+{
+    g_noCdDrive = true;
+    ASSERT_FALSE(FileHeld(kMediumMusic)) << "the sample medium has " << kMediumMusic;
+    UseText(std::string(kOneLine) + kOneLine);
+    ASSERT_NO_FATAL_FAILURE(OpenWithPicture(0));
+    HANDLE probe = CreateThread(nullptr, 0, ProbeMusicFile, nullptr, 0, nullptr);
+    DWORD elapsed = Crawl();
+    WaitForSingleObject(probe, 10000);
+    DWORD held = 99;
+    GetExitCodeThread(probe, &held);
+    CloseHandle(probe);
+    EXPECT_GE(elapsed, 2850u - 20u) << "two lines, 57 steps: the pace is the same with music";
+    EXPECT_LT(elapsed, 10000u);
+    EXPECT_EQ(1u, held) << "held a second into the crawl";
+    EXPECT_EQ(messages, (std::vector<UINT>{MCI_OPEN, MCI_OPEN})) << "no device opened, none stopped";
+    EXPECT_EQ(-1, g_crawlMusic.FileIndex);
+    EXPECT_EQ(nullptr, g_crawlMusic.Buffer);
+    EXPECT_FALSE(FileHeld(kMediumMusic)) << "released when the crawl returns";
 }
 
 TEST_F(CreditsCrawlTest, MissingTextLastsAsLongAsOneLineAndShowsThePictureOnly)

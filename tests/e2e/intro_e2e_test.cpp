@@ -1,15 +1,20 @@
 // The intro end to end: the real Vesk.exe from the sample medium plays E:\intro's films on
 // the full-screen display of Wine's virtual desktop (or, in a prefix without one, scaled in
-// a window), hands over to the credits crawl, and returns to a launcher that still works.
+// a window), hands over to the credits crawl with its music (the sample medium, a folder, has
+// no audio track: the crawl plays E:\Music's file), and returns to a launcher that still
+// works.
+#include "crawl/crawl_music_win.h"
 #include "resources/resource.h"
 #include "intro/intro_screen.h"
 #include "smacker/smacker_decoder.h"
 #include "tests/e2e/e2e_support.h"
 
 #include <gtest/gtest.h>
+#include <winternl.h>
 
 #include <ddraw.h>
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -59,6 +64,111 @@ ScreenMode CurrentMode()
 }
 
 std::ostream& operator<<(std::ostream& out, const ScreenMode& m) { return out << m.Width << "x" << m.Height; }
+
+// --- the crawl's music, seen from outside ----------------------------------------------------
+
+constexpr char kMusicFolder[] = "E:\\Music";
+constexpr char kMusicFile[] = "E:\\Music\\Track02.ogg";
+
+// Whether some program holds the music file open. The launcher reads it and lets others
+// read too, so an open that shares nothing is refused exactly while the launcher holds it.
+// (Tried only while the crawl runs or before it starts its music, so that this open never
+// takes the file from under the crawl's own.)
+bool MusicFileHeld()
+{
+    HANDLE file = CreateFileA(kMusicFile, GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file != INVALID_HANDLE_VALUE) {
+        CloseHandle(file);
+        return false;
+    }
+    return GetLastError() == ERROR_SHARING_VIOLATION;
+}
+
+std::uint32_t Little32(const std::string& bytes, std::size_t at)
+{
+    std::uint32_t value = 0;
+    if (at + 4 <= bytes.size())
+        std::memcpy(&value, bytes.data() + at, 4);
+    return value;
+}
+
+// The offset of a symbol from the image's base, taken from the symbol table that MinGW's
+// linker leaves in the program (i686 names carry a leading underscore); 0 when not found.
+std::uintptr_t SymbolOffset(const std::string& image, const char* name)
+{
+    std::uint32_t pe = Little32(image, 0x3C);
+    if (image.compare(pe, 4, std::string("PE\0\0", 4)) != 0)
+        return 0;
+    std::size_t coff = pe + 4;
+    unsigned sections = Little32(image, coff + 2) & 0xFFFF;
+    std::uint32_t table = Little32(image, coff + 8), count = Little32(image, coff + 12);
+    std::size_t sectionTable = coff + 20 + (Little32(image, coff + 16) & 0xFFFF);
+    std::size_t strings = std::size_t(table) + std::size_t(count) * 18;
+    if (table == 0 || strings > image.size())
+        return 0;
+    std::string wanted[2] = {name, std::string("_") + name};
+    for (std::uint32_t i = 0; i < count; ++i) {
+        std::size_t at = table + std::size_t(i) * 18;
+        std::string symbol;
+        if (Little32(image, at) == 0) {
+            std::size_t from = strings + Little32(image, at + 4);
+            symbol = from < image.size() ? std::string(image.c_str() + from) : "";
+        } else {
+            symbol.assign(image.data() + at, strnlen(image.data() + at, 8));
+        }
+        unsigned section = (image[at + 12] & 0xFF) | (image[at + 13] & 0xFF) << 8;
+        if ((symbol == wanted[0] || symbol == wanted[1]) && section >= 1 && section <= sections)
+            return Little32(image, sectionTable + (section - 1) * 40 + 12) + Little32(image, at + 8);
+        i += image[at + 17] & 0xFF; // auxiliary records
+    }
+    return 0;
+}
+
+// Where the running program's image lies: its process environment block says.
+std::uintptr_t ImageBase(HANDLE process)
+{
+    PROCESS_BASIC_INFORMATION basic = {};
+    if (NtQueryInformationProcess(process, ProcessBasicInformation, &basic, sizeof basic, nullptr) != 0)
+        return 0;
+    void* base = nullptr;
+    const char* field = reinterpret_cast<const char*>(basic.PebBaseAddress) + offsetof(PEB, Reserved3) + sizeof(void*);
+    SIZE_T got = 0;
+    if (!ReadProcessMemory(process, field, &base, sizeof base, &got) || got != sizeof base)
+        return 0;
+    return reinterpret_cast<std::uintptr_t>(base);
+}
+
+// The launcher's own record of the crawl's music, read from its memory: which file plays,
+// the decoder's state, the sound buffer and how far it has been filled.
+struct MusicView {
+    HANDLE Process = nullptr;
+    std::uintptr_t Address = 0;
+
+    bool Find(HANDLE process)
+    {
+        Process = process;
+        std::uintptr_t offset = SymbolOffset(ReadWholeFile(kLauncher), "g_crawlMusic"), base = ImageBase(process);
+        Address = offset && base ? base + offset : 0;
+        return Address != 0;
+    }
+    CrawlMusic Read() const
+    {
+        alignas(CrawlMusic) unsigned char bytes[sizeof(CrawlMusic)] = {};
+        SIZE_T got = 0;
+        ReadProcessMemory(Process, reinterpret_cast<const void*>(Address), bytes, sizeof bytes, &got);
+        CrawlMusic music;
+        std::memcpy(static_cast<void*>(&music), bytes, sizeof music);
+        return music;
+    }
+};
+
+// The music's refills seen in the launcher's record: the write offset of its ring moves on
+// as the sound card plays and the crawl's loop decodes more of the file.
+bool MusicRefilled(const MusicView& view)
+{
+    DWORD first = view.Read().WriteOffset;
+    return ui::WaitUntil([&] { return view.Read().WriteOffset != first; }, 2000);
+}
 
 // The whole screen as this process reads it back, 0x00RRGGBB a pixel.
 struct ScreenPixels {
@@ -217,8 +327,8 @@ protected:
     void TearDown() override
     {
         ui::Kill(launcher_.program);
-        for (const char* film : {kHighFilm, kLowFilm})
-            MoveFileA((std::string(film) + ".hidden").c_str(), film);
+        for (const char* hidden : {kHighFilm, kLowFilm, kMusicFolder})
+            MoveFileA((std::string(hidden) + ".hidden").c_str(), hidden);
         for (const auto& [path, bytes] : originals_)
             WriteWholeFile(path, bytes);
         if (!dir_.empty())
@@ -265,10 +375,19 @@ protected:
         Sleep(length / 2);
         EXPECT_TRUE(ui::Screenshot(filmShot));
         EXPECT_TRUE(IsWindow(window)) << "the film is still running";
-        // Past the last frame the crawl runs over it, and the film window stays meanwhile;
-        // five seconds in, its first lines have come up the screen.
-        DWORD elapsed = GetTickCount() - start;
-        Sleep(length + 5000 > elapsed ? length + 5000 - elapsed : 0);
+        MusicView music;
+        ASSERT_TRUE(music.Find(launcher_.program.process)) << "the launcher's crawl-music record";
+        EXPECT_FALSE(MusicFileHeld()) << "no music during the film";
+        EXPECT_EQ(-1, music.Read().FileIndex);
+        // Past the last frame the crawl runs over it with its music, and the film window
+        // stays meanwhile; five seconds in, its first lines have come up the screen.
+        auto sleepUntil = [start](DWORD ms) {
+            DWORD elapsed = GetTickCount() - start;
+            Sleep(ms > elapsed ? ms - elapsed : 0);
+        };
+        sleepUntil(length);
+        ExpectMusicPlaying(music);
+        sleepUntil(length + 5000);
         EXPECT_TRUE(IsWindow(window)) << "the crawl follows the last frame";
         EXPECT_EQ(mode, CurrentMode());
         EXPECT_TRUE(ui::Screenshot(crawlShot));
@@ -279,7 +398,7 @@ protected:
         ScreenPixels after = CaptureScreen();
         EXPECT_FALSE(before.Pixels.empty());
         EXPECT_TRUE(before.Pixels != after.Pixels) << "the picture stood still during the crawl";
-        EXPECT_TRUE(EscapeUntilGone(window));
+        EscapeStopsTheMusicAtOnce(window, music);
         ExpectLauncherBack();
     }
     // Puts bytes in place of a file of the medium until the test ends.
@@ -315,6 +434,40 @@ protected:
         return !IsWindow(film);
     }
     static constexpr char kReadError[] = "Error reading:";
+    // The medium has no track 2 the drive could play: its file plays, read bit by bit.
+    void ExpectMusicPlaying(const MusicView& music)
+    {
+        // The film may lag behind its clock under Wine: the crawl's start is awaited in the
+        // launcher's record before the file is looked at.
+        ASSERT_TRUE(ui::WaitUntil([&] {
+            CrawlMusic now = music.Read();
+            return now.FileIndex != -1 && now.Buffer != nullptr;
+        }, 8000)) << "music after the film";
+        EXPECT_TRUE(MusicFileHeld()) << kMusicFile << " is open while the crawl runs";
+        CrawlMusic now = music.Read();
+        EXPECT_EQ(0, now.FileIndex) << "the medium's Ogg file, the first looked for";
+        EXPECT_EQ(MusicKind::Vorbis, now.Stream.Kind);
+        EXPECT_NE(nullptr, now.Buffer) << "a sound buffer plays it";
+        EXPECT_TRUE(MusicRefilled(music)) << "the buffer is refilled from the file as it plays";
+    }
+    // Escape ends the crawl, and the music with it: the file is let go within a few of the
+    // crawl's passes, before the film window goes.
+    void EscapeStopsTheMusicAtOnce(HWND window, const MusicView& music)
+    {
+        DWORD pressed = GetTickCount();
+        ui::KeyDown(VK_ESCAPE);
+        bool released = ui::WaitUntil([] { return !MusicFileHeld(); }, 5000);
+        DWORD took = GetTickCount() - pressed;
+        bool gone = ui::WaitForWindowGone(window, kTimeout);
+        ui::KeyUp(VK_ESCAPE);
+        EXPECT_TRUE(released) << "the music file is released";
+        EXPECT_LT(took, 500u) << "milliseconds from Escape to the file's release";
+        EXPECT_TRUE(gone) << "the film window goes after the crawl";
+        CrawlMusic after = music.Read();
+        EXPECT_EQ(-1, after.FileIndex);
+        EXPECT_EQ(nullptr, after.Buffer) << "the sound buffer released";
+        EXPECT_EQ(nullptr, after.Stream.File) << "the file closed";
+    }
     Launcher launcher_;
     std::string dir_;
     ScreenMode desktop_{};
@@ -392,6 +545,29 @@ TEST_F(Intro, AMissingFilmShowsNothingAndTheLauncherStaysOpen)
     ASSERT_NE(nullptr, window);
     Sleep(500);
     EXPECT_TRUE(EscapeFilmAndCrawl(window));
+    ExpectLauncherBack();
+    EXPECT_EQ(1u, Close());
+}
+
+// A medium without the ripped track (and without a drive that plays track 2): the crawl
+// runs in silence, as it always did.
+TEST_F(Intro, WithoutItsMusicFolderTheCrawlRunsSilent)
+{
+    ASSERT_TRUE(MoveFileA(kMusicFolder, (std::string(kMusicFolder) + ".hidden").c_str()));
+    DWORD length = FilmMilliseconds(kLowFilm);
+    Start();
+    MusicView music;
+    ASSERT_TRUE(music.Find(launcher_.program.process));
+    ui::Click(launcher_.dialog, IDC_INTRO_LOW);
+    HWND window = WaitForFilm();
+    ASSERT_NE(nullptr, window);
+    Sleep(length + 2000);
+    EXPECT_TRUE(IsWindow(window)) << "the crawl runs";
+    CrawlMusic now = music.Read();
+    EXPECT_EQ(-1, now.FileIndex);
+    EXPECT_EQ(nullptr, now.Buffer);
+    EXPECT_EQ(nullptr, now.Stream.File);
+    EXPECT_TRUE(EscapeUntilGone(window));
     ExpectLauncherBack();
     EXPECT_EQ(1u, Close());
 }

@@ -9,6 +9,7 @@ PACKAGES=(
     clang libclang-rt-14-dev
     libpng-dev libfreetype-dev fonts-dejavu-core fonts-liberation
     ffmpeg libavcodec-dev libavformat-dev libavutil-dev
+    libstb-dev vorbis-tools
 )
 # Wine's 32-bit loader, only where the host can run it.
 PACKAGES_I386=(wine32:i386)
@@ -139,7 +140,7 @@ build_native() {
 build_fuzz() {
     say "fuzz targets"
     CC=clang CXX=clang++ configure_and_build "$BUILD/fuzz" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVESK_FUZZ=ON \
-        -DVESK_TOOLS=OFF --target crawl_fuzz smacker_fuzz
+        -DVESK_TOOLS=OFF --target crawl_fuzz smacker_fuzz music_fuzz
 }
 
 # Vesk.exe, the library, the stand-in programs and the Windows tests, cross-compiled: the

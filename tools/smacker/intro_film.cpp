@@ -610,6 +610,22 @@ void CardSound(Mixer& m, double at, float pan, uint32_t seed)
     }
 }
 
+// 16-bit little-endian stereo through a gentle limiter; the last second fades out.
+void MixToSamples(const Mixer& m, double seconds, std::vector<uint8_t>& samples)
+{
+    const size_t n = m.L.size();
+    for (size_t i = 0; i < n; ++i) {
+        double t = double(i) / kSampleRate;
+        float fade = float(std::max(0.0, std::min(1.0, (seconds - t) / 1.0)));
+        for (float v : {m.L[i], m.R[i]}) {
+            float s = std::tanh(v * 1.8f) * fade;
+            int16_t q = int16_t(std::lround(s * 26000));
+            samples.push_back(uint8_t(q & 0xFF));
+            samples.push_back(uint8_t((q >> 8) & 0xFF));
+        }
+    }
+}
+
 SmkEncodeTrack MakeMusic(double seconds)
 {
     Mixer m(size_t(seconds * kSampleRate));
@@ -636,18 +652,44 @@ SmkEncodeTrack MakeMusic(double seconds)
     track.Channels = 2;
     track.Bits = 16;
     track.Compressed = true;
-    const size_t n = m.L.size();
-    for (size_t i = 0; i < n; ++i) {
-        double t = double(i) / kSampleRate;
-        float fade = float(std::min(1.0, (seconds - t) / 1.0)); // the last second fades out
-        for (float v : {m.L[i], m.R[i]}) {
-            float s = std::tanh(v * 1.8f) * fade; // a gentle limiter
-            int16_t q = int16_t(std::lround(s * 26000));
-            track.Samples.push_back(uint8_t(q & 0xFF));
-            track.Samples.push_back(uint8_t((q >> 8) & 0xFF));
-        }
-    }
+    MixToSamples(m, seconds, track.Samples);
     return track;
+}
+
+// The crawl's music, track 2 of the sample medium: the film's instruments in a slow round
+// of eight chords in D major, twice, the second time with a melody of bells above the
+// arpeggios, and a last chord that rings out.
+WavSound MakeCrawlMusic(double seconds)
+{
+    Mixer m(size_t(seconds * kSampleRate));
+    const int chords[8][3] = {{50, 57, 62}, {47, 54, 59}, {43, 50, 55}, {45, 52, 57},
+                              {50, 57, 62}, {43, 50, 55}, {40, 47, 55}, {45, 52, 57}};
+    const int melody[8] = {78, 74, 74, 76, 81, 79, 76, 73};
+    const double chordLength = 2.4;
+    int round = 0;
+    for (double at = 0.3; at + chordLength < seconds - 2.5; at += chordLength, ++round) {
+        const int* chord = chords[round % 8];
+        Pad(m, at, chordLength + 0.35, {chord[0] + 12, chord[1] + 12, chord[2] + 12}, 0.045f);
+        Pluck(m, at, chord[0] - 12, 0.30f, 0, 300u + uint32_t(round));
+        const int pattern[6] = {0, 1, 2, 1, 2, 1};
+        for (int k = 0; k < 6; ++k) {
+            int note = chord[pattern[k]] + 12 + (k == 2 ? 12 : 0);
+            Pluck(m, at + 0.4 * k, note, 0.16f, k % 2 ? 0.35f : -0.35f, 400u + uint32_t(round * 6 + k));
+        }
+        if (round >= 8)
+            Bell(m, at + 0.05, melody[round % 8], 0.10f, (round % 3 - 1) * 0.3f);
+    }
+    const double last = 0.3 + chordLength * round;
+    Pad(m, last, seconds - last - 0.05, {62, 69, 74}, 0.05f);
+    Pluck(m, last, 38, 0.30f, 0, 900u);
+    Bell(m, last + 0.05, 74, 0.12f, 0);
+
+    WavSound sound;
+    sound.Rate = kSampleRate;
+    sound.Channels = 2;
+    sound.Bits = 16;
+    MixToSamples(m, seconds, sound.Samples);
+    return sound;
 }
 
 } // namespace
@@ -720,6 +762,19 @@ bool WriteIntroFilm(const std::string& path, uint32_t width, uint32_t height)
         return false;
     }
     if (!WriteFileBytes(path, file.data(), file.size())) {
+        std::fprintf(stderr, "%s: cannot be written\n", path.c_str());
+        return false;
+    }
+    return true;
+}
+
+bool WriteCrawlMusic(const std::string& path, double seconds)
+{
+    if (!(seconds >= 5 && seconds <= 600)) {
+        std::fprintf(stderr, "crawl music: between 5 and 600 seconds\n");
+        return false;
+    }
+    if (!WriteWav(path, MakeCrawlMusic(seconds))) {
         std::fprintf(stderr, "%s: cannot be written\n", path.c_str());
         return false;
     }

@@ -1,0 +1,57 @@
+// The crawl's music as a file: track 2 ripped from the CD, for machines where the drive
+// cannot play it. The file is read a little at a time while the crawl runs, never decoded
+// whole, so a long or hostile file costs no more memory than a short one.
+#pragma once
+
+#include "launcher/launcher_state.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+
+struct stb_vorbis;
+
+// Where a ripped track is looked for, in this order: the medium, then the installation.
+constexpr int kMusicFileCount = 4;
+constexpr const char* kMusicFileNames[] = {"Music\\Track02.ogg", "Music\\Track02.wav"};
+
+struct MusicFilePaths {
+    char Path[kMusicFileCount][kPathSize];
+    int Count;
+};
+
+// Fills in the paths to try, in order; a path that would not fit into its buffer is left
+// out. Returns the count.
+int ListMusicFiles(const char* sourceRoot, const char* installRoot, bool installed, MusicFilePaths& paths);
+
+// Everything is handed out as signed 16-bit samples, interleaved, in one or two channels.
+enum class MusicKind { None, Wave, Vorbis };
+
+struct MusicStream {
+    MusicKind Kind;
+    std::FILE* File;
+    int Channels;                 // of the samples handed out: 1 or 2
+    int Rate;                     // frames per second
+    // Wave: the PCM data's layout and what is left of it in the file.
+    int WaveBits;                 // 8 (unsigned) or 16 (signed, little-endian)
+    std::uint64_t WaveBytesLeft;  // of the data chunk, never more than the file holds
+    // Vorbis: the decoder, which allocates nothing beyond its fixed arena.
+    stb_vorbis* Vorbis;
+    unsigned char* VorbisArena;
+};
+
+// Opens a Wave (PCM, 8 or 16 bits) or Ogg Vorbis file of one or two channels, told apart by
+// its first bytes. False, with nothing held, for a file that is missing, damaged or in a form
+// that cannot be played.
+bool OpenMusicStream(MusicStream& stream, const char* path);
+
+// Reads up to frames frames into samples (frames x Channels values). Returns the frames
+// read; 0 at the end of the music or after a read error, and from then on.
+std::size_t ReadMusicFrames(MusicStream& stream, std::int16_t* samples, std::size_t frames);
+
+// Safe on a stream that was never opened or has been closed.
+void CloseMusicStream(MusicStream& stream);
+
+// Opens the first of the paths that can be played. Returns its index, or -1 with nothing
+// held.
+int OpenFirstMusicFile(MusicStream& stream, const MusicFilePaths& paths);

@@ -1,0 +1,323 @@
+// The crawl's music when the CD cannot play: the MCI commands through a recording stand-in
+// that fails where a machine without a drive, without an audio CD or without track 2 would,
+// ripped files in folders of the test's own as medium and installation, and the sound
+// through the DirectSound of the test prefix (ALSA's null device).
+#include "crawl/cd_audio_win.h"
+#include "crawl/crawl_music_win.h"
+#include "launcher/launcher_state.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct MciStandIn {
+    std::vector<UINT> messages;
+    UINT failOn = 0; // 0: the CD plays
+};
+
+MciStandIn* g_mci = nullptr;
+
+MCIERROR WINAPI RecordMci(MCIDEVICEID, UINT message, DWORD_PTR, DWORD_PTR parameters)
+{
+    g_mci->messages.push_back(message);
+    if (message == g_mci->failOn)
+        return MCIERR_DEVICE_NOT_READY;
+    if (message == MCI_OPEN)
+        reinterpret_cast<MCI_OPEN_PARMSA*>(parameters)->wDeviceID = 9;
+    return 0;
+}
+
+void PutLittle(std::string& out, std::uint32_t value, int bytes)
+{
+    for (int i = 0; i < bytes; ++i)
+        out.push_back(static_cast<char>(value >> (8 * i)));
+}
+
+// A 16-bit Wave file of the given frames; sample i of channel c is (i * 7 + c * 1000) mod
+// 65536, so any misplaced byte shows.
+std::string WaveFile(int channels, std::uint32_t rate, std::uint32_t frames)
+{
+    std::string data;
+    for (std::uint32_t i = 0; i < frames; ++i)
+        for (int c = 0; c < channels; ++c)
+            PutLittle(data, (i * 7 + c * 1000) & 0xFFFF, 2);
+    std::string out = "RIFF";
+    PutLittle(out, 36 + static_cast<std::uint32_t>(data.size()), 4);
+    out += "WAVEfmt ";
+    PutLittle(out, 16, 4);
+    PutLittle(out, 1, 2);
+    PutLittle(out, channels, 2);
+    PutLittle(out, rate, 4);
+    PutLittle(out, rate * channels * 2, 4);
+    PutLittle(out, channels * 2, 2);
+    PutLittle(out, 16, 2);
+    out += "data";
+    PutLittle(out, static_cast<std::uint32_t>(data.size()), 4);
+    return out + data;
+}
+
+bool WriteWholeFile(const std::string& path, const std::string& bytes)
+{
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD written = 0;
+    WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    CloseHandle(file);
+    return written == bytes.size();
+}
+
+// Another program (or the player) taking the file away: refused while the crawl holds it.
+bool CanBeRenamed(const std::string& path)
+{
+    std::string other = path + ".away";
+    if (!MoveFileA(path.c_str(), other.c_str()))
+        return false;
+    MoveFileA(other.c_str(), path.c_str());
+    return true;
+}
+
+bool HaveDirectSound()
+{
+    IDirectSound* sound = nullptr;
+    if (FAILED(DirectSoundCreate(nullptr, &sound, nullptr)))
+        return false;
+    sound->Release();
+    return true;
+}
+
+class CrawlMusicTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        char temp[MAX_PATH];
+        GetTempPathA(MAX_PATH, temp);
+        base = std::string(temp) + "crawl-music-" + std::to_string(GetCurrentProcessId());
+        medium = base + "\\medium\\";
+        installation = base + "\\installed\\";
+        for (const std::string& folder : {base, base + "\\medium", base + "\\installed", medium + "Music", installation + "Music"})
+            CreateDirectoryA(folder.c_str(), nullptr);
+        std::strcpy(g_launcher.SourceRoot, medium.c_str());
+        std::strcpy(g_launcher.InstallRoot, installation.c_str());
+        g_launcher.Installed = true;
+        g_mci = &mci;
+        g_mciSendCommand = RecordMci;
+        g_cdDeviceId = kNoCdDevice;
+        window = CreateWindowA("STATIC", "music", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    }
+    void TearDown() override
+    {
+        StopCrawlMusic();
+        g_mciSendCommand = mciSendCommandA;
+        g_mci = nullptr;
+        g_cdDeviceId = kNoCdDevice;
+        g_launcher.Installed = false;
+        DestroyWindow(window);
+        for (const std::string& root : {medium, installation}) {
+            for (const char* name : {"Music\\Track02.ogg", "Music\\Track02.wav"})
+                DeleteFileA((root + name).c_str());
+            RemoveDirectoryA((root + "Music").c_str());
+            RemoveDirectoryA(root.c_str());
+        }
+        RemoveDirectoryA(base.c_str());
+    }
+    void Put(const std::string& root, const char* name, const std::string& bytes)
+    {
+        ASSERT_TRUE(WriteWholeFile(root + name, bytes)) << root << name;
+    }
+    // What the choice of file needs of the sound: the tests of the choice skip without it.
+    bool NeedSound()
+    {
+        if (HaveDirectSound())
+            return true;
+        ADD_FAILURE() << "no DirectSound in this prefix: the test run's null sound device is missing";
+        return false;
+    }
+    std::string base, medium, installation;
+    MciStandIn mci;
+    HWND window = nullptr;
+};
+
+const std::string kDamaged = std::string("OggS\0\2\0\0", 8) + "not a Vorbis stream";
+
+TEST_F(CrawlMusicTest, ACdThatPlaysLeavesTheFilesAlone)
+{
+    Put(medium, "Music\\Track02.wav", WaveFile(2, 22050, 22050));
+    PlayCrawlMusic(window);
+    EXPECT_EQ(mci.messages, (std::vector<UINT>{MCI_OPEN, MCI_SET, MCI_STATUS, MCI_PLAY}));
+    EXPECT_EQ(-1, g_crawlMusic.FileIndex);
+    EXPECT_EQ(nullptr, g_crawlMusic.Buffer);
+    EXPECT_TRUE(CanBeRenamed(medium + "Music\\Track02.wav"));
+    mci.messages.clear();
+    StopCrawlMusic();
+    EXPECT_EQ(mci.messages, (std::vector<UINT>{MCI_STOP, MCI_CLOSE}));
+}
+
+TEST_F(CrawlMusicTest, NoDriveTheMediumsWaveFilePlaysUntilTheCrawlStopsIt)
+{
+    if (!NeedSound())
+        return;
+    Put(medium, "Music\\Track02.wav", WaveFile(2, 22050, 3 * 22050));
+    mci.failOn = MCI_OPEN;
+    PlayCrawlMusic(window);
+    EXPECT_EQ(mci.messages, (std::vector<UINT>{MCI_OPEN, MCI_OPEN}));
+    EXPECT_EQ(1, g_crawlMusic.FileIndex);
+    ASSERT_NE(nullptr, g_crawlMusic.Buffer);
+    DWORD status = 0;
+    g_crawlMusic.Buffer->GetStatus(&status);
+    EXPECT_TRUE(status & DSBSTATUS_PLAYING);
+    EXPECT_FALSE(CanBeRenamed(medium + "Music\\Track02.wav")) << "held while it plays";
+    mci.messages.clear();
+    StopCrawlMusic();
+    EXPECT_EQ(mci.messages, (std::vector<UINT>{})) << "no device was opened";
+    EXPECT_EQ(-1, g_crawlMusic.FileIndex);
+    EXPECT_EQ(nullptr, g_crawlMusic.Buffer);
+    EXPECT_EQ(nullptr, g_crawlMusic.Stream.File);
+    EXPECT_TRUE(CanBeRenamed(medium + "Music\\Track02.wav")) << "released at once";
+}
+
+// Each way the drive fails leads to the file, once the device it opened is closed again.
+TEST_F(CrawlMusicTest, EveryFailureOfTheDriveLeadsToTheFile)
+{
+    if (!NeedSound())
+        return;
+    Put(medium, "Music\\Track02.wav", WaveFile(1, 11025, 11025));
+    for (UINT failing : {UINT(MCI_OPEN), UINT(MCI_SET), UINT(MCI_STATUS), UINT(MCI_PLAY)}) {
+        SCOPED_TRACE(failing);
+        mci = {{}, failing};
+        PlayCrawlMusic(window);
+        EXPECT_EQ(1, g_crawlMusic.FileIndex);
+        if (failing != MCI_OPEN) {
+            EXPECT_EQ(MCI_CLOSE, mci.messages.back()) << "the device closed before the file plays";
+        }
+        StopCrawlMusic();
+        EXPECT_EQ(-1, g_crawlMusic.FileIndex);
+    }
+}
+
+TEST_F(CrawlMusicTest, TheMediumBeforeTheInstallationAndOggBeforeWave)
+{
+    if (!NeedSound())
+        return;
+    mci.failOn = MCI_OPEN;
+    struct Case {
+        const char* Why;
+        std::vector<std::pair<bool, const char*>> Files; // on the medium?, name
+        bool Installed;
+        int Expected;
+    };
+    const Case cases[] = {
+        {"the medium's Ogg first", {{true, "Music\\Track02.wav"}, {true, "Music\\Track02.ogg"}, {false, "Music\\Track02.ogg"}}, true, 0},
+        {"the installation's Ogg after the medium's Wave", {{true, "Music\\Track02.wav"}, {false, "Music\\Track02.ogg"}}, true, 1},
+        {"the installation's Ogg", {{false, "Music\\Track02.ogg"}, {false, "Music\\Track02.wav"}}, true, 2},
+        {"the installation's Wave", {{false, "Music\\Track02.wav"}}, true, 3},
+        {"nothing installed: the installation is not looked at", {{false, "Music\\Track02.wav"}}, false, -1},
+        {"nothing there", {}, true, -1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Why);
+        for (const auto& [onMedium, name] : c.Files) {
+            // Ogg files stand in as Wave data: the kind is told by the bytes, not the name.
+            ASSERT_NO_FATAL_FAILURE(Put(onMedium ? medium : installation, name, WaveFile(1, 8000, 800)));
+        }
+        g_launcher.Installed = c.Installed;
+        PlayCrawlMusic(window);
+        EXPECT_EQ(c.Expected, g_crawlMusic.FileIndex);
+        EXPECT_EQ(c.Expected >= 0, g_crawlMusic.Buffer != nullptr);
+        StopCrawlMusic();
+        for (const auto& [onMedium, name] : c.Files)
+            EXPECT_TRUE(DeleteFileA(((onMedium ? medium : installation) + name).c_str())) << name << ": released";
+    }
+}
+
+TEST_F(CrawlMusicTest, ADamagedFileGivesWayToTheNextAndNoneMeansSilence)
+{
+    if (!NeedSound())
+        return;
+    mci.failOn = MCI_PLAY;
+    Put(medium, "Music\\Track02.ogg", kDamaged);
+    Put(medium, "Music\\Track02.wav", std::string("RIFF\x10\0\0\0WAVEdata", 16));
+    Put(installation, "Music\\Track02.ogg", WaveFile(2, 44100, 4410));
+    PlayCrawlMusic(window);
+    EXPECT_EQ(2, g_crawlMusic.FileIndex);
+    StopCrawlMusic();
+    ASSERT_TRUE(DeleteFileA((installation + "Music\\Track02.ogg").c_str()));
+    PlayCrawlMusic(window);
+    EXPECT_EQ(-1, g_crawlMusic.FileIndex);
+    EXPECT_EQ(nullptr, g_crawlMusic.Buffer);
+    EXPECT_TRUE(CanBeRenamed(medium + "Music\\Track02.ogg")) << "a file that cannot play is not kept open";
+}
+
+// The buffer holds the file's first second as it starts, then what the file holds next as
+// the play cursor moves on; a short file plays once and the buffer stops.
+TEST_F(CrawlMusicTest, TheBufferIsFedFromTheFileAndStopsAfterItsEnd)
+{
+    if (!NeedSound())
+        return;
+    const std::uint32_t rate = 22050, frames = rate * 3 / 2;
+    Put(medium, "Music\\Track02.wav", WaveFile(2, rate, frames));
+    mci.failOn = MCI_OPEN;
+    PlayCrawlMusic(window);
+    ASSERT_NE(nullptr, g_crawlMusic.Buffer);
+    ASSERT_EQ(rate * 4, g_crawlMusic.BufferBytes) << "a second of 16-bit stereo";
+    // The buffer is read back while it plays; nothing has been written over yet.
+    void *first = nullptr, *second = nullptr;
+    DWORD firstSize = 0, secondSize = 0;
+    ASSERT_EQ(DS_OK, g_crawlMusic.Buffer->Lock(0, g_crawlMusic.BufferBytes, &first, &firstSize, &second, &secondSize, 0));
+    const auto* samples = static_cast<const std::uint16_t*>(first);
+    int wrong = 0;
+    for (DWORD i = 0; i < firstSize / 4; ++i) {
+        wrong += samples[2 * i] != ((i * 7) & 0xFFFF);
+        wrong += samples[2 * i + 1] != ((i * 7 + 1000) & 0xFFFF);
+    }
+    g_crawlMusic.Buffer->Unlock(first, firstSize, second, secondSize);
+    EXPECT_EQ(0, wrong) << "of " << firstSize / 2 << " samples";
+
+    // Served as the crawl serves it, every millisecond or so, for three seconds. What has
+    // been played is counted from the play cursor, not the clock: a sound device need not
+    // play at the file's pace (Wine's null device takes it several times faster).
+    const DWORD musicBytes = frames * 4, size = g_crawlMusic.BufferBytes;
+    DWORD start = GetTickCount(), lastWrite = g_crawlMusic.WriteOffset, lastPlay = 0;
+    std::uint64_t played = 0, playedAtStop = 0;
+    bool refilled = false, stopped = false;
+    while (GetTickCount() - start < 3000 && !stopped) {
+        ServeCrawlMusic();
+        refilled = refilled || g_crawlMusic.WriteOffset != lastWrite;
+        DWORD play = 0, write = 0, status = 0;
+        g_crawlMusic.Buffer->GetCurrentPosition(&play, &write);
+        played += (play + size - lastPlay) % size;
+        lastPlay = play;
+        g_crawlMusic.Buffer->GetStatus(&status);
+        if (!(status & DSBSTATUS_PLAYING)) {
+            stopped = true;
+            playedAtStop = played;
+        }
+        Sleep(1);
+    }
+    EXPECT_TRUE(refilled) << "the buffer was refilled";
+    ASSERT_TRUE(stopped) << "the buffer stops after the music: it plays once; " << played << " bytes played";
+    EXPECT_GE(g_crawlMusic.SilenceBytes, size) << "the file's end was reached";
+    // The buffer runs a second ahead of the cursor, so once a second of silence has gone in
+    // after the music, the cursor has passed the music's end, and not by much more than the
+    // piece of one refill.
+    EXPECT_GE(playedAtStop, musicBytes) << "not before the music has been played";
+    EXPECT_LE(playedAtStop, musicBytes + size / 10 + 8192);
+    EXPECT_FALSE(CanBeRenamed(medium + "Music\\Track02.wav")) << "held until the crawl ends";
+    StopCrawlMusic();
+    EXPECT_TRUE(CanBeRenamed(medium + "Music\\Track02.wav"));
+}
+
+TEST_F(CrawlMusicTest, StopWithoutMusicDoesNothing)
+{
+    StopCrawlMusic();
+    EXPECT_TRUE(mci.messages.empty());
+    EXPECT_EQ(-1, g_crawlMusic.FileIndex);
+    ServeCrawlMusic();
+}
+
+} // namespace

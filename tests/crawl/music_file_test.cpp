@@ -1,0 +1,597 @@
+// The crawl's music file: where it is looked for, which file is taken, and its samples held
+// against FFmpeg's decode of the same file (sample for sample for Wave, within a small
+// tolerance for Vorbis, whose decoders may round differently).
+#include "crawl/music_file.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include <unistd.h>
+
+namespace {
+
+// --- files of the tests' own ---------------------------------------------------------------
+
+class TempFolder {
+public:
+    TempFolder()
+    {
+        char pattern[] = "/tmp/music-file-test-XXXXXX";
+        path_ = mkdtemp(pattern) ? pattern : "";
+    }
+    ~TempFolder()
+    {
+        if (!path_.empty())
+            std::system(("rm -rf '" + path_ + "'").c_str());
+    }
+    std::string File(const std::string& name) const { return path_ + "/" + name; }
+    bool Ready() const { return !path_.empty(); }
+
+private:
+    std::string path_;
+};
+
+void WriteBytes(const std::string& path, const std::vector<std::uint8_t>& bytes)
+{
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    ASSERT_NE(nullptr, file) << path;
+    if (!bytes.empty())
+        std::fwrite(bytes.data(), 1, bytes.size(), file);
+    std::fclose(file);
+}
+
+void Put16(std::vector<std::uint8_t>& out, unsigned v)
+{
+    out.push_back(std::uint8_t(v));
+    out.push_back(std::uint8_t(v >> 8));
+}
+
+void Put32(std::vector<std::uint8_t>& out, std::uint32_t v)
+{
+    Put16(out, v & 0xFFFF);
+    Put16(out, v >> 16);
+}
+
+void PutTag(std::vector<std::uint8_t>& out, const char* tag)
+{
+    out.insert(out.end(), tag, tag + 4);
+}
+
+struct WaveSpec {
+    int Channels = 2;
+    std::uint32_t Rate = 44100;
+    int Bits = 16;
+    std::uint8_t Tag = 1;
+    bool Extensible = false;
+    std::uint32_t DeclaredData = 0;   // 0: the data's real size
+    std::vector<std::uint8_t> Before; // chunks between the format and the data
+};
+
+WaveSpec Spec(int channels, std::uint32_t rate, int bits)
+{
+    WaveSpec spec;
+    spec.Channels = channels;
+    spec.Rate = rate;
+    spec.Bits = bits;
+    return spec;
+}
+
+WaveSpec Tagged(WaveSpec spec, std::uint8_t tag, bool extensible)
+{
+    spec.Tag = tag;
+    spec.Extensible = extensible;
+    return spec;
+}
+
+WaveSpec Declared(WaveSpec spec, std::uint32_t size)
+{
+    spec.DeclaredData = size;
+    return spec;
+}
+
+WaveSpec WithChunks(WaveSpec spec, std::vector<std::uint8_t> chunks)
+{
+    spec.Before = std::move(chunks);
+    return spec;
+}
+
+// A Wave file around the given raw PCM bytes.
+std::vector<std::uint8_t> MakeWave(const WaveSpec& spec, const std::vector<std::uint8_t>& pcm)
+{
+    std::vector<std::uint8_t> out;
+    PutTag(out, "RIFF");
+    Put32(out, 0); // patched below
+    PutTag(out, "WAVE");
+    PutTag(out, "fmt ");
+    Put32(out, spec.Extensible ? 40 : 16);
+    Put16(out, spec.Extensible ? 0xFFFE : spec.Tag);
+    Put16(out, spec.Channels);
+    Put32(out, spec.Rate);
+    int block = spec.Channels * spec.Bits / 8;
+    Put32(out, spec.Rate * block);
+    Put16(out, block);
+    Put16(out, spec.Bits);
+    if (spec.Extensible) {
+        Put16(out, 22);
+        Put16(out, spec.Bits);
+        Put32(out, spec.Channels == 2 ? 3 : 4);
+        const std::uint8_t guid[16] = {spec.Tag, 0, 0, 0, 0, 0, 0x10, 0, 0x80, 0, 0, 0xAA, 0, 0x38, 0x9B, 0x71};
+        out.insert(out.end(), guid, guid + 16);
+    }
+    out.insert(out.end(), spec.Before.begin(), spec.Before.end());
+    PutTag(out, "data");
+    Put32(out, spec.DeclaredData ? spec.DeclaredData : std::uint32_t(pcm.size()));
+    out.insert(out.end(), pcm.begin(), pcm.end());
+    std::uint32_t riff = std::uint32_t(out.size() - 8);
+    std::memcpy(out.data() + 4, &riff, 4);
+    return out;
+}
+
+// Some seconds of a chord that moves, with a little noise: every sample value differs from
+// its neighbours, and both channels differ from each other.
+std::vector<std::uint8_t> MakePcm(int channels, std::uint32_t rate, int bits, double seconds)
+{
+    std::vector<std::uint8_t> pcm;
+    std::uint32_t noise = 12345;
+    std::size_t frames = std::size_t(seconds * rate);
+    for (std::size_t i = 0; i < frames; ++i) {
+        double t = double(i) / rate;
+        for (int c = 0; c < channels; ++c) {
+            noise = noise * 1103515245u + 12345u;
+            double v = 0.4 * std::sin(2 * M_PI * (220 + 110 * c) * t) + 0.25 * std::sin(2 * M_PI * (330 + 40 * t) * t) +
+                       0.02 * (double(noise >> 16 & 0x7FFF) / 16384.0 - 1);
+            if (bits == 8) {
+                pcm.push_back(std::uint8_t(std::lround(128 + 127 * v)));
+            } else {
+                Put16(pcm, std::uint16_t(std::int16_t(std::lround(32767 * v))));
+            }
+        }
+    }
+    return pcm;
+}
+
+// Everything the stream gives, read in pieces of the given size.
+std::vector<std::int16_t> ReadAll(MusicStream& stream, std::size_t piece)
+{
+    std::vector<std::int16_t> all, buffer(piece * 2 + 8, 0x5A5A);
+    for (;;) {
+        std::size_t got = ReadMusicFrames(stream, buffer.data(), piece);
+        EXPECT_LE(got, piece);
+        if (got == 0)
+            break;
+        all.insert(all.end(), buffer.begin(), buffer.begin() + got * stream.Channels);
+    }
+    return all;
+}
+
+std::vector<std::int16_t> DecodeFile(const std::string& path, std::size_t piece = 1000, int* channels = nullptr, int* rate = nullptr)
+{
+    MusicStream stream = {};
+    if (!OpenMusicStream(stream, path.c_str())) {
+        ADD_FAILURE() << "cannot open " << path;
+        return {};
+    }
+    if (channels)
+        *channels = stream.Channels;
+    if (rate)
+        *rate = stream.Rate;
+    std::vector<std::int16_t> all = ReadAll(stream, piece);
+    CloseMusicStream(stream);
+    return all;
+}
+
+bool HaveProgram(const char* name)
+{
+    return std::system((std::string("command -v ") + name + " >/dev/null 2>&1").c_str()) == 0;
+}
+
+// FFmpeg's decode of a file as signed 16-bit samples in the given channel count.
+std::vector<std::int16_t> FfmpegDecode(const std::string& path, int channels)
+{
+    std::string command = "ffmpeg -v error -i '" + path + "' -ac " + std::to_string(channels) + " -f s16le -acodec pcm_s16le -";
+    std::FILE* pipe = popen(command.c_str(), "r");
+    std::vector<std::int16_t> samples;
+    if (!pipe)
+        return samples;
+    std::int16_t buffer[4096];
+    std::size_t got;
+    while ((got = std::fread(buffer, sizeof buffer[0], 4096, pipe)) > 0)
+        samples.insert(samples.end(), buffer, buffer + got);
+    EXPECT_EQ(0, pclose(pipe)) << command;
+    return samples;
+}
+
+// --- where the file is looked for ----------------------------------------------------------
+
+TEST(MusicFileList, TheMediumOnlyWhenNotInstalled)
+{
+    MusicFilePaths paths;
+    std::memset(&paths, 0x5A, sizeof paths);
+    EXPECT_EQ(2, ListMusicFiles("E:\\", "C:\\VeskMarlit\\", false, paths));
+    EXPECT_EQ(2, paths.Count);
+    EXPECT_STREQ("E:\\Music\\Track02.ogg", paths.Path[0]);
+    EXPECT_STREQ("E:\\Music\\Track02.wav", paths.Path[1]);
+}
+
+TEST(MusicFileList, TheMediumFirstThenTheInstallation)
+{
+    MusicFilePaths paths;
+    std::memset(&paths, 0x5A, sizeof paths);
+    ASSERT_EQ(4, ListMusicFiles("E:\\", "C:\\VeskMarlit\\", true, paths));
+    EXPECT_STREQ("E:\\Music\\Track02.ogg", paths.Path[0]);
+    EXPECT_STREQ("E:\\Music\\Track02.wav", paths.Path[1]);
+    EXPECT_STREQ("C:\\VeskMarlit\\Music\\Track02.ogg", paths.Path[2]);
+    EXPECT_STREQ("C:\\VeskMarlit\\Music\\Track02.wav", paths.Path[3]);
+}
+
+TEST(MusicFileList, APathThatDoesNotFitItsBufferIsLeftOut)
+{
+    // "Music\Track02.ogg" has 17 characters: a root of 238 makes 255, the most that fits.
+    std::string fits(238, 'a'), tooLong(239, 'b');
+    MusicFilePaths paths;
+    ASSERT_EQ(2, ListMusicFiles(fits.c_str(), tooLong.c_str(), true, paths));
+    EXPECT_EQ(255u, std::strlen(paths.Path[0]));
+    EXPECT_EQ(fits + "Music\\Track02.ogg", paths.Path[0]);
+    EXPECT_EQ(fits + "Music\\Track02.wav", paths.Path[1]);
+    ASSERT_EQ(0, ListMusicFiles(tooLong.c_str(), fits.c_str(), false, paths));
+}
+
+// --- which file is taken -----------------------------------------------------------------
+
+class MusicFileChoice : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(folder.Ready());
+        WriteBytes(folder.File("good.wav"), MakeWave(Spec(2, 44100, 16), MakePcm(2, 44100, 16, 0.1)));
+        WriteBytes(folder.File("other.wav"), MakeWave(Spec(1, 22050, 16), MakePcm(1, 22050, 16, 0.1)));
+        WriteBytes(folder.File("damaged.ogg"), {'O', 'g', 'g', 'S', 0, 2, 0, 0, 1, 2, 3});
+        WriteBytes(folder.File("empty.wav"), {});
+    }
+    void TearDown() override { CloseMusicStream(stream); }
+    void Use(std::initializer_list<const char*> names)
+    {
+        paths.Count = 0;
+        for (const char* name : names)
+            std::snprintf(paths.Path[paths.Count++], kPathSize, "%s", folder.File(name).c_str());
+    }
+    TempFolder folder;
+    MusicFilePaths paths = {};
+    MusicStream stream = {};
+};
+
+TEST_F(MusicFileChoice, TheFirstThatExistsIsTaken)
+{
+    Use({"missing.ogg", "good.wav", "other.wav"});
+    EXPECT_EQ(1, OpenFirstMusicFile(stream, paths));
+    EXPECT_EQ(2, stream.Channels);
+    EXPECT_EQ(44100, stream.Rate);
+}
+
+TEST_F(MusicFileChoice, ADamagedOrEmptyFileGivesWayToTheNext)
+{
+    Use({"damaged.ogg", "empty.wav", "other.wav", "good.wav"});
+    EXPECT_EQ(2, OpenFirstMusicFile(stream, paths));
+    EXPECT_EQ(MusicKind::Wave, stream.Kind);
+    EXPECT_EQ(1, stream.Channels);
+    EXPECT_EQ(22050, stream.Rate);
+}
+
+TEST_F(MusicFileChoice, NothingPlayableHoldsNothing)
+{
+    Use({"missing.ogg", "damaged.ogg", "empty.wav"});
+    std::memset(&stream, 0x5A, sizeof stream);
+    EXPECT_EQ(-1, OpenFirstMusicFile(stream, paths));
+    EXPECT_EQ(nullptr, stream.File);
+    EXPECT_EQ(nullptr, stream.Vorbis);
+    EXPECT_EQ(nullptr, stream.VorbisArena);
+    EXPECT_EQ(MusicKind::None, stream.Kind);
+    std::int16_t samples[8];
+    EXPECT_EQ(0u, ReadMusicFrames(stream, samples, 4));
+    Use({});
+    EXPECT_EQ(-1, OpenFirstMusicFile(stream, paths));
+}
+
+// --- Wave ------------------------------------------------------------------------------------
+
+struct WaveCase {
+    const char* Name;
+    WaveSpec Spec;
+};
+
+class WaveAgainstFfmpeg : public ::testing::TestWithParam<WaveCase> {};
+
+TEST_P(WaveAgainstFfmpeg, SampleForSample)
+{
+    if (!HaveProgram("ffmpeg"))
+        GTEST_SKIP() << "ffmpeg is not installed";
+    TempFolder folder;
+    ASSERT_TRUE(folder.Ready());
+    const WaveSpec& spec = GetParam().Spec;
+    std::string path = folder.File(std::string(GetParam().Name) + ".wav");
+    WriteBytes(path, MakeWave(spec, MakePcm(spec.Channels, spec.Rate, spec.Bits, 1.3)));
+    int channels = 0, rate = 0;
+    // An odd piece size, so that reads end in the middle of the file's own blocks.
+    std::vector<std::int16_t> ours = DecodeFile(path, 777, &channels, &rate);
+    EXPECT_EQ(spec.Channels, channels);
+    EXPECT_EQ(int(spec.Rate), rate);
+    std::vector<std::int16_t> reference = FfmpegDecode(path, spec.Channels);
+    ASSERT_EQ(std::size_t(1.3 * spec.Rate) * spec.Channels, reference.size());
+    ASSERT_EQ(reference.size(), ours.size());
+    for (std::size_t i = 0; i < ours.size(); ++i)
+        ASSERT_EQ(reference[i], ours[i]) << "sample " << i;
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, WaveAgainstFfmpeg,
+    ::testing::Values(WaveCase{"stereo16at44100", Spec(2, 44100, 16)},
+                      WaveCase{"mono16at22050", Spec(1, 22050, 16)},
+                      WaveCase{"stereo8at11025", Spec(2, 11025, 8)},
+                      WaveCase{"mono8at8000", Spec(1, 8000, 8)},
+                      WaveCase{"stereo16at48000", Spec(2, 48000, 16)},
+                      WaveCase{"extensible", Tagged(Spec(2, 32000, 16), 1, true)},
+                      WaveCase{"listChunkBeforeData", WithChunks(Spec(2, 22050, 16), {'L', 'I', 'S', 'T', 5, 0, 0, 0, 'I', 'N', 'F', 'O', 'x', 0})}),
+    [](const auto& info) { return std::string(info.param.Name); });
+
+TEST(Wave, EightBitSamplesAreCentredAndScaled)
+{
+    TempFolder folder;
+    ASSERT_TRUE(folder.Ready());
+    std::string path = folder.File("eight.wav");
+    WriteBytes(path, MakeWave(Spec(1, 8000, 8), {0, 1, 127, 128, 129, 255}));
+    EXPECT_EQ((std::vector<std::int16_t>{-32768, -32512, -256, 0, 256, 32512}), DecodeFile(path));
+}
+
+TEST(Wave, ADataChunkLongerThanTheFileEndsWithTheFile)
+{
+    TempFolder folder;
+    ASSERT_TRUE(folder.Ready());
+    std::string path = folder.File("short.wav");
+    // Five whole stereo frames and half of a sixth, declared as 4 GiB less one.
+    std::vector<std::uint8_t> pcm = {1, 0, 2, 0, 3, 0, 4, 0, 5, 0, 6, 0, 7, 0, 8, 0, 9, 0, 10, 0, 11, 0};
+    WriteBytes(path, MakeWave(Declared(Spec(2, 44100, 16), 0xFFFFFFFF), pcm));
+    EXPECT_EQ((std::vector<std::int16_t>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10}), DecodeFile(path, 4));
+}
+
+TEST(Wave, ADataChunkShorterThanTheFileEndsWithTheChunk)
+{
+    TempFolder folder;
+    ASSERT_TRUE(folder.Ready());
+    std::string path = folder.File("trailer.wav");
+    WriteBytes(path, MakeWave(Declared(Spec(1, 44100, 16), 6), {1, 0, 2, 0, 3, 0, 4, 0, 5, 0}));
+    EXPECT_EQ((std::vector<std::int16_t>{1, 2, 3}), DecodeFile(path));
+}
+
+TEST(Wave, FormsThatCannotBePlayedAreRefused)
+{
+    TempFolder folder;
+    ASSERT_TRUE(folder.Ready());
+    std::vector<std::uint8_t> pcm = MakePcm(2, 44100, 16, 0.01);
+    struct Refused {
+        const char* Why;
+        std::vector<std::uint8_t> Bytes;
+    };
+    std::vector<std::uint8_t> noFormat = MakeWave(Spec(2, 44100, 16), pcm);
+    noFormat.erase(noFormat.begin() + 12, noFormat.begin() + 36); // the format chunk
+    std::vector<std::uint8_t> notWave = MakeWave(Spec(2, 44100, 16), pcm);
+    std::memcpy(notWave.data() + 8, "AVI ", 4);
+    std::vector<std::uint8_t> shortFormat = MakeWave(Spec(2, 44100, 16), pcm);
+    shortFormat[16] = 14;
+    std::vector<std::uint8_t> manyChunks = MakeWave(WithChunks(Spec(2, 44100, 16), std::vector<std::uint8_t>(70 * 8, 0)), pcm);
+    for (std::size_t c = 0; c < 70; ++c)
+        std::memcpy(manyChunks.data() + 36 + c * 8, "junk", 4);
+    std::vector<std::uint8_t> hugeChunk = MakeWave(WithChunks(Spec(2, 44100, 16), {'j', 'u', 'n', 'k', 0xFF, 0xFF, 0xFF, 0xFF}), pcm);
+    const Refused refused[] = {
+        {"float samples", MakeWave(Tagged(Spec(2, 44100, 16), 3, false), pcm)},
+        {"24-bit samples", MakeWave(Spec(2, 44100, 24), pcm)},
+        {"three channels", MakeWave(Spec(3, 44100, 16), pcm)},
+        {"no channels", MakeWave(Spec(0, 44100, 16), pcm)},
+        {"a rate of 4000", MakeWave(Spec(2, 4000, 16), pcm)},
+        {"a rate of 192000", MakeWave(Spec(2, 192000, 16), pcm)},
+        {"extensible float", MakeWave(Tagged(Spec(2, 44100, 16), 3, true), pcm)},
+        {"no format chunk", noFormat},
+        {"not WAVE", notWave},
+        {"a format chunk of 14 bytes", shortFormat},
+        {"more chunks than a real file", manyChunks},
+        {"a chunk past the file's end", hugeChunk},
+        {"nothing but RIFF", {'R', 'I', 'F', 'F'}},
+        {"an MP3", {'I', 'D', '3', 4, 0, 0, 0, 0, 0, 0}},
+    };
+    for (const Refused& r : refused) {
+        std::string path = folder.File("refused.wav");
+        WriteBytes(path, r.Bytes);
+        MusicStream stream = {};
+        EXPECT_FALSE(OpenMusicStream(stream, path.c_str())) << r.Why;
+        EXPECT_EQ(nullptr, stream.File) << r.Why;
+        CloseMusicStream(stream);
+    }
+}
+
+// --- Vorbis ----------------------------------------------------------------------------------
+
+struct VorbisCase {
+    const char* Name;
+    int Channels;
+    std::uint32_t Rate;
+};
+
+class VorbisAgainstFfmpeg : public ::testing::TestWithParam<VorbisCase> {};
+
+// The file is encoded by oggenc from a Wave of the test's own; both decoders read the same
+// Ogg file. Their samples may differ by rounding, never by more than a few steps.
+TEST_P(VorbisAgainstFfmpeg, WithinRounding)
+{
+    if (!HaveProgram("ffmpeg") || !HaveProgram("oggenc"))
+        GTEST_SKIP() << "needs ffmpeg and oggenc";
+    TempFolder folder;
+    ASSERT_TRUE(folder.Ready());
+    const VorbisCase& c = GetParam();
+    std::string wave = folder.File("source.wav"), ogg = folder.File(std::string(c.Name) + ".ogg");
+    WriteBytes(wave, MakeWave(Spec(c.Channels, c.Rate, 16), MakePcm(c.Channels, c.Rate, 16, 2.5)));
+    ASSERT_EQ(0, std::system(("oggenc -Q -q 3 -o '" + ogg + "' '" + wave + "'").c_str()));
+
+    int channels = 0, rate = 0;
+    std::vector<std::int16_t> ours = DecodeFile(ogg, 1500, &channels, &rate);
+    EXPECT_EQ(c.Channels, channels);
+    EXPECT_EQ(int(c.Rate), rate);
+    std::vector<std::int16_t> reference = FfmpegDecode(ogg, c.Channels);
+    ASSERT_EQ(std::size_t(2.5 * c.Rate) * c.Channels, reference.size()) << "the encoder keeps the length";
+    ASSERT_EQ(reference.size(), ours.size());
+    int worst = 0;
+    double squares = 0;
+    for (std::size_t i = 0; i < ours.size(); ++i) {
+        int difference = std::abs(int(ours[i]) - int(reference[i]));
+        worst = std::max(worst, difference);
+        squares += double(difference) * difference;
+    }
+    double rms = std::sqrt(squares / double(ours.size()));
+    RecordProperty("largest_difference", worst);
+    EXPECT_LE(worst, 2) << "of 32768";
+    EXPECT_LE(rms, 1.0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Layouts, VorbisAgainstFfmpeg,
+    ::testing::Values(VorbisCase{"stereoAt44100", 2, 44100}, VorbisCase{"monoAt22050", 1, 22050},
+                      VorbisCase{"stereoAt22050", 2, 22050}),
+    [](const auto& info) { return std::string(info.param.Name); });
+
+TEST(Vorbis, ATruncatedFileEndsEarlyAndCleanly)
+{
+    if (!HaveProgram("oggenc"))
+        GTEST_SKIP() << "needs oggenc";
+    TempFolder folder;
+    ASSERT_TRUE(folder.Ready());
+    std::string wave = folder.File("source.wav"), ogg = folder.File("whole.ogg"), cut = folder.File("cut.ogg");
+    WriteBytes(wave, MakeWave(Spec(2, 44100, 16), MakePcm(2, 44100, 16, 2.0)));
+    ASSERT_EQ(0, std::system(("oggenc -Q -q 3 -o '" + ogg + "' '" + wave + "'").c_str()));
+    std::vector<std::int16_t> whole = DecodeFile(ogg);
+    ASSERT_EQ(2u * 88200, whole.size());
+
+    std::FILE* in = std::fopen(ogg.c_str(), "rb");
+    ASSERT_NE(nullptr, in);
+    std::vector<std::uint8_t> bytes(1 << 20);
+    bytes.resize(std::fread(bytes.data(), 1, bytes.size(), in));
+    std::fclose(in);
+    bytes.resize(bytes.size() / 2);
+    WriteBytes(cut, bytes);
+    std::vector<std::int16_t> half = DecodeFile(cut);
+    EXPECT_GT(half.size(), 0u);
+    EXPECT_LT(half.size(), whole.size());
+    // What there is of it is the start of the whole.
+    EXPECT_TRUE(std::equal(half.begin(), half.begin() + std::min(half.size(), std::size_t(20000)), whole.begin()));
+}
+
+std::vector<std::uint8_t> ReadBytes(const std::string& path)
+{
+    std::vector<std::uint8_t> bytes;
+    std::FILE* in = std::fopen(path.c_str(), "rb");
+    if (!in)
+        return bytes;
+    std::uint8_t buffer[65536];
+    std::size_t got;
+    while ((got = std::fread(buffer, 1, sizeof buffer, in)) > 0)
+        bytes.insert(bytes.end(), buffer, buffer + got);
+    std::fclose(in);
+    return bytes;
+}
+
+// The decoder's own handling of these sizes fails badly (reads through a null list, writes
+// before its memory): the file must be refused before it gets there.
+TEST(Vorbis, HostileCommentSizesAreRefused)
+{
+    if (!HaveProgram("oggenc"))
+        GTEST_SKIP() << "needs oggenc";
+    TempFolder folder;
+    ASSERT_TRUE(folder.Ready());
+    std::string wave = folder.File("source.wav"), ogg = folder.File("good.ogg");
+    WriteBytes(wave, MakeWave(Spec(1, 22050, 16), MakePcm(1, 22050, 16, 0.5)));
+    ASSERT_EQ(0, std::system(("oggenc -Q -q 0 -o '" + ogg + "' '" + wave + "'").c_str()));
+    std::vector<std::uint8_t> good = ReadBytes(ogg);
+    // The first page: a header of 27 bytes, one lacing value, the 30-byte identification
+    // header. The comment header starts the second page's payload.
+    ASSERT_GT(good.size(), 200u);
+    ASSERT_EQ(0, std::memcmp(good.data() + 58, "OggS", 4));
+    std::size_t payload = 58 + 27 + good[58 + 26];
+    ASSERT_EQ(0, std::memcmp(good.data() + payload, "\3vorbis", 7));
+    std::uint32_t vendor;
+    std::memcpy(&vendor, good.data() + payload + 7, 4);
+    std::size_t count = payload + 11 + vendor;
+
+    struct Patch {
+        const char* Why;
+        std::size_t At;
+        std::uint32_t Value;
+    };
+    const Patch patches[] = {
+        {"a billion comments", count, 0x40000000},
+        {"more comments than an int holds", count, 0xFFFFFFF0},
+        {"a vendor name of minus sixteen bytes", payload + 7, 0xFFFFFFF0},
+        {"a vendor name of 64 MiB", payload + 7, 64u << 20},
+    };
+    for (const Patch& p : patches) {
+        std::vector<std::uint8_t> bytes = good;
+        std::memcpy(bytes.data() + p.At, &p.Value, 4);
+        std::string path = folder.File("patched.ogg");
+        WriteBytes(path, bytes);
+        MusicStream stream = {};
+        EXPECT_FALSE(OpenMusicStream(stream, path.c_str())) << p.Why;
+        EXPECT_EQ(nullptr, stream.Vorbis) << p.Why;
+        CloseMusicStream(stream);
+    }
+    MusicStream stream = {};
+    EXPECT_TRUE(OpenMusicStream(stream, ogg.c_str())) << "the file as the encoder made it";
+    CloseMusicStream(stream);
+}
+
+// Rippers put cover art into a comment: one long comment is no reason to refuse the file.
+TEST(Vorbis, ALongCommentStillPlays)
+{
+    if (!HaveProgram("oggenc"))
+        GTEST_SKIP() << "needs oggenc";
+    TempFolder folder;
+    ASSERT_TRUE(folder.Ready());
+    std::string wave = folder.File("source.wav"), ogg = folder.File("art.ogg");
+    WriteBytes(wave, MakeWave(Spec(2, 44100, 16), MakePcm(2, 44100, 16, 0.5)));
+    std::string art(100000, 'Q');
+    ASSERT_EQ(0, std::system(("oggenc -Q -q 2 -c 'TITLE=Track 2' -c 'COVERART=" + art + "' -o '" + ogg + "' '" + wave + "'").c_str()));
+    EXPECT_EQ(2u * 22050, DecodeFile(ogg).size());
+}
+
+TEST(Vorbis, MoreThanTwoChannelsAreNoRippedTrack)
+{
+    if (!HaveProgram("oggenc"))
+        GTEST_SKIP() << "needs oggenc";
+    TempFolder folder;
+    ASSERT_TRUE(folder.Ready());
+    std::string wave = folder.File("three.wav"), ogg = folder.File("three.ogg");
+    WriteBytes(wave, MakeWave(Spec(3, 22050, 16), MakePcm(3, 22050, 16, 0.3)));
+    ASSERT_EQ(0, std::system(("oggenc -Q -q 0 -o '" + ogg + "' '" + wave + "'").c_str()));
+    MusicStream stream = {};
+    EXPECT_FALSE(OpenMusicStream(stream, ogg.c_str()));
+    EXPECT_EQ(nullptr, stream.File);
+    CloseMusicStream(stream);
+}
+
+TEST(Vorbis, OggThatIsNotVorbisIsRefused)
+{
+    TempFolder folder;
+    ASSERT_TRUE(folder.Ready());
+    // A page header whose packet starts like Opus, not like a Vorbis identification header.
+    std::vector<std::uint8_t> page = {'O', 'g', 'g', 'S', 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 19,
+                                      'O', 'p', 'u', 's', 'H', 'e', 'a', 'd', 1, 2, 0, 0, 0x80, 0xBB, 0, 0, 0, 0, 0};
+    std::string path = folder.File("opus.ogg");
+    WriteBytes(path, page);
+    MusicStream stream = {};
+    EXPECT_FALSE(OpenMusicStream(stream, path.c_str()));
+    EXPECT_EQ(nullptr, stream.Vorbis);
+    EXPECT_EQ(nullptr, stream.VorbisArena);
+    CloseMusicStream(stream);
+}
+
+} // namespace
