@@ -67,19 +67,23 @@ $cases  </testsuite>
 XML
 }
 
-# Runs ctest in a build folder; a test program that failed without reporting a failing
-# case of its own (a crash, a time-out, a missing program) counts as one failed test.
+# Runs ctest in a build folder. A test program counts as one failed test when it wrote no
+# results, whatever its exit status (under Wine a program that crashed may still end with
+# 0), and when it failed without reporting a failing case of its own (a crash, a time-out).
 CRASHED=0
 run_ctest() { # build dir, results dir, ctest args...
-    local dir=$1 results=$2 log name
+    local dir=$1 results=$2 log name status
     shift 2
     log=$(mktemp)
     (cd "$dir" && ctest --timeout 600 --output-on-failure "$@") | tee "$log" || true
-    while read -r name; do
-        if [ ! -f "$results/$name.xml" ] || ! grep -q '<failure' "$results/$name.xml"; then
+    while read -r name status; do
+        if [ ! -f "$results/$name.xml" ]; then
+            echo "$name wrote no results" >&2
+            CRASHED=$((CRASHED + 1))
+        elif [ "$status" != Passed ] && ! grep -q '<failure' "$results/$name.xml"; then
             CRASHED=$((CRASHED + 1))
         fi
-    done < <(sed -n 's/^ *[0-9]* - \([^ ]*\) (.*/\1/p' "$log")
+    done < <(sed -nE 's/^ *[0-9]+\/[0-9]+ +Test +#[0-9]+: ([^ ]+) \.*(\*\*\*)? *([A-Za-z]+).*/\1 \3/p' "$log")
     rm -f "$log"
 }
 
