@@ -6,6 +6,8 @@
 #include "crawl/crawl_music_win.h"
 #include "launcher/launcher_state.h"
 
+#include "tests/support/win_files.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -59,17 +61,6 @@ std::string WaveFile(int channels, std::uint32_t rate, std::uint32_t frames)
     out += "data";
     PutLittle(out, static_cast<std::uint32_t>(data.size()), 4);
     return out + data;
-}
-
-bool WriteWholeFile(const std::string& path, const std::string& bytes)
-{
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return false;
-    DWORD written = 0;
-    WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-    CloseHandle(file);
-    return written == bytes.size();
 }
 
 // Another program (or the player) taking the file away: refused while the crawl holds it.
@@ -128,7 +119,7 @@ protected:
     }
     void Put(const std::string& root, const char* name, const std::string& bytes)
     {
-        ASSERT_TRUE(WriteWholeFile(root + name, bytes)) << root << name;
+        ASSERT_TRUE(test::WriteWholeFile(root + name, bytes)) << root << name;
     }
     // What the choice of file needs of the sound: the tests of the choice skip without it.
     bool NeedSound()

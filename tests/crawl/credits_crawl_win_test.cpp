@@ -9,6 +9,8 @@
 #include "tests/crawl/crawl_win_support.h"
 #include "tools/uidriver/uidriver.h"
 
+#include "tests/support/win_files.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -49,17 +51,6 @@ DWORD WINAPI ProbeMusicFile(void*)
 {
     Sleep(1000);
     return FileHeld(kMediumMusic) ? 1 : 0;
-}
-
-bool WriteFileBytes(const std::string& path, const std::string& bytes)
-{
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return false;
-    DWORD written = 0;
-    WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-    CloseHandle(file);
-    return written == bytes.size();
 }
 
 // A dark blue sky in entries 10 to 127 with a few stars, and greys in 128 to 245 for the
@@ -171,7 +162,7 @@ protected:
         RemoveDirectoryA(folder.c_str());
     }
 
-    void UseText(const std::string& latin1) { ASSERT_TRUE(WriteFileBytes(folder + "\\intro.txt", latin1)); }
+    void UseText(const std::string& latin1) { ASSERT_TRUE(test::WriteWholeFile(folder + "\\intro.txt", latin1)); }
 
     void OpenWithPicture(int low)
     {

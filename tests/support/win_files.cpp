@@ -35,13 +35,13 @@ std::string ReadWholeFile(const std::string& path)
     return bytes;
 }
 
-void WriteWholeFile(const std::string& path, const std::string& bytes)
+bool WriteWholeFile(const std::string& path, const std::string& bytes)
 {
     std::FILE* file = std::fopen(path.c_str(), "wb");
     if (!file)
-        return;
-    std::fwrite(bytes.data(), 1, bytes.size(), file);
-    std::fclose(file);
+        return false;
+    bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    return std::fclose(file) == 0 && written;
 }
 
 namespace {

@@ -12,7 +12,8 @@ std::string ProgramDirectory();
 // A fresh, empty directory below the Windows temporary folder.
 std::string MakeScratchDirectory(const char* name);
 std::string ReadWholeFile(const std::string& path);
-void WriteWholeFile(const std::string& path, const std::string& bytes);
+// False when the file could not be made or not all of it was written.
+bool WriteWholeFile(const std::string& path, const std::string& bytes);
 std::string CurrentDirectory();
 // Removes a directory with everything in it.
 void RemoveTree(const std::string& path);

@@ -105,6 +105,21 @@ run_windows_tests() {
     trap - EXIT
 }
 
+# Runs a libFuzzer target of the fuzzing build (build/fuzz) for a fixed time over its corpus
+# in build/NAME, which stays between runs, and records one case: passed when libFuzzer
+# found nothing. Its log goes to the results folder, what it found to build/NAME/artifacts.
+run_fuzzer() { # build results name target-below-build/fuzz suite case seconds max-len [libFuzzer options]
+    local build=$1 results=$2 name=$3 target=$4 suite=$5 case=$6 seconds=$7 max_len=$8
+    shift 8
+    local dir=$build/$name file=${name//-/_} status=0 start=$SECONDS failure=""
+    mkdir -p "$dir/corpus" "$dir/artifacts"
+    "$build/fuzz/$target" -max_total_time="$seconds" -max_len="$max_len" -timeout=20 -rss_limit_mb=2048 "$@" \
+        -artifact_prefix="$dir/artifacts/" "$dir/corpus" >"$results/$file.log" 2>&1 || status=$?
+    tail -n 2 "$results/$file.log"
+    [ $status -eq 0 ] || failure="libFuzzer exited with $status; see $file.log and $dir/artifacts"
+    echo "$case|$((SECONDS - start))|$failure" | write_step_results "$results/$file.xml" "$suite"
+}
+
 # With a regular expression, only the tests whose names match run, and the extra steps are
 # left out: for quick rounds while working on one area. --x64 runs the x86-64 build.
 cmd_test() { # [--x64] [REGEX]

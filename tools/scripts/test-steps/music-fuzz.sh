@@ -4,8 +4,8 @@
 # files made here with FFmpeg and oggenc.
 # $1: build folder, $2: results folder.
 music_fuzz() {
-    local build=$1 results=$2 dir=$1/music-fuzz
-    mkdir -p "$dir/corpus" "$dir/artifacts"
+    local dir=$1/music-fuzz
+    mkdir -p "$dir/corpus"
     if [ ! -e "$dir/corpus/seed.ogg" ]; then
         ffmpeg -v error -y -f lavfi -i "sine=frequency=440:duration=0.6" -ar 8000 -ac 1 "$dir/seed.wav" &&
             oggenc -Q -q 0 -o "$dir/corpus/seed.ogg" "$dir/seed.wav" &&
@@ -15,12 +15,6 @@ music_fuzz() {
             return 1
         rm -f "$dir/seed.wav"
     fi
-    local status=0 start=$SECONDS failure=""
-    "$build/fuzz/tests/crawl/music_fuzz" -max_total_time=40 -max_len=16384 -timeout=20 -rss_limit_mb=2048 \
-        -artifact_prefix="$dir/artifacts/" "$dir/corpus" >"$results/music_fuzz.log" 2>&1 || status=$?
-    tail -n 2 "$results/music_fuzz.log"
-    [ $status -eq 0 ] || failure="libFuzzer exited with $status; see music_fuzz.log and $dir/artifacts"
-    echo "LoaderSurvivesHostileFiles|$((SECONDS - start))|$failure" |
-        write_step_results "$results/music_fuzz.xml" MusicFuzz
+    run_fuzzer "$1" "$2" music-fuzz tests/crawl/music_fuzz MusicFuzz LoaderSurvivesHostileFiles 40 16384
 }
 music_fuzz "$1" "$2"
