@@ -8,6 +8,7 @@
 // taken from its first two bytes.
 #include "crawl/crawl_renderer.h"
 #include "crawl/crawl_text.h"
+#include "tests/crawl/fuzz_files.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -43,17 +44,7 @@ std::vector<std::uint8_t> SoundFont()
 
 std::string FilePath(const char* name)
 {
-    return "/tmp/crawl-fuzz-" + std::to_string(getpid()) + "-" + name;
-}
-
-void WriteFile(const std::string& path, const std::uint8_t* bytes, std::size_t size)
-{
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    if (!file)
-        std::abort();
-    if (size)
-        std::fwrite(bytes, 1, size, file);
-    std::fclose(file);
+    return FuzzFilePath("crawl-fuzz") + "-" + name;
 }
 
 void DrawEveryPosition(std::int32_t lines, const DisplayColour* palette)
@@ -94,8 +85,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     std::size_t patched = std::min(patchLength, kGlyphFontBytes - offset);
     std::memcpy(font.data() + offset, patch, patched);
-    WriteFile(FilePath("font"), font.data(), mode & 1 ? offset + patched : font.size());
-    WriteFile(FilePath("text"), text, textLength);
+    WriteFuzzFile(FilePath("font"), font.data(), mode & 1 ? offset + patched : font.size());
+    WriteFuzzFile(FilePath("text"), text, textLength);
 
     std::int32_t lines = LoadCrawlText(FilePath("text").c_str());
     if (mode & 2)

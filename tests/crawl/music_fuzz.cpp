@@ -2,6 +2,7 @@
 // end in pieces of changing size, as the crawl's refills read them; and hostile roots through
 // the lookup, whose paths must stay inside their buffers.
 #include "crawl/music_file.h"
+#include "tests/crawl/fuzz_files.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -18,17 +19,7 @@ constexpr std::size_t kMostFrames = 1 << 20;
 
 std::string FilePath()
 {
-    return "/tmp/music-fuzz-" + std::to_string(getpid());
-}
-
-void WriteFile(const std::string& path, const std::uint8_t* bytes, std::size_t size)
-{
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    if (!file)
-        std::abort();
-    if (size)
-        std::fwrite(bytes, 1, size, file);
-    std::fclose(file);
+    return FuzzFilePath("music-fuzz");
 }
 
 void ListWithRoots(const std::uint8_t* data, std::size_t size)
@@ -51,7 +42,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 {
     ListWithRoots(data, size);
     std::string path = FilePath();
-    WriteFile(path, data, size);
+    WriteFuzzFile(path, data, size);
     MusicStream stream = {};
     if (OpenMusicStream(stream, path.c_str())) {
         if (stream.Channels < 1 || stream.Channels > 2 || stream.Rate < 8000 || stream.Rate > 96000)

@@ -232,10 +232,11 @@ struct FilmFrameSamples {
     int Colour[kGridRows][kGridColumns];
 };
 
-void GridPoint(const SmkFilm& film, int column, int row, int& x, int& y)
+// The grid point's pixel in a picture of the given size: the middle of its grid cell.
+void GridPoint(int width, int height, int column, int row, int& x, int& y)
 {
-    x = int((2 * column + 1) * film.Header.Width / (2 * kGridColumns));
-    y = int((2 * row + 1) * film.Header.Height / (2 * kGridRows));
+    x = (2 * column + 1) * width / (2 * kGridColumns);
+    y = (2 * row + 1) * height / (2 * kGridRows);
 }
 
 // Decodes the film with our own decoder and keeps the grid's colours of every frame.
@@ -252,7 +253,7 @@ std::vector<FilmFrameSamples> SampleFilm(const char* path)
         for (int row = 0; row < kGridRows; ++row)
             for (int column = 0; column < kGridColumns; ++column) {
                 int x, y;
-                GridPoint(film, column, row, x, y);
+                GridPoint(int(film.Header.Width), int(film.Header.Height), column, row, x, y);
                 int index = film.Picture[std::size_t(y) * film.Header.Width + x];
                 const std::uint8_t* rgb = film.Palette + 3 * index;
                 bool filmColour = index >= kFirstFilmColour && index <= kLastFilmColour;
@@ -284,8 +285,8 @@ void ExpectAFilmFrame(const ScreenPixels& screen, const std::vector<FilmFrameSam
                 if (f.Colour[row][column] < 0)
                     continue;
                 ++points;
-                int x = (2 * column + 1) * place.Width / (2 * kGridColumns);
-                int y = (2 * row + 1) * place.Height / (2 * kGridRows);
+                int x, y;
+                GridPoint(place.Width, place.Height, column, row, x, y);
                 bool block = true;
                 for (int dy = 0; dy < place.Scale && block; ++dy)
                     for (int dx = 0; dx < place.Scale && block; ++dx)
@@ -329,8 +330,7 @@ protected:
         ui::Kill(launcher_.program);
         for (const char* hidden : {kHighFilm, kLowFilm, kMusicFolder})
             MoveFileA((std::string(hidden) + ".hidden").c_str(), hidden);
-        for (const auto& [path, bytes] : originals_)
-            WriteWholeFile(path, bytes);
+        Restore();
         if (!dir_.empty())
             RemoveTree(dir_);
     }
