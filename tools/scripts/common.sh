@@ -11,8 +11,15 @@ PACKAGES=(
     ffmpeg libavcodec-dev libavformat-dev libavutil-dev
     libstb-dev vorbis-tools
 )
-# Wine's 32-bit loader, only where the host can run it.
-PACKAGES_I386=(wine32:i386)
+# Wine's 32-bit loader, only where the host can run it, with the X extension libraries that
+# Wine recommends and --no-install-recommends would leave out. The 64-bit Wine has its own;
+# without them the 32-bit one is not what players run: without XInput2, for one, a mode
+# change's cursor clipping can recurse inside the X driver until its stack runs out.
+PACKAGES_I386=(
+    wine32:i386
+    libxi6:i386 libxrandr2:i386 libxcursor1:i386 libxinerama1:i386
+    libxcomposite1:i386 libxrender1:i386 libxfixes3:i386 libxxf86vm1:i386
+)
 
 say() { printf '\033[1m==> %s\033[0m\n' "$*" >&2; }
 
