@@ -4,6 +4,7 @@
 #include "crawl/crawl_pace.h"
 #include "crawl/crawl_renderer.h"
 #include "crawl/crawl_text.h"
+#include "intro/film_player.h"
 #include "intro/full_screen_display.h"
 #include "launcher/launcher_state.h"
 
@@ -107,10 +108,12 @@ std::int64_t Counter(void*)
 }
 
 // Every pass that waits serves the music file first: the crawl is the only thing that
-// keeps its buffer filled.
-void ServeMusicAndSleep(void*)
+// keeps its buffer filled. Then the film window's messages: Alt+Enter, and the system's
+// questions whether the program still answers.
+void ServePass(void*)
 {
     ServeCrawlMusic();
+    ServeFilmWindow();
     Sleep(1);
 }
 
@@ -130,7 +133,7 @@ void AnimateCrawl(CrawlScreen& screen, std::int32_t lineCount)
     CrawlPace pace;
     StartCrawlPace(pace, frequency.QuadPart, Counter(nullptr), lineCount);
     SetCursor(nullptr);
-    CrawlLoopHooks hooks = {&screen, EscapeDown, Counter, ServeMusicAndSleep, ShowFrame};
+    CrawlLoopHooks hooks = {&screen, EscapeDown, Counter, ServePass, ShowFrame};
     RunCrawlLoop(pace, hooks);
 }
 
@@ -145,8 +148,11 @@ void RunCreditsCrawl()
     if (AllocateScreen(screen)) {
         g_crawlCanvas = {screen.compose.get(), screen.width, screen.height};
         std::int32_t lineCount = LoadCrawlText("intro.txt");
+        ServeFilmWindow();
         BuildTables(screen);
+        ServeFilmWindow();
         PlayCrawlMusic(g_launcher.LauncherDialog);
+        ServeFilmWindow();
         if (CaptureBackground(screen))
             AnimateCrawl(screen, lineCount);
     }

@@ -4,6 +4,7 @@
 
 #include "install/install_paths.h"
 #include "install/install_win.h"
+#include "intro/intro_choice_win.h"
 #include "launcher/launcher_state.h"
 #include "launcher/launcher_win.h"
 #include "launcher/settings.h"
@@ -147,6 +148,7 @@ void RunUninstallation()
     RemoveSettingsFiles();
     RemoveStartMenuEntries();
     RegDeleteKeyA(HKEY_LOCAL_MACHINE, kUninstallKey);
+    ForgetIntroChoice();
     g_launcher.Installed = false;
 }
 

@@ -4,3 +4,7 @@
 // Plays the intro film (640x480 for kHighResolution, 320x240 for kLowResolution) and the
 // credits crawl after it. Leaves SourceRoot as the current directory.
 void PlayIntro(int resolution);
+
+// Takes and dispatches the film window's waiting messages; nothing outside an intro. For
+// loops that run inside the intro without the player's own (the credits crawl).
+void ServeFilmWindow();

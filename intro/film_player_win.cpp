@@ -4,6 +4,7 @@
 #include "crawl/credits_crawl.h"
 #include "intro/film_frame.h"
 #include "intro/full_screen_display.h"
+#include "intro/intro_choice_win.h"
 #include "launcher/launcher_state.h"
 #include "launcher/text.h"
 
@@ -156,6 +157,45 @@ LRESULT OnKeyDown(HWND window, WPARAM key)
     return 1;
 }
 
+// Key message flags: the Alt key was down, and the key was already down before (the
+// keyboard's repeat while it is held).
+constexpr LPARAM kAltDown = LPARAM(1) << 29;
+constexpr LPARAM kRepeat = LPARAM(1) << 30;
+
+bool IsAltEnter(WPARAM key, LPARAM flags) { return key == VK_RETURN && (flags & kAltDown); }
+
+// Alt+Enter moves the intro between the full-screen display and the window, and the next
+// intro starts on the display it moved to. A key held down switches once: its repeats are
+// let go. Between two presses the switch has run to its end, so quick presses only take
+// the intro back and forth, each time onto a whole display. The film's clock and the
+// crawl's pace run on meanwhile; the next frame catches up.
+void OnAltEnter(HWND window)
+{
+    switch (SwitchDisplay(window)) {
+    case SwitchOutcome::Switched:
+        RememberIntroWindowChosen(DisplayIsWindowed());
+        break;
+    case SwitchOutcome::Unchanged:
+        break;
+    case SwitchOutcome::Lost:
+        // No display to go on with: the intro ends as a film that ran out does, without
+        // the crawl it could not show; a crawl that is running ends at its next frame.
+        g_film.Ending = true;
+        DestroyFilmWindow(window);
+        return;
+    }
+    SetCursor(nullptr);
+}
+
+LRESULT OnSystemKeyDown(HWND window, UINT message, WPARAM key, LPARAM flags)
+{
+    if (!IsAltEnter(key, flags))
+        return DefWindowProcA(window, message, key, flags);
+    if (!(flags & kRepeat))
+        OnAltEnter(window);
+    return 0;
+}
+
 LRESULT OnPaletteChanged(HWND window, HWND changer)
 {
     if (changer != window)
@@ -181,31 +221,51 @@ void PlayIntro(int resolution)
         return;
     }
     RecordClientOrigin(window);
-    // Where the 8-bit mode cannot be set (a remote session, a virtual machine, a driver
-    // without 8-bit modes), the same pictures go to the film window, scaled.
-    switch (OpenDisplay(window, resolution)) {
-    case DisplayOutcome::NotOpened:
-        if (OpenWindowedDisplay(window, resolution))
+    // The window where the user chose it; otherwise full screen, and where the 8-bit mode
+    // cannot be set (a remote session, a virtual machine, a driver without 8-bit modes) the
+    // same pictures go to the film window, scaled.
+    if (!(IntroWindowChosen() && OpenWindowedDisplay(window, resolution))) {
+        switch (OpenDisplay(window, resolution)) {
+        case DisplayOutcome::NotOpened:
+            if (OpenWindowedDisplay(window, resolution))
+                break;
+            CloseFilm();
+            DestroyFilmWindowOutsideLoop(window);
+            return;
+        case DisplayOutcome::Incomplete:
+            // The mode has changed, or was claimed and not set: closing puts the desktop's
+            // back first.
+            CloseDisplay();
+            if (OpenWindowedDisplay(window, resolution))
+                break;
+            TearDown(window);
+            return;
+        case DisplayOutcome::Ready:
             break;
-        CloseFilm();
-        DestroyFilmWindowOutsideLoop(window);
-        return;
-    case DisplayOutcome::Incomplete:
-        // The mode has changed: closing puts the desktop's back first.
-        CloseDisplay();
-        if (OpenWindowedDisplay(window, resolution))
-            break;
-        TearDown(window);
-        return;
-    case DisplayOutcome::Ready:
-        break;
+        }
     }
+    g_film.Window = window;
     ClearBackBuffer(1);
     ClearBackBuffer(0);
     SetCursor(nullptr);
     RunFilmLoop(window);
+    g_film.Window = nullptr;
     TearDown(window);
     g_film.Ending = false;
+}
+
+// The crawl runs its own loop; between its frames the film window's messages are taken
+// here, so that the window answers the system (which takes a window that leaves its
+// messages for seconds as hung) and Alt+Enter reaches it. Only that window's: the
+// launcher's dialog keeps its notices for later, as it does while the crawl runs.
+void ServeFilmWindow()
+{
+    HWND window = g_film.Window;
+    MSG message;
+    while (window && IsWindow(window) && PeekMessageA(&message, window, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&message);
+        DispatchMessageA(&message);
+    }
 }
 
 void FilmFrameStep(HWND window)
@@ -252,6 +312,11 @@ LRESULT CALLBACK FilmWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         return 1;
     case WM_KEYDOWN:
         return OnKeyDown(window, wParam);
+    case WM_SYSKEYDOWN:
+        return OnSystemKeyDown(window, message, wParam, lParam);
+    case WM_SYSCHAR:
+        // Alt+Enter's character would only make the system beep.
+        return wParam == '\r' ? 0 : DefWindowProcA(window, message, wParam, lParam);
     case WM_PALETTECHANGED:
         return OnPaletteChanged(window, reinterpret_cast<HWND>(wParam));
     case WM_QUERYNEWPALETTE:

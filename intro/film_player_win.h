@@ -10,6 +10,7 @@ struct FilmPlayer {
     SmackFilm* Film;     // from SmackOpen to SmackClose; null otherwise
     POINT ClientOrigin;  // screen position of the film window's client area, taken after opening
     bool Ending;         // the crawl has begun: the intro is ending, the crawl runs no second time
+    HWND Window;         // the film window while a display shows the intro; null otherwise
 };
 
 extern FilmPlayer g_film;

@@ -49,6 +49,16 @@ DisplayOutcome OpenDisplay(HWND window, int lowResolution);
 // desktop's mode untouched. False, with nothing held, when it cannot be made.
 bool OpenWindowedDisplay(HWND window, int lowResolution);
 void CloseDisplay();
+bool DisplayIsWindowed();
+
+enum class SwitchOutcome {
+    Switched,  // the other display shows the picture and its colours
+    Unchanged, // the other display could not be opened; the same one shows them again
+    Lost,      // neither could be opened: nothing is held, the intro cannot go on
+};
+// Alt+Enter: moves the intro from the full-screen display to the windowed one, or back where
+// the mode can be set. The picture on the screen and the whole palette go along.
+SwitchOutcome SwitchDisplay(HWND window);
 void ClearBackBuffer(int flip);
 bool LockFrontBuffer();
 void UnlockFrontBuffer();

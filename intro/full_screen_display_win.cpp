@@ -1,6 +1,12 @@
 #include "intro/full_screen_display.h"
 
 #include "intro/pixel_format.h"
+#include "launcher/launcher_state.h"
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <new>
 
 FullScreenDisplay g_display;
 
@@ -44,6 +50,20 @@ bool CreatePrimarySurface()
         return false;
     }
     return true;
+}
+
+// A driver can report the mode as set and still hand out a primary surface of the desktop's
+// old size and depth (Wine does, when another program starting at that moment writes the
+// desktop's size back). Drawn on, such a surface shows nothing of the intro: a black screen.
+bool PrimaryHasTheMode()
+{
+    DDSURFACEDESC desc = {};
+    desc.dwSize = sizeof desc;
+    if (FAILED(g_display.Primary->GetSurfaceDesc(&desc)))
+        return false;
+    const DWORD needed = DDSD_WIDTH | DDSD_HEIGHT | DDSD_PIXELFORMAT;
+    return (desc.dwFlags & needed) == needed && desc.dwWidth == DWORD(g_display.Width)
+        && desc.dwHeight == DWORD(g_display.Height) && desc.ddpfPixelFormat.dwRGBBitCount == kDisplayBits;
 }
 
 // The palette object starts from the table as it stands: all zero in the first intro, the
@@ -169,6 +189,102 @@ void ShowWindowedScreen(bool withBorders)
     ReleaseDC(window, dc);
 }
 
+// The monitor that the launcher's dialog is on (the one the player looks at), in physical
+// pixels: the program declares itself aware of each monitor's DPI, so nothing here is
+// scaled by the system.
+RECT IntroMonitor(HWND window)
+{
+    HWND anchor = g_launcher.LauncherDialog ? g_launcher.LauncherDialog : window;
+    MONITORINFO info = {};
+    info.cbSize = sizeof info;
+    if (GetMonitorInfoA(MonitorFromWindow(anchor, MONITOR_DEFAULTTOPRIMARY), &info))
+        return info.rcMonitor;
+    return {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+}
+
+// What moves from one display to the other: the picture on the screen and every colour of
+// the palette. The display being opened reads the system's colours into the table, and a
+// crawl that is running chose its shades from the colours as they were.
+struct ScreenCopy {
+    std::unique_ptr<BYTE[]> Pixels; // rows of exactly the display's width; null when the
+                                    // screen could not be read
+    PALETTEENTRY Colours[kPaletteEntries];
+};
+
+// Rows of the locked front buffer that the display's size covers, never more than the lock
+// states: the same bound the film and the crawl keep.
+void LockedSize(LONG& columns, LONG& rows)
+{
+    const DDSURFACEDESC& s = g_display.Surface;
+    columns = g_display.Width;
+    rows = g_display.Height;
+    if (s.dwFlags & DDSD_WIDTH)
+        columns = std::min<LONG>(columns, LONG(s.dwWidth));
+    if (s.dwFlags & DDSD_HEIGHT)
+        rows = std::min<LONG>(rows, LONG(s.dwHeight));
+}
+
+void CopyScreen(ScreenCopy& copy)
+{
+    std::memcpy(copy.Colours, g_display.PaletteTable, sizeof copy.Colours);
+    if (!LockFrontBuffer())
+        return;
+    copy.Pixels.reset(new (std::nothrow) BYTE[std::size_t(g_display.Width) * g_display.Height]());
+    LONG columns, rows;
+    LockedSize(columns, rows);
+    for (LONG y = 0; copy.Pixels && y < rows; ++y)
+        std::memcpy(&copy.Pixels[std::size_t(y) * g_display.Width],
+                    static_cast<const BYTE*>(g_display.Surface.lpSurface) + std::ptrdiff_t(y) * g_display.Surface.lPitch,
+                    columns);
+    UnlockFrontBuffer();
+}
+
+// The new display takes the colours and the picture. A full-screen one is first left as
+// the player's start leaves it, both buffers cleared; a window gets its black borders.
+void PutScreen(const ScreenCopy& copy)
+{
+    for (int i = 0; i < kPaletteEntries; ++i) {
+        g_display.PaletteTable[i].peRed = copy.Colours[i].peRed;
+        g_display.PaletteTable[i].peGreen = copy.Colours[i].peGreen;
+        g_display.PaletteTable[i].peBlue = copy.Colours[i].peBlue;
+    }
+    ApplyPaletteTable();
+    const bool windowed = Windowed();
+    if (!windowed) {
+        ClearBackBuffer(1);
+        ClearBackBuffer(0);
+    }
+    if (copy.Pixels && LockFrontBuffer()) {
+        LONG columns, rows;
+        LockedSize(columns, rows);
+        for (LONG y = 0; y < rows; ++y)
+            std::memcpy(static_cast<BYTE*>(g_display.Surface.lpSurface) + std::ptrdiff_t(y) * g_display.Surface.lPitch,
+                        &copy.Pixels[std::size_t(y) * g_display.Width], columns);
+        // The window's unlock would show the picture; it is shown once, with its borders.
+        if (!windowed)
+            UnlockFrontBuffer();
+    }
+    if (windowed)
+        ShowWindowedScreen(true);
+}
+
+// Full screen where the mode can be set and really is; false, with nothing held and the
+// desktop's mode back, where it cannot.
+bool OpenFullScreen(HWND window, int lowResolution)
+{
+    switch (OpenDisplay(window, lowResolution)) {
+    case DisplayOutcome::Ready:
+        return true;
+    case DisplayOutcome::Incomplete:
+        CloseDisplay();
+        return false;
+    case DisplayOutcome::NotOpened:
+        return false;
+    }
+    return false;
+}
+
+
 } // namespace
 
 DisplayOutcome OpenDisplay(HWND window, int lowResolution)
@@ -190,12 +306,16 @@ DisplayOutcome OpenDisplay(HWND window, int lowResolution)
     SetWindowPos(window, HWND_TOP, 0, 0, kWindowWidth, kWindowHeight, SWP_NOMOVE);
     if (!CreatePrimarySurface())
         return DisplayOutcome::Incomplete;
+    if (!PrimaryHasTheMode()) {
+        ReleaseInterface(g_display.Primary);
+        return DisplayOutcome::Incomplete;
+    }
     g_display.BlitFlags = PixelFormatBlitFlags();
     CreateDisplayPalette(window);
     return DisplayOutcome::Ready;
 }
 
-// The window is brought to the top, over the whole screen and without a frame (the film
+// The window is brought to the top, over the whole monitor and without a frame (the film
 // window has none), and takes the keyboard: the film stands still while it has not.
 bool OpenWindowedDisplay(HWND window, int lowResolution)
 {
@@ -206,11 +326,12 @@ bool OpenWindowedDisplay(HWND window, int lowResolution)
     }
     WindowedPicture& w = g_display.Windowed;
     w.Window = window;
-    ScreenSize screen = {GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    RECT monitor = IntroMonitor(window);
+    ScreenSize screen = {monitor.right - monitor.left, monitor.bottom - monitor.top};
     w.Placement = PlacePicture({g_display.Width, g_display.Height}, screen);
     g_display.BlitFlags = 0;
     LoadSystemColours(window);
-    SetWindowPos(window, HWND_TOP, 0, 0, screen.Width, screen.Height, SWP_SHOWWINDOW);
+    SetWindowPos(window, HWND_TOP, monitor.left, monitor.top, screen.Width, screen.Height, SWP_SHOWWINDOW);
     SetForegroundWindow(window);
     SetFocus(window);
     return true;
@@ -375,4 +496,36 @@ DWORD PixelFormatBlitFlags()
     if (!c.Supported)
         MessageBoxA(nullptr, "Unsupported pixel format.", "Smacker Error", MB_OK);
     return c.BlitFlags;
+}
+
+bool DisplayIsWindowed() { return Windowed(); }
+
+// The window leaves its monitor for the primary display's origin first, where the
+// exclusive mode shows it. When neither display can be opened any more (no memory for the
+// window's picture, and the mode refused as well), nothing is left open and the caller
+// ends the intro.
+SwitchOutcome SwitchDisplay(HWND window)
+{
+    const int low = g_display.Width != kHighResolutionScreen.Width;
+    ScreenCopy copy;
+    CopyScreen(copy);
+    SwitchOutcome outcome = SwitchOutcome::Switched;
+    if (Windowed()) {
+        ReleaseWindowedPicture();
+        SetWindowPos(window, HWND_TOP, 0, 0, 0, 0, SWP_NOSIZE);
+        if (!OpenFullScreen(window, low)) {
+            outcome = SwitchOutcome::Unchanged;
+            if (!OpenWindowedDisplay(window, low))
+                return SwitchOutcome::Lost;
+        }
+    } else {
+        CloseDisplay();
+        if (!OpenWindowedDisplay(window, low)) {
+            outcome = SwitchOutcome::Unchanged;
+            if (!OpenFullScreen(window, low))
+                return SwitchOutcome::Lost;
+        }
+    }
+    PutScreen(copy);
+    return outcome;
 }

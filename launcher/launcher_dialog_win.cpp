@@ -1,9 +1,12 @@
 #include "game/game_start.h"
 #include "install/installation.h"
 #include "intro/film_player.h"
+#include "intro/intro_choice_win.h"
 #include "launcher/launcher_state.h"
 #include "launcher/launcher_win.h"
 #include "resources/resource.h"
+
+#include <windowsx.h>
 
 #include <cstring>
 
@@ -27,9 +30,15 @@ void ShowButtonsForInstalledState(HWND dialog, bool installed)
     ShowButton(dialog, IDC_INTRO_LOW, installed);
 }
 
+// WM_DPICHANGED, sent where Windows knows per-monitor DPI; older headers lack it.
+constexpr UINT kDpiChanged = 0x02E0;
+constexpr char kIntroWindowItem[] = "Intro im &Fenster";
+
 void OnInitDialog(HWND dialog)
 {
     g_launcher.LauncherDialog = dialog;
+    // The font was made for the screen's DPI; the dialog's monitor may have another.
+    FitUiFontToDpi(WindowDpi(dialog));
     if (!g_launcher.Installed)
         for (int id : kInstalledOnlyButtons)
             ShowButton(dialog, id, false);
@@ -52,11 +61,53 @@ void OnInstallOrRemove(HWND dialog)
     }
 }
 
+// The dialog has no system menu, so no close box: only "Schließen" ends the launcher. Its
+// one setting lives in a window menu of its own, opened where a system menu would be: by
+// the right mouse button, on the caption or the picture, and by Alt+Space. The choice
+// comes back as a command.
+void ShowWindowMenu(HWND dialog, LPARAM where)
+{
+    POINT at = {GET_X_LPARAM(where), GET_Y_LPARAM(where)};
+    // From the keyboard (-1, -1): below the caption's left end.
+    if (at.x == -1 && at.y == -1) {
+        at = {0, 0};
+        ClientToScreen(dialog, &at);
+    }
+    HMENU menu = CreatePopupMenu();
+    if (!menu)
+        return;
+    AppendMenuA(menu, MF_STRING | (IntroWindowChosen() ? MF_CHECKED : MF_UNCHECKED), IDM_INTRO_WINDOW,
+                kIntroWindowItem);
+    TrackPopupMenu(menu, TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RIGHTBUTTON, at.x, at.y, 0, dialog, nullptr);
+    DestroyMenu(menu);
+}
+
+// Alt+Space arrives as the system command that opens a system menu from the keyboard.
+bool OnSystemCommand(HWND dialog, WPARAM command, LPARAM key)
+{
+    if ((command & 0xFFF0) != SC_KEYMENU || key != ' ')
+        return false;
+    ShowWindowMenu(dialog, MAKELPARAM(-1, -1));
+    return true;
+}
+
+// On a monitor of another DPI the dialog manager scales the dialog and its buttons; their
+// label font is made anew here for the new DPI, and everything is drawn again at its new
+// size from the pictures.
+void OnDpiChanged(HWND dialog, UINT dpi)
+{
+    FitUiFontToDpi(dpi);
+    RedrawWindow(dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+}
+
 // Only the control id counts, so a posted command acts as a click. Returns whether the
-// id was one of the six buttons.
+// id was one of the six buttons or the window menu's item.
 bool OnCommand(HWND dialog, int id)
 {
     switch (id) {
+    case IDM_INTRO_WINDOW:
+        RememberIntroWindowChosen(!IntroWindowChosen());
+        return true;
     case IDC_PLAY_HIGH:
         if (g_launcher.Installed)
             StartGame(kHighResolution);
@@ -117,6 +168,14 @@ INT_PTR CALLBACK LauncherDialogProc(HWND dialog, UINT message, WPARAM wParam, LP
         // drawn in its colours, so the whole dialog is drawn again.
         RedrawWindow(dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
         return FALSE;
+    case WM_CONTEXTMENU:
+        ShowWindowMenu(dialog, lParam);
+        return TRUE;
+    case WM_SYSCOMMAND:
+        return OnSystemCommand(dialog, wParam, lParam) ? TRUE : FALSE;
+    case kDpiChanged:
+        OnDpiChanged(dialog, LOWORD(wParam));
+        return FALSE; // the dialog manager's own scaling goes on
     case WM_COMMAND:
         // Escape (IDCANCEL) and Enter (IDOK) land here too and are swallowed: only
         // "Schließen" closes the launcher.

@@ -29,4 +29,11 @@ struct DibPicture {
 DibPicture LoadBitmapResource(HINSTANCE instance, int resourceId);
 HPALETTE MakeDibPalette(const BITMAPINFOHEADER* header, int* colourCount);
 void DrawBackground(HDC dc, const RECT& rect, int resourceId);
+
+// The DPI that a window is drawn at (its monitor's), and the button font made for a DPI:
+// Arial, 15 pixels high at 96 DPI. FitUiFontToDpi replaces the launcher's UI font when its
+// height is not the DPI's.
+UINT WindowDpi(HWND window);
+HFONT CreateUiFont(UINT dpi);
+void FitUiFontToDpi(UINT dpi);
 void DrawPictureButton(const DRAWITEMSTRUCT& item, const char* label);

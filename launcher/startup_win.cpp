@@ -20,15 +20,6 @@ constexpr int kExitEarly = 0;
 
 bool FileExists(const char* path) { return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES; }
 
-HFONT CreateUiFont()
-{
-    LOGFONTA font = {};
-    font.lfHeight = 15;
-    font.lfWeight = FW_NORMAL;
-    std::strcpy(font.lfFaceName, "Arial");
-    return CreateFontIndirectA(&font);
-}
-
 } // namespace
 
 int LauncherMain(HINSTANCE instance, const char* commandLine)
@@ -58,7 +49,8 @@ int LauncherMain(HINSTANCE instance, const char* commandLine)
         }
     }
 
-    g_launcher.UiFont = CreateUiFont();
+    // For the screen's DPI; the dialog makes it anew for its monitor's where that differs.
+    g_launcher.UiFont = CreateUiFont(WindowDpi(nullptr));
     // The shortcut of the installation is made through COM. A failure shows when the
     // shortcut is saved.
     CoInitialize(nullptr);

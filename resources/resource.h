@@ -23,6 +23,9 @@
 #define IDC_PLAY_LOW          1004  /* "Spielen LORES" */
 #define IDC_INTRO_LOW         1005  /* "Intro LORES" */
 
+/* The launcher's window menu (right mouse button, or Alt+Space) */
+#define IDM_INTRO_WINDOW      1010  /* "Intro im Fenster", checked while chosen */
+
 /* Install options dialog */
 #define IDC_TARGET_DRIVE      1004  /* combo box of fixed drives */
 #define IDC_PLAY_FROM_CD      1006  /* "Von CD Spielen" */

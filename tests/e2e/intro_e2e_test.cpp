@@ -4,6 +4,7 @@
 // no audio track: the crawl plays E:\Music's file), and returns to a launcher that still
 // works.
 #include "crawl/crawl_music_win.h"
+#include "intro/film_player_win.h"
 #include "resources/resource.h"
 #include "intro/intro_screen.h"
 #include "smacker/smacker_decoder.h"
@@ -14,6 +15,7 @@
 
 #include <ddraw.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -138,27 +140,52 @@ std::uintptr_t ImageBase(HANDLE process)
     return reinterpret_cast<std::uintptr_t>(base);
 }
 
-// The launcher's own record of the crawl's music, read from its memory: which file plays,
-// the decoder's state, the sound buffer and how far it has been filled.
-struct MusicView {
+// A record of the running launcher's, copied out of its memory; zeroed where it cannot be read.
+template <class Record> Record ReadRemote(HANDLE process, const void* address)
+{
+    alignas(Record) unsigned char bytes[sizeof(Record)] = {};
+    SIZE_T got = 0;
+    ReadProcessMemory(process, address, bytes, sizeof bytes, &got);
+    Record record;
+    std::memcpy(static_cast<void*>(&record), bytes, sizeof record);
+    return record;
+}
+
+// One of the launcher's process-wide records, found through its symbol and read as it is now.
+template <class Record> struct RemoteRecord {
     HANDLE Process = nullptr;
     std::uintptr_t Address = 0;
 
-    bool Find(HANDLE process)
+    bool Find(HANDLE process, const char* symbol)
     {
         Process = process;
-        std::uintptr_t offset = SymbolOffset(ReadWholeFile(kLauncher), "g_crawlMusic"), base = ImageBase(process);
+        std::uintptr_t offset = SymbolOffset(ReadWholeFile(kLauncher), symbol), base = ImageBase(process);
         Address = offset && base ? base + offset : 0;
         return Address != 0;
     }
-    CrawlMusic Read() const
+    Record Read() const { return ReadRemote<Record>(Process, reinterpret_cast<const void*>(Address)); }
+};
+
+// The launcher's own record of the crawl's music, read from its memory: which file plays,
+// the decoder's state, the sound buffer and how far it has been filled.
+struct MusicView : RemoteRecord<CrawlMusic> {
+    bool Find(HANDLE process) { return RemoteRecord::Find(process, "g_crawlMusic"); }
+};
+
+// The film that plays, seen through the player's record: the frame it draws next.
+struct FilmView : RemoteRecord<FilmPlayer> {
+    bool Find(HANDLE process) { return RemoteRecord::Find(process, "g_film"); }
+    // The film's current frame; -1 while no film is open.
+    long long Frame() const
     {
-        alignas(CrawlMusic) unsigned char bytes[sizeof(CrawlMusic)] = {};
-        SIZE_T got = 0;
-        ReadProcessMemory(Process, reinterpret_cast<const void*>(Address), bytes, sizeof bytes, &got);
-        CrawlMusic music;
-        std::memcpy(static_cast<void*>(&music), bytes, sizeof music);
-        return music;
+        FilmPlayer player = Read();
+        return player.Film ? ReadRemote<SmackFilm>(Process, player.Film).CurrentFrame : -1;
+    }
+    // Whether the film moves on from where it is now.
+    bool Advances() const
+    {
+        long long now = Frame();
+        return now >= 0 && ui::WaitUntil([&] { return Frame() > now; }, 3000);
     }
 };
 
@@ -316,6 +343,36 @@ void ExpectBlackAround(const ScreenPixels& screen, ScreenPlace place)
         EXPECT_EQ(0u, screen.At(p.x, p.y)) << "at " << p.x << "," << p.y;
 }
 
+// The user's choice of display for the intro, as the launcher keeps it.
+constexpr char kChoiceKey[] = "Software\\VeskMarlit";
+
+bool WindowChosen()
+{
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, kChoiceKey, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+        return false;
+    DWORD type = 0, value = 0, size = sizeof value;
+    LONG result = RegQueryValueExA(key, "IntroImFenster", nullptr, &type, reinterpret_cast<BYTE*>(&value), &size);
+    RegCloseKey(key);
+    return result == ERROR_SUCCESS && type == REG_DWORD && value == 1;
+}
+
+// Alt+Enter as a player types it: Alt held while Enter goes down and up.
+void AltEnter()
+{
+    ui::KeyDown(VK_MENU);
+    ui::PressKey(VK_RETURN);
+    ui::KeyUp(VK_MENU);
+}
+
+// Whether the picture changes from one look at the screen to the next.
+bool PictureMoves()
+{
+    ScreenPixels before = CaptureScreen();
+    Sleep(700);
+    return !before.Pixels.empty() && before.Pixels != CaptureScreen().Pixels;
+}
+
 class Intro : public testing::Test {
 protected:
     void SetUp() override
@@ -324,10 +381,13 @@ protected:
         desktop_ = CurrentMode();
         dir_ = ScratchDirectory("intro");
         WriteWholeFile(dir_ + "\\VeskMarlit.ini", kFullInstallationSettings);
+        // Every case starts with the spec's full-screen intro, whatever the last one chose.
+        RegDeleteKeyA(HKEY_CURRENT_USER, kChoiceKey);
     }
     void TearDown() override
     {
         ui::Kill(launcher_.program);
+        RegDeleteKeyA(HKEY_CURRENT_USER, kChoiceKey);
         for (const char* hidden : {kHighFilm, kLowFilm, kMusicFolder})
             MoveFileA((std::string(hidden) + ".hidden").c_str(), hidden);
         Restore();
@@ -352,6 +412,28 @@ protected:
             << "the launcher is still running";
         EXPECT_TRUE(IsWindowVisible(launcher_.dialog));
     }
+    // The film window in the window, over the whole screen, with the desktop's mode.
+    bool Windowed(HWND window) const
+    {
+        RECT rect = {};
+        return CurrentMode() == desktop_ && GetWindowRect(window, &rect) && rect.left == 0 && rect.top == 0
+            && DWORD(rect.right) == desktop_.Width && DWORD(rect.bottom) == desktop_.Height;
+    }
+    // Alt+Enter to the window and back to the mode: each time the display changes, the film
+    // or the crawl goes on on it (the film's frames advance, the crawl's picture moves), and
+    // the choice is remembered for the next intro.
+    void SwitchBothWays(HWND window, ScreenMode mode, const FilmView& film, bool crawl)
+    {
+        auto goesOn = [&] { return crawl ? PictureMoves() : film.Advances(); };
+        AltEnter();
+        EXPECT_TRUE(ui::WaitUntil([&] { return Windowed(window); }, 5000)) << "Alt+Enter: in a window, " << CurrentMode();
+        EXPECT_TRUE(goesOn()) << "the intro goes on in the window";
+        EXPECT_TRUE(WindowChosen()) << "the window is remembered";
+        AltEnter();
+        EXPECT_TRUE(ui::WaitUntil([&] { return CurrentMode() == mode; }, 5000)) << "Alt+Enter: back in " << mode;
+        EXPECT_TRUE(goesOn()) << "the intro goes on at full screen";
+        EXPECT_FALSE(WindowChosen());
+    }
     DWORD Close()
     {
         ui::Click(launcher_.dialog, IDC_CLOSE);
@@ -359,7 +441,10 @@ protected:
     }
     // Plays the intro of one button to its end: the film in its mode, a screenshot while it
     // runs, the crawl after its last frame, ended with Escape.
-    void PlayToTheEnd(int button, const char* film, ScreenMode mode, const char* filmShot, const char* crawlShot)
+    // With switching, Alt+Enter takes the intro to the window and back, mid-film and
+    // mid-crawl.
+    void PlayToTheEnd(int button, const char* film, ScreenMode mode, const char* filmShot, const char* crawlShot,
+                      bool switching = false)
     {
         DWORD length = FilmMilliseconds(film);
         ASSERT_GT(length, 2000u) << film;
@@ -377,6 +462,12 @@ protected:
         EXPECT_TRUE(IsWindow(window)) << "the film is still running";
         MusicView music;
         ASSERT_TRUE(music.Find(launcher_.program.process)) << "the launcher's crawl-music record";
+        FilmView filmView;
+        ASSERT_TRUE(filmView.Find(launcher_.program.process)) << "the launcher's film player record";
+        if (switching) {
+            SwitchBothWays(window, mode, filmView, false);
+            EXPECT_TRUE(IsWindow(window)) << "the film is still running";
+        }
         EXPECT_FALSE(MusicFileHeld()) << "no music during the film";
         EXPECT_EQ(-1, music.Read().FileIndex);
         // Past the last frame the crawl runs over it with its music, and the film window
@@ -398,6 +489,10 @@ protected:
         ScreenPixels after = CaptureScreen();
         EXPECT_FALSE(before.Pixels.empty());
         EXPECT_TRUE(before.Pixels != after.Pixels) << "the picture stood still during the crawl";
+        if (switching) {
+            SwitchBothWays(window, mode, filmView, true);
+            EXPECT_TRUE(MusicRefilled(music)) << "the music plays on";
+        }
         EscapeStopsTheMusicAtOnce(window, music);
         ExpectLauncherBack();
     }
@@ -498,10 +593,10 @@ void Put32(std::string& bytes, std::size_t at, std::uint32_t value)
 
 } // namespace
 
-TEST_F(Intro, HighResolutionPlaysAt640x480ThenTheCrawlThenTheDesktop)
+TEST_F(Intro, HighResolutionPlaysAt640x480ThenTheCrawlThenTheDesktopAndAltEnterSwitchesOnTheWay)
 {
     Start();
-    PlayToTheEnd(IDC_INTRO_HIGH, kHighFilm, {640, 480}, "film-640x480", "intro-crawl-640x480");
+    PlayToTheEnd(IDC_INTRO_HIGH, kHighFilm, {640, 480}, "film-640x480", "intro-crawl-640x480", true);
     EXPECT_EQ(1u, Close());
 }
 
@@ -572,17 +667,68 @@ TEST_F(Intro, WithoutItsMusicFolderTheCrawlRunsSilent)
     EXPECT_EQ(1u, Close());
 }
 
-TEST_F(Intro, ASecondIntroInTheSameRunPlaysLikeTheFirst)
+// Intro after intro in one run, each starting on the display the last one was switched to
+// or the window menu chose: full screen, switched to the window; the next in the window,
+// switched back; the next at full screen, where Alt+Enter held down switches once and quick
+// presses leave it on a whole display; the next in the window that the menu chose.
+TEST_F(Intro, EachIntroStartsOnTheDisplayLastChosen)
 {
     Start();
-    for (int button : {IDC_INTRO_HIGH, IDC_INTRO_LOW, IDC_INTRO_HIGH}) {
-        SCOPED_TRACE(button);
-        ui::Click(launcher_.dialog, button);
+    struct Step {
+        int Button;
+        bool InWindow;   // where it starts
+        int Presses;     // Alt+Enter presses while it plays
+        bool MenuBefore; // "Intro im Fenster" chosen first
+    };
+    const Step steps[] = {
+        {IDC_INTRO_HIGH, false, 1, false},
+        {IDC_INTRO_LOW, true, 1, false},
+        {IDC_INTRO_HIGH, false, 4, false},
+        {IDC_INTRO_LOW, true, 0, true},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.Button == IDC_INTRO_HIGH ? "Intro HIRES" : "Intro LORES");
+        if (step.MenuBefore) {
+            // The window menu from the keyboard, and its item by its mnemonic.
+            ui::ClickWindow(launcher_.dialog);
+            ui::KeyDown(VK_MENU);
+            ui::PressKey(VK_SPACE);
+            ui::KeyUp(VK_MENU);
+            Sleep(500);
+            ui::PressKey('F');
+            EXPECT_TRUE(ui::WaitUntil(WindowChosen, 3000)) << "the menu chose the window";
+        }
+        ui::Click(launcher_.dialog, step.Button);
         HWND window = WaitForFilm();
         ASSERT_NE(nullptr, window);
-        ScreenMode want = button == IDC_INTRO_HIGH ? ScreenMode{640, 480} : ScreenMode{320, 240};
-        EXPECT_TRUE(ui::WaitUntil([&] { return CurrentMode() == want; }, 5000)) << CurrentMode();
+        ScreenMode mode = step.Button == IDC_INTRO_HIGH ? ScreenMode{640, 480} : ScreenMode{320, 240};
+        auto onItsDisplay = [&](bool inWindow) { return inWindow ? Windowed(window) : CurrentMode() == mode; };
+        EXPECT_TRUE(ui::WaitUntil([&] { return onItsDisplay(step.InWindow); }, 5000)) << CurrentMode();
         Sleep(800);
+        bool inWindow = step.InWindow;
+        if (step.Presses == 1) {
+            AltEnter();
+            inWindow = !inWindow;
+        } else if (step.Presses > 1) {
+            // Held down: the keyboard repeats the key, which switches once.
+            ui::KeyDown(VK_MENU);
+            for (int repeat = 0; repeat < 5; ++repeat) {
+                ui::KeyDown(VK_RETURN);
+                Sleep(30);
+            }
+            ui::KeyUp(VK_RETURN);
+            ui::KeyUp(VK_MENU);
+            inWindow = !inWindow;
+            for (int press = 1; press < step.Presses; ++press) {
+                AltEnter();
+                inWindow = !inWindow;
+            }
+        }
+        EXPECT_TRUE(ui::WaitUntil([&] { return onItsDisplay(inWindow); }, 5000))
+            << (inWindow ? "in the window" : "at full screen") << " after " << step.Presses << " Alt+Enter, "
+            << CurrentMode();
+        EXPECT_EQ(inWindow, WindowChosen());
+        EXPECT_TRUE(PictureMoves()) << "the intro goes on";
         EXPECT_TRUE(EscapeFilmAndCrawl(window));
         ExpectLauncherBack();
     }
@@ -638,24 +784,83 @@ TEST_F(Intro, DamagedOrHostileMediumFilesLeaveTheLauncherWorking)
     EXPECT_EQ(1u, Close());
 }
 
+// Asks a window again and again, from a thread of its own, whether it answers (a message
+// sent to it that its thread must take), as Windows does before it takes a window for hung.
+class AnswerWatch {
+public:
+    explicit AnswerWatch(HWND window) : window_(window)
+    {
+        thread_ = CreateThread(nullptr, 0, Watch, this, 0, nullptr);
+    }
+    ~AnswerWatch() { Stop(); }
+    void Stop()
+    {
+        if (!thread_)
+            return;
+        InterlockedExchange(&stop_, 1);
+        WaitForSingleObject(thread_, INFINITE);
+        CloseHandle(thread_);
+        thread_ = nullptr;
+    }
+    long Asked() const { return asked_; }
+    long Unanswered() const { return unanswered_; }
+    DWORD Slowest() const { return slowest_; }
+
+private:
+    static DWORD WINAPI Watch(void* self)
+    {
+        auto& w = *static_cast<AnswerWatch*>(self);
+        while (!InterlockedCompareExchange(&w.stop_, 0, 0) && IsWindow(w.window_)) {
+            DWORD_PTR answer = 0;
+            DWORD start = GetTickCount();
+            LRESULT answered = SendMessageTimeoutA(w.window_, WM_NULL, 0, 0, SMTO_NORMAL, kLimit, &answer);
+            DWORD took = GetTickCount() - start;
+            // A window that went meanwhile answers nothing, and is not counted.
+            if (!IsWindow(w.window_))
+                break;
+            ++w.asked_;
+            if (!answered)
+                ++w.unanswered_;
+            w.slowest_ = std::max(w.slowest_, took);
+            Sleep(20);
+        }
+        return 0;
+    }
+    static constexpr UINT kLimit = 100;
+    HWND window_;
+    HANDLE thread_ = nullptr;
+    volatile LONG stop_ = 0;
+    long asked_ = 0, unanswered_ = 0;
+    DWORD slowest_ = 0;
+};
+
 // Where exclusive 8-bit mode cannot be set (here: a prefix without Wine's virtual desktop,
-// run by the intro's test step), the same film and crawl play in the film window, scaled by
-// whole factors and centred on the screen, and the desktop's mode never changes.
+// run by the intro's test step on a screen of 1536x1152 at 144 DPI), the same film and crawl
+// play in the film window, scaled by whole factors in physical pixels and centred on the
+// screen, and the desktop's mode never changes.
 class IntroWithoutModes : public Intro {
 protected:
     void SetUp() override
     {
         if (!GetEnvironmentVariableA(kNoDisplayModes, nullptr, 0))
             GTEST_SKIP() << "runs in the intro test step's prefix, which has no virtual desktop";
+        // This program sees the screen as it is, as the launcher does, not scaled for
+        // programs that know nothing of DPI. (The headers of the Windows this is built
+        // for predate the call.)
+        using SetAware = BOOL(WINAPI*)();
+        if (auto aware = reinterpret_cast<SetAware>(
+                reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("user32.dll"), "SetProcessDPIAware"))))
+            aware();
         Intro::SetUp();
     }
 
     // Plays one button's intro in the window: the film's frames on the screen at the expected
-    // scale and place through the film's palette, then the crawl moving over the last one,
-    // Escape, and the launcher as before.
+    // scale and place through the film's palette, Alt+Enter that finds no mode to go to,
+    // then the crawl moving over the last frame, Escape, and the launcher as before; the
+    // film window answers at every moment.
     void PlayInTheWindow(int button, const char* film, ScreenPlace place, const char* filmShot, const char* crawlShot)
     {
-        ASSERT_EQ((ScreenMode{1024, 768}), desktop_) << "the expected places are for the test display";
+        ASSERT_EQ((ScreenMode{1536, 1152}), desktop_) << "the expected places are for the test display";
         // What this prefix is for: comparing the mode before and after proves nothing
         // where it cannot change, so the case holds only while it really cannot be set.
         ASSERT_FALSE(DisplayModeCanBeSet()) << "this prefix lets the mode be set: the windowed intro is not what runs";
@@ -666,15 +871,25 @@ protected:
         HWND window = WaitForFilm();
         ASSERT_NE(nullptr, window);
         DWORD start = GetTickCount();
+        AnswerWatch answers(window);
         // The window is made before the display decides how to show the film.
         RECT rect = {};
-        EXPECT_TRUE(ui::WaitUntil([&] { return GetWindowRect(window, &rect) && rect.right == 1024; }, 5000));
+        EXPECT_TRUE(ui::WaitUntil([&] { return GetWindowRect(window, &rect) && rect.right == 1536; }, 5000));
         EXPECT_EQ(0, rect.left);
         EXPECT_EQ(0, rect.top);
-        EXPECT_EQ(1024, rect.right) << "the film window covers the screen";
-        EXPECT_EQ(768, rect.bottom);
+        EXPECT_EQ(1536, rect.right) << "the film window covers the screen";
+        EXPECT_EQ(1152, rect.bottom);
 
-        Sleep(length / 2);
+        Sleep(length / 3);
+        FilmView filmView;
+        ASSERT_TRUE(filmView.Find(launcher_.program.process));
+        AltEnter();
+        EXPECT_TRUE(filmView.Advances()) << "Alt+Enter with no mode to go to changes nothing";
+        EXPECT_FALSE(WindowChosen());
+        EXPECT_TRUE(Windowed(window));
+
+        DWORD elapsed = GetTickCount() - start;
+        Sleep(length / 2 > elapsed ? length / 2 - elapsed : 0);
         ScreenPixels screen = CaptureScreen();
         EXPECT_TRUE(IsWindow(window)) << "the film is still running";
         EXPECT_TRUE(ui::Screenshot(filmShot));
@@ -683,7 +898,7 @@ protected:
         ExpectBlackAround(screen, place);
 
         // The crawl over the last frame: the picture moves between two looks at it.
-        DWORD elapsed = GetTickCount() - start;
+        elapsed = GetTickCount() - start;
         Sleep(length + 4000 > elapsed ? length + 4000 - elapsed : 0);
         ASSERT_TRUE(IsWindow(window)) << "the crawl follows the last frame";
         ScreenPixels first = CaptureScreen();
@@ -693,22 +908,28 @@ protected:
         EXPECT_NE(first.Pixels, second.Pixels) << "the crawl's text rises";
         ExpectBlackAround(second, place);
         EXPECT_EQ(desktop_, CurrentMode());
+        answers.Stop();
+        EXPECT_EQ(0, answers.Unanswered()) << "of " << answers.Asked() << " questions, the slowest answer took "
+                                           << answers.Slowest() << " ms";
+        EXPECT_GT(answers.Asked(), 50) << "asked throughout the film and the crawl";
         EXPECT_TRUE(EscapeUntilGone(window));
         ExpectLauncherBack();
     }
 };
 
-TEST_F(IntroWithoutModes, HighResolutionPlaysIn640x480AtFactor1CentredThenTheCrawl)
+TEST_F(IntroWithoutModes, HighResolutionPlaysIn640x480AtFactor2CentredThenTheCrawl)
 {
     Start();
-    PlayInTheWindow(IDC_INTRO_HIGH, kHighFilm, {640, 480, 1, 192, 144}, "windowed-film-640x480", "windowed-crawl-640x480");
+    // The launcher at 144 DPI: its dialog and buttons drawn at one and a half times the size.
+    EXPECT_TRUE(ui::Screenshot("launcher-144dpi"));
+    PlayInTheWindow(IDC_INTRO_HIGH, kHighFilm, {640, 480, 2, 128, 96}, "windowed-film-640x480", "windowed-crawl-640x480");
     EXPECT_EQ(1u, Close());
 }
 
-TEST_F(IntroWithoutModes, LowResolutionPlaysIn320x240AtFactor3CentredThenTheCrawl)
+TEST_F(IntroWithoutModes, LowResolutionPlaysIn320x240AtFactor4CentredThenTheCrawl)
 {
     Start();
-    PlayInTheWindow(IDC_INTRO_LOW, kLowFilm, {320, 240, 3, 32, 24}, "windowed-film-320x240", "windowed-crawl-320x240");
+    PlayInTheWindow(IDC_INTRO_LOW, kLowFilm, {320, 240, 4, 128, 96}, "windowed-film-320x240", "windowed-crawl-320x240");
     // The launcher works afterwards: the other intro plays too, and ends with Escape.
     ui::Click(launcher_.dialog, IDC_INTRO_HIGH);
     HWND window = WaitForFilm();

@@ -2,6 +2,7 @@
 // guard that keeps the removal to the directory an installation makes.
 #include "install/install_win.h"
 #include "install/installation.h"
+#include "intro/intro_choice_win.h"
 #include "launcher/launcher_state.h"
 #include "launcher/text.h"
 #include "tests/install/install_test_support.h"
@@ -143,7 +144,11 @@ TEST_F(Removal, NoKeepsEverything)
 
 TEST_F(Removal, YesRemovesAllThatTheInstallationMade)
 {
+    RememberIntroWindowChosen(true);
     Remove(IDYES);
+    HKEY choice = nullptr;
+    EXPECT_NE(ERROR_SUCCESS, RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\VeskMarlit", 0, KEY_READ, &choice))
+        << "the intro's remembered display goes too";
     EXPECT_EQ(1, asked_) << "the drive letters agree once upper-cased: no hand-over";
     EXPECT_STREQ("C:\\", g_launcher.SourceRoot);
     EXPECT_FALSE(Exists(kInstallDirectory));

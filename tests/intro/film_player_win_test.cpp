@@ -5,6 +5,7 @@
 #include "intro/film_player.h"
 #include "intro/film_player_win.h"
 #include "intro/full_screen_display.h"
+#include "intro/intro_choice_win.h"
 #include "launcher/launcher_state.h"
 #include "launcher/text.h"
 #include "crawl/credits_crawl.h"
@@ -477,6 +478,54 @@ TEST_F(FilmWindowTest, AMoveIsAlignedAndAResizeIsLeftAlone)
     GetWindowRect(window_, &r);
     EXPECT_EQ(9, r.left) << "no move, no alignment";
     EXPECT_EQ(100, r.right - r.left);
+}
+
+// Alt+Enter moves the picture on the screen and all 256 colours to the window and back to
+// full screen, remembers each move, and lets the key's repeats go.
+TEST_F(FilmWindowTest, AltEnterCarriesThePictureAndEveryColourToTheWindowAndBack)
+{
+    RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\VeskMarlit");
+    ASSERT_EQ(DisplayOutcome::Ready, OpenDisplay(window_, 0));
+    MarkPaletteTable();
+    PALETTEENTRY marked[256];
+    std::memcpy(marked, g_display.PaletteTable, sizeof marked);
+    ApplyPaletteTable();
+    auto pixel = [](int x, int y) { return uint8_t(x * 7 + y * 3); };
+    ASSERT_TRUE(LockFrontBuffer());
+    for (int y = 0; y < 480; ++y)
+        for (int x = 0; x < 640; ++x)
+            static_cast<uint8_t*>(g_display.Surface.lpSurface)[y * g_display.Surface.lPitch + x] = pixel(x, y);
+    UnlockFrontBuffer();
+    auto expectCarriedOver = [&](const char* where) {
+        SCOPED_TRACE(where);
+        DisplayColour colours[256];
+        ASSERT_TRUE(ReadDisplayColours(colours));
+        for (int i = 0; i < 256; ++i)
+            EXPECT_TRUE(colours[i].Red == marked[i].peRed && colours[i].Green == marked[i].peGreen
+                        && colours[i].Blue == marked[i].peBlue) << "entry " << i;
+        ASSERT_TRUE(LockFrontBuffer());
+        int wrong = 0;
+        for (int y = 0; y < 480; ++y)
+            for (int x = 0; x < 640; ++x)
+                wrong += static_cast<uint8_t*>(g_display.Surface.lpSurface)[y * g_display.Surface.lPitch + x] != pixel(x, y);
+        UnlockFrontBuffer();
+        EXPECT_EQ(0, wrong) << "pixels that did not come along";
+    };
+    constexpr LPARAM alt = LPARAM(1) << 29, repeat = LPARAM(1) << 30;
+    EXPECT_EQ(0, SendMessageA(window_, WM_SYSKEYDOWN, VK_RETURN, alt));
+    EXPECT_TRUE(DisplayIsWindowed());
+    EXPECT_TRUE(IntroWindowChosen());
+    EXPECT_EQ(screenWidth_, GetSystemMetrics(SM_CXSCREEN)) << "the desktop's mode";
+    expectCarriedOver("in the window");
+    EXPECT_EQ(0, SendMessageA(window_, WM_SYSKEYDOWN, VK_RETURN, alt | repeat));
+    EXPECT_TRUE(DisplayIsWindowed()) << "a held key switches once";
+    EXPECT_EQ(0, SendMessageA(window_, WM_SYSKEYDOWN, VK_RETURN, alt));
+    EXPECT_FALSE(DisplayIsWindowed());
+    EXPECT_FALSE(IntroWindowChosen());
+    EXPECT_EQ(640, GetSystemMetrics(SM_CXSCREEN)) << "the mode again";
+    expectCarriedOver("at full screen");
+    CloseDisplay();
+    RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\VeskMarlit");
 }
 
 TEST_F(FilmWindowTest, MessagesAnsweredAsTheLauncherExpects)

@@ -1,5 +1,6 @@
 // The launcher dialog and its pictures, in process: which buttons show, what the commands
 // do, and what the drawing puts on the screen.
+#include "intro/intro_choice_win.h"
 #include "launcher/launcher_state.h"
 #include "launcher/launcher_win.h"
 #include "resources/resource.h"
@@ -164,6 +165,40 @@ TEST_F(LauncherDialog, EscapeEnterAndOtherCommandsAreSwallowed)
     EXPECT_TRUE(IsWindowVisible(dialog_));
     EXPECT_EQ(FALSE, LauncherDialogProc(dialog_, WM_COMMAND, MAKEWPARAM(IDC_CLOSE, 0), 0));
     EXPECT_FALSE(IsWindowVisible(dialog_)) << "Schließen ends the dialog";
+}
+
+// The window menu's item flips the remembered choice; what a user or a damaged profile put
+// there in its place means full screen.
+TEST_F(LauncherDialog, TheWindowMenuItemFlipsTheIntroChoiceAndAnythingElseStoredMeansFullScreen)
+{
+    ASSERT_NE(nullptr, Open());
+    const char* key = "Software\\VeskMarlit";
+    RegDeleteKeyA(HKEY_CURRENT_USER, key);
+    EXPECT_FALSE(IntroWindowChosen()) << "nothing stored";
+    EXPECT_EQ(FALSE, LauncherDialogProc(dialog_, WM_COMMAND, MAKEWPARAM(IDM_INTRO_WINDOW, 0), 0));
+    EXPECT_TRUE(IntroWindowChosen());
+    EXPECT_EQ(FALSE, LauncherDialogProc(dialog_, WM_COMMAND, MAKEWPARAM(IDM_INTRO_WINDOW, 0), 0));
+    EXPECT_FALSE(IntroWindowChosen());
+    struct Stored {
+        DWORD type;
+        std::vector<BYTE> bytes;
+        bool window;
+    };
+    const Stored values[] = {
+        {REG_DWORD, {1, 0, 0, 0}, true},      {REG_DWORD, {2, 0, 0, 0}, false},
+        {REG_DWORD, {1, 0}, false},           {REG_BINARY, {1, 0, 0, 0}, false},
+        {REG_SZ, {'1', 0}, false},            {REG_QWORD, {1, 0, 0, 0, 0, 0, 0, 0}, false},
+        {REG_BINARY, std::vector<BYTE>(4096, 1), false},
+    };
+    for (const Stored& v : values) {
+        HKEY k;
+        ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, key, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &k, nullptr));
+        RegSetValueExA(k, "IntroImFenster", 0, v.type, v.bytes.data(), DWORD(v.bytes.size()));
+        RegCloseKey(k);
+        EXPECT_EQ(v.window, IntroWindowChosen()) << "type " << v.type << ", " << v.bytes.size() << " bytes";
+    }
+    ForgetIntroChoice();
+    EXPECT_FALSE(IntroWindowChosen());
 }
 
 TEST_F(LauncherDialog, UninstallModePostsTheInstallCommandToItself)

@@ -195,6 +195,12 @@ ensure_template_prefix() {
     touch "$t/.vesk-ready"
 }
 
+# The DPI that Wine's programs are told, as a user sets it for a high-DPI monitor.
+set_wine_dpi() { # prefix dpi
+    WINEPREFIX=$1 wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$2" /f >/dev/null 2>&1
+    WINEPREFIX=$1 wine reg add 'HKCC\Software\Fonts' /v LogPixels /t REG_DWORD /d "$2" /f >/dev/null 2>&1
+}
+
 new_prefix() { # dir
     ensure_template_prefix
     rm -rf "$1"
@@ -218,11 +224,11 @@ null_sound() {
 }
 
 XVFB_PID=
-start_xvfb() { # folder for its log; sets DISPLAY
-    local dir=$1 fifo
+start_xvfb() { # folder for its log, [screen size, 1024x768 when not given]; sets DISPLAY
+    local dir=$1 size=${2:-1024x768}
     mkdir -p "$dir"
     : >"$dir/display"
-    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$dir/display" >"$dir/xvfb.log" 2>&1 &
+    Xvfb -displayfd 3 -screen 0 "${size}x24" -nolisten tcp 3>"$dir/display" >"$dir/xvfb.log" 2>&1 &
     XVFB_PID=$!
     for _ in $(seq 100); do
         [ -s "$dir/display" ] && break

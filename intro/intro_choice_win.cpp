@@ -1,0 +1,39 @@
+#include "intro/intro_choice_win.h"
+
+#include <windows.h>
+
+namespace {
+
+constexpr char kChoiceKey[] = "Software\\VeskMarlit";
+constexpr char kChoiceValue[] = "IntroImFenster";
+constexpr DWORD kFullScreen = 0, kWindow = 1;
+
+} // namespace
+
+bool IntroWindowChosen()
+{
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, kChoiceKey, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+        return false;
+    DWORD type = REG_NONE, value = kFullScreen, size = sizeof value;
+    LONG result = RegQueryValueExA(key, kChoiceValue, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size);
+    RegCloseKey(key);
+    return result == ERROR_SUCCESS && type == REG_DWORD && size == sizeof value && value == kWindow;
+}
+
+// A choice that cannot be stored (a profile without a writable registry) is simply not
+// remembered; the intro that is playing goes on on the display the user switched to.
+void RememberIntroWindowChosen(bool window)
+{
+    HKEY key;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, kChoiceKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr)
+        != ERROR_SUCCESS)
+        return;
+    DWORD value = window ? kWindow : kFullScreen;
+    RegSetValueExA(key, kChoiceValue, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
+    RegCloseKey(key);
+}
+
+// The key holds nothing but the choice; a key that someone gave subkeys of their own is
+// not removed with them.
+void ForgetIntroChoice() { RegDeleteKeyA(HKEY_CURRENT_USER, kChoiceKey); }

@@ -1,0 +1,60 @@
+// The launcher on screens of any DPI. The program declares itself aware of each monitor's
+// DPI (its manifest), so Windows no longer stretches its windows as bitmaps: the dialogs
+// scale with their dialog units, the pictures are stretched onto whatever size they get,
+// and the button font is made for the DPI of the monitor the dialog is on.
+#include "launcher/launcher_state.h"
+#include "launcher/launcher_win.h"
+
+#include <cstring>
+
+namespace {
+
+constexpr UINT kBaseDpi = 96;
+// The button labels' font at 96 DPI: Arial, 15 pixels high.
+constexpr int kUiFontHeight = 15;
+
+int UiFontHeight(UINT dpi) { return MulDiv(kUiFontHeight, int(dpi), int(kBaseDpi)); }
+
+} // namespace
+
+// GetDpiForWindow comes with Windows 10 (1607); it is looked up, so that the program still
+// starts where it is missing. There, and for windows that are none, the screen's DPI serves.
+UINT WindowDpi(HWND window)
+{
+    using GetDpiForWindowFunction = UINT(WINAPI*)(HWND);
+    static const auto getDpiForWindow = reinterpret_cast<GetDpiForWindowFunction>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("user32.dll"), "GetDpiForWindow")));
+    if (getDpiForWindow && window) {
+        if (UINT dpi = getDpiForWindow(window))
+            return dpi;
+    }
+    HDC screen = GetDC(nullptr);
+    int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 0;
+    if (screen)
+        ReleaseDC(nullptr, screen);
+    return dpi > 0 ? UINT(dpi) : kBaseDpi;
+}
+
+HFONT CreateUiFont(UINT dpi)
+{
+    LOGFONTA font = {};
+    font.lfHeight = UiFontHeight(dpi);
+    font.lfWeight = FW_NORMAL;
+    std::strcpy(font.lfFaceName, "Arial");
+    return CreateFontIndirectA(&font);
+}
+
+// Keeps the font as it is when it already has the DPI's height, and the old one when no
+// new one can be made.
+void FitUiFontToDpi(UINT dpi)
+{
+    LOGFONTA current = {};
+    if (g_launcher.UiFont && GetObjectA(g_launcher.UiFont, sizeof current, &current)
+        && current.lfHeight == UiFontHeight(dpi))
+        return;
+    if (HFONT font = CreateUiFont(dpi)) {
+        if (g_launcher.UiFont)
+            DeleteObject(g_launcher.UiFont);
+        g_launcher.UiFont = font;
+    }
+}
