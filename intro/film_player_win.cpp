@@ -221,6 +221,7 @@ void PlayIntro(int resolution)
         return;
     }
     RecordClientOrigin(window);
+    g_display.ModeRefused = false;
     // The window where the user chose it; otherwise full screen, and where the 8-bit mode
     // cannot be set (a remote session, a virtual machine, a driver without 8-bit modes) the
     // same pictures go to the film window, scaled.

@@ -34,6 +34,8 @@ struct FullScreenDisplay {
     DWORD BlitFlags;                // pixel-format class of Primary, as the film library expects it
     LONG Width, Height;             // 640x480 or 320x240, set at every opening and kept afterwards
     WindowedPicture Windowed;       // in use while Windowed.Bitmap is not null
+    bool ModeRefused;               // the last opening could not set the mode at all: Alt+Enter
+                                    // stays in the window rather than ask the driver again
 };
 
 extern FullScreenDisplay g_display;

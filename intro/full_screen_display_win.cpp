@@ -289,6 +289,7 @@ bool OpenFullScreen(HWND window, int lowResolution)
 
 DisplayOutcome OpenDisplay(HWND window, int lowResolution)
 {
+    g_display.ModeRefused = true;
     if (FAILED(DirectDrawCreate(nullptr, &g_display.DirectDraw, nullptr))) {
         g_display.DirectDraw = nullptr;
         return DisplayOutcome::NotOpened;
@@ -303,6 +304,7 @@ DisplayOutcome OpenDisplay(HWND window, int lowResolution)
         ReleaseInterface(g_display.DirectDraw);
         return DisplayOutcome::NotOpened;
     }
+    g_display.ModeRefused = false;
     SetWindowPos(window, HWND_TOP, 0, 0, kWindowWidth, kWindowHeight, SWP_NOMOVE);
     if (!CreatePrimarySurface())
         return DisplayOutcome::Incomplete;
@@ -500,12 +502,17 @@ DWORD PixelFormatBlitFlags()
 
 bool DisplayIsWindowed() { return Windowed(); }
 
-// The window leaves its monitor for the primary display's origin first, where the
-// exclusive mode shows it. When neither display can be opened any more (no memory for the
+// Where the intro's own opening found that the mode cannot be set, the window stays as it
+// is. Otherwise the window leaves its monitor for the primary display's origin first, where
+// the exclusive mode shows it. When neither display can be opened any more (no memory for the
 // window's picture, and the mode refused as well), nothing is left open and the caller
 // ends the intro.
 SwitchOutcome SwitchDisplay(HWND window)
 {
+    // Asking a driver that refused the mode costs it a while again (creating DirectDraw
+    // alone can take a tenth of a second), during which the window could not answer.
+    if (Windowed() && g_display.ModeRefused)
+        return SwitchOutcome::Unchanged;
     const int low = g_display.Width != kHighResolutionScreen.Width;
     ScreenCopy copy;
     CopyScreen(copy);

@@ -13,7 +13,9 @@ constexpr UINT kBaseDpi = 96;
 // The button labels' font at 96 DPI: Arial, 15 pixels high.
 constexpr int kUiFontHeight = 15;
 
-int UiFontHeight(UINT dpi) { return MulDiv(kUiFontHeight, int(dpi), int(kBaseDpi)); }
+// Rounded down: the longest labels nearly fill their buttons at 96 DPI, and a font that
+// grows by a fraction of a pixel more than the buttons do would push them over the edges.
+int UiFontHeight(UINT dpi) { return kUiFontHeight * int(dpi) / int(kBaseDpi); }
 
 } // namespace
 

@@ -487,6 +487,9 @@ TEST_F(FilmWindowTest, AltEnterCarriesThePictureAndEveryColourToTheWindowAndBack
     RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\VeskMarlit");
     ASSERT_EQ(DisplayOutcome::Ready, OpenDisplay(window_, 0));
     MarkPaletteTable();
+    // A full-screen palette keeps black and white at its ends, as the system's colours are.
+    g_display.PaletteTable[0] = {0, 0, 0, 0};
+    g_display.PaletteTable[255] = {255, 255, 255, 0};
     PALETTEENTRY marked[256];
     std::memcpy(marked, g_display.PaletteTable, sizeof marked);
     ApplyPaletteTable();
