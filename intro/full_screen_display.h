@@ -7,21 +7,29 @@
 #pragma once
 
 #include "intro/intro_screen.h"
+#include "intro/picture_bands.h"
 
 #include <windows.h>
 #include <ddraw.h>
 
-// The windowed picture: its bitmap stands in for the primary surface and its colour table
-// for the palette object. Every unlock shows it in the window.
+#include <vector>
+
+// The windowed picture: its pixels stand in for the primary surface and its colours for the
+// palette object. Every unlock shows what changed of it in the window.
 struct WindowedPicture {
-    HWND Window;                // the film window, made borderless and covering the screen
-    HDC Dc;                     // memory device context holding Bitmap
-    HBITMAP Bitmap;             // 8-bit top-down DIB section of the mode's size; null on the
-                                // full-screen path and outside an intro
-    HGDIOBJ DcBitmap;           // what Dc held before, selected back before it is deleted
-    void* Bits;                 // Bitmap's pixels, rows Pitch bytes apart
+    HWND Window;                     // the film window, made borderless and covering its monitor
+    std::vector<BYTE> Pixels;        // the mode's picture, 8-bit indices, rows Pitch bytes apart;
+                                     // empty on the full-screen path and outside an intro
     LONG Pitch;
-    PicturePlacement Placement; // where the picture lands in the window's client area
+    PixelColour Colours[kPaletteEntries]; // the palette table, as the window shows it
+    PicturePlacement Placement;      // where the picture lands in the window's client area
+    ShownPicture Shown;              // what the window shows now
+    std::vector<PictureBand> Bands;  // what the present being made sends
+    HDC BandDc;                      // memory device context holding BandBitmap
+    HBITMAP BandBitmap;              // 32-bit top-down DIB section: BandRows picture rows of blocks
+    HGDIOBJ BandDcBitmap;            // what BandDc held before, selected back before it is deleted
+    PixelColour* BandBits;
+    LONG BandRows;
 };
 
 struct FullScreenDisplay {
@@ -33,7 +41,7 @@ struct FullScreenDisplay {
     PALETTEENTRY PaletteTable[256]; // staging copy of the palette, kept from one intro to the next
     DWORD BlitFlags;                // pixel-format class of Primary, as the film library expects it
     LONG Width, Height;             // 640x480 or 320x240, set at every opening and kept afterwards
-    WindowedPicture Windowed;       // in use while Windowed.Bitmap is not null
+    WindowedPicture Windowed;       // in use while Windowed.Pixels is not empty
     bool ModeRefused;               // the last opening could not set the mode at all: Alt+Enter
                                     // stays in the window rather than ask the driver again
 };

@@ -98,66 +98,87 @@ void LoadStaticColours()
     }
 }
 
-void PaletteTableAsColourTable(RGBQUAD (&quads)[kPaletteEntries])
-{
-    for (int i = 0; i < kPaletteEntries; ++i) {
-        const PALETTEENTRY& e = g_display.PaletteTable[i];
-        quads[i] = {e.peBlue, e.peGreen, e.peRed, 0};
-    }
-}
+PixelColour AsPixelColour(const PALETTEENTRY& e) { return PixelColour(e.peRed) << 16 | e.peGreen << 8 | e.peBlue; }
 
-// The picture's bitmap starts from the palette table as it stands, as the palette object of
-// the full-screen display does.
-bool CreateWindowedBitmap(HWND window)
+// The band bitmap: 32-bit rows of the picture's blocks, as many picture rows at a time as
+// fit in about 2 MB, reused by every present. Small enough to stay in the cache, whatever
+// the screen; a picture at factor 1 fits whole.
+constexpr std::size_t kBandBytes = std::size_t(2) << 20;
+
+bool CreateBandBitmap(HWND window)
 {
     WindowedPicture& w = g_display.Windowed;
-    struct {
-        BITMAPINFOHEADER header;
-        RGBQUAD colours[kPaletteEntries];
-    } info = {};
-    info.header.biSize = sizeof info.header;
-    info.header.biWidth = g_display.Width;
-    info.header.biHeight = -g_display.Height; // top-down, as a locked surface is
-    info.header.biPlanes = 1;
-    info.header.biBitCount = 8;
-    info.header.biCompression = BI_RGB;
-    info.header.biClrUsed = kPaletteEntries;
-    PaletteTableAsColourTable(info.colours);
+    const PicturePlacement& p = w.Placement;
+    std::size_t rowBytes = std::size_t(p.TargetWidth) * sizeof(PixelColour) * std::size_t(p.Scale);
+    w.BandRows = std::max<LONG>(1, std::min<LONG>(p.SourceHeight, LONG(kBandBytes / std::max<std::size_t>(rowBytes, 1))));
+    BITMAPINFOHEADER header = {};
+    header.biSize = sizeof header;
+    header.biWidth = p.TargetWidth;
+    header.biHeight = -(w.BandRows * p.Scale); // top-down, as the picture's rows are
+    header.biPlanes = 1;
+    header.biBitCount = 32;
+    header.biCompression = BI_RGB;
     HDC screen = GetDC(window);
-    w.Bitmap = CreateDIBSection(screen, reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS, &w.Bits, nullptr, 0);
-    w.Dc = CreateCompatibleDC(screen);
+    void* bits = nullptr;
+    w.BandBitmap = CreateDIBSection(screen, reinterpret_cast<BITMAPINFO*>(&header), DIB_RGB_COLORS, &bits, nullptr, 0);
+    w.BandDc = CreateCompatibleDC(screen);
     ReleaseDC(window, screen);
-    if (!w.Bitmap || !w.Dc || !w.Bits)
+    w.BandBits = static_cast<PixelColour*>(bits);
+    if (!w.BandBitmap || !w.BandDc || !w.BandBits)
         return false;
-    w.DcBitmap = SelectObject(w.Dc, w.Bitmap);
-    // DIB rows are padded to whole 32-bit words.
-    w.Pitch = (g_display.Width + 3) & ~3;
+    w.BandDcBitmap = SelectObject(w.BandDc, w.BandBitmap);
     return true;
+}
+
+// The picture starts all black, in the palette table's colours as they stand, as the
+// palette object of the full-screen display does.
+bool CreateWindowedPicture(HWND window)
+{
+    WindowedPicture& w = g_display.Windowed;
+    // Rows of whole 32-bit words, as a DIB's are.
+    w.Pitch = (g_display.Width + 3) & ~3;
+    try {
+        w.Pixels.assign(std::size_t(w.Pitch) * std::size_t(g_display.Height), 0);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    for (int i = 0; i < kPaletteEntries; ++i)
+        w.Colours[i] = AsPixelColour(g_display.PaletteTable[i]);
+    return CreateBandBitmap(window);
 }
 
 void ReleaseWindowedPicture()
 {
     WindowedPicture& w = g_display.Windowed;
-    if (w.Dc && w.DcBitmap)
-        SelectObject(w.Dc, w.DcBitmap);
-    if (w.Dc)
-        DeleteDC(w.Dc);
-    if (w.Bitmap)
-        DeleteObject(w.Bitmap);
-    w = {};
+    if (w.BandDc && w.BandDcBitmap)
+        SelectObject(w.BandDc, w.BandDcBitmap);
+    if (w.BandDc)
+        DeleteDC(w.BandDc);
+    if (w.BandBitmap)
+        DeleteObject(w.BandBitmap);
+    w = WindowedPicture{};
 }
 
-bool Windowed() { return g_display.Windowed.Bitmap != nullptr; }
+bool Windowed() { return !g_display.Windowed.Pixels.empty(); }
 
 // Whole-factor scaling without smoothing: each picture pixel becomes a square block of its
-// palette colour.
-void ShowWindowedPicture(HDC dc)
+// palette colour. Only the rows that changed since the last showing are sent (or all of
+// them, for a window that must be painted whole), band by band through the band bitmap.
+void ShowWindowedPicture(HDC dc, bool everything)
 {
-    const WindowedPicture& w = g_display.Windowed;
+    WindowedPicture& w = g_display.Windowed;
     const PicturePlacement& p = w.Placement;
-    SetStretchBltMode(dc, COLORONCOLOR);
-    StretchBlt(dc, p.TargetX, p.TargetY, p.TargetWidth, p.TargetHeight, w.Dc, p.SourceX, p.SourceY, p.SourceWidth,
-               p.SourceHeight, SRCCOPY);
+    FindChangedBands(w.Shown, w.Pixels.data(), w.Pitch, w.Colours, p, everything, w.Bands);
+    for (const PictureBand& band : w.Bands) {
+        for (LONG row = band.FirstRow, end = band.FirstRow + band.Rows; row < end; row += w.BandRows) {
+            LONG rows = std::min<LONG>(w.BandRows, end - row);
+            // GDI may still be reading the band bitmap for the last blit.
+            GdiFlush();
+            ExpandPictureRows(w.Pixels.data(), w.Pitch, w.Colours, p, band, row, rows, w.BandBits, p.TargetWidth);
+            BitBlt(dc, p.TargetX + (band.FirstColumn - p.SourceX) * p.Scale, p.TargetY + (row - p.SourceY) * p.Scale,
+                   band.Columns * p.Scale, rows * p.Scale, w.BandDc, 0, 0, SRCCOPY);
+        }
+    }
 }
 
 // The window around the picture is black.
@@ -185,7 +206,7 @@ void ShowWindowedScreen(bool withBorders)
     HDC dc = GetDC(window);
     if (withBorders)
         PaintWindowedBorders(dc);
-    ShowWindowedPicture(dc);
+    ShowWindowedPicture(dc, withBorders);
     ReleaseDC(window, dc);
 }
 
@@ -322,15 +343,15 @@ DisplayOutcome OpenDisplay(HWND window, int lowResolution)
 bool OpenWindowedDisplay(HWND window, int lowResolution)
 {
     SetDisplaySize(lowResolution);
-    if (!CreateWindowedBitmap(window)) {
-        ReleaseWindowedPicture();
-        return false;
-    }
     WindowedPicture& w = g_display.Windowed;
-    w.Window = window;
     RECT monitor = IntroMonitor(window);
     ScreenSize screen = {monitor.right - monitor.left, monitor.bottom - monitor.top};
     w.Placement = PlacePicture({g_display.Width, g_display.Height}, screen);
+    if (!CreateWindowedPicture(window)) {
+        ReleaseWindowedPicture();
+        return false;
+    }
+    w.Window = window;
     g_display.BlitFlags = 0;
     LoadSystemColours(window);
     SetWindowPos(window, HWND_TOP, monitor.left, monitor.top, screen.Width, screen.Height, SWP_SHOWWINDOW);
@@ -354,8 +375,7 @@ void CloseDisplay()
 void ClearBackBuffer(int flip)
 {
     if (Windowed()) {
-        GdiFlush();
-        ZeroMemory(g_display.Windowed.Bits, static_cast<SIZE_T>(g_display.Windowed.Pitch) * g_display.Height);
+        std::fill(g_display.Windowed.Pixels.begin(), g_display.Windowed.Pixels.end(), BYTE(0));
         if (flip)
             ShowWindowedScreen(true);
         return;
@@ -390,8 +410,6 @@ void ClearBackBuffer(int flip)
 bool LockFrontBuffer()
 {
     if (Windowed()) {
-        // GDI may still be reading the bitmap for the last showing.
-        GdiFlush();
         DDSURFACEDESC& d = g_display.Surface;
         ZeroMemory(&d, sizeof d);
         d.dwSize = sizeof d;
@@ -399,7 +417,7 @@ bool LockFrontBuffer()
         d.dwWidth = g_display.Width;
         d.dwHeight = g_display.Height;
         d.lPitch = g_display.Windowed.Pitch;
-        d.lpSurface = g_display.Windowed.Bits;
+        d.lpSurface = g_display.Windowed.Pixels.data();
         return true;
     }
     IDirectDrawSurface* primary = g_display.Primary;
@@ -435,9 +453,8 @@ static_assert(sizeof(DisplayColour) == sizeof(PALETTEENTRY), "the palette table 
 void ApplyPaletteTable()
 {
     if (Windowed()) {
-        RGBQUAD quads[kPaletteEntries];
-        PaletteTableAsColourTable(quads);
-        SetDIBColorTable(g_display.Windowed.Dc, 0, kPaletteEntries, quads);
+        for (int i = 0; i < kPaletteEntries; ++i)
+            g_display.Windowed.Colours[i] = AsPixelColour(g_display.PaletteTable[i]);
     } else if (g_display.Palette) {
         g_display.Palette->SetEntries(0, 0, kPaletteEntries, g_display.PaletteTable);
     }
@@ -446,11 +463,10 @@ void ApplyPaletteTable()
 bool ReadDisplayColours(DisplayColour (&colours)[kPaletteEntries])
 {
     if (Windowed()) {
-        RGBQUAD quads[kPaletteEntries];
-        if (GetDIBColorTable(g_display.Windowed.Dc, 0, kPaletteEntries, quads) != kPaletteEntries)
-            return false;
-        for (int i = 0; i < kPaletteEntries; ++i)
-            colours[i] = {quads[i].rgbRed, quads[i].rgbGreen, quads[i].rgbBlue, g_display.PaletteTable[i].peFlags};
+        for (int i = 0; i < kPaletteEntries; ++i) {
+            PixelColour c = g_display.Windowed.Colours[i];
+            colours[i] = {BYTE(c >> 16), BYTE(c >> 8), BYTE(c), g_display.PaletteTable[i].peFlags};
+        }
         return true;
     }
     return g_display.Palette
@@ -463,7 +479,7 @@ void PaintDisplay(HWND window)
     HDC dc = BeginPaint(window, &paint);
     if (Windowed() && window == g_display.Windowed.Window) {
         PaintWindowedBorders(dc);
-        ShowWindowedPicture(dc);
+        ShowWindowedPicture(dc, true);
     }
     EndPaint(window, &paint);
 }

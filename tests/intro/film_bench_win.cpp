@@ -4,7 +4,8 @@
 // steps (the palette update when the frame brings colours, lock, decode into the visible
 // buffer, unlock, on to the next frame) as fast as they go, without waiting for the film's
 // clock. The present alone is timed too: the whole palette put into the display, and the
-// unlock, which on the windowed display turns the indices into colours and scales them.
+// unlock, which on the windowed display turns the rows that changed into colours, scales
+// them and sends them to the window.
 // Last, Alt+Enter: from the switch to the first frame shown on the other display, each way.
 #include "intro/film_player_win.h"
 #include "intro/full_screen_display.h"
