@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <utility>
 
 namespace {
 
@@ -145,6 +146,37 @@ TEST_F(DisplayTest, WindowThatCannotOwnTheScreenLeavesNothingOpen)
     EXPECT_EQ(g_display.DirectDraw, nullptr);
     EXPECT_EQ(g_display.Primary, nullptr);
     EXPECT_EQ(g_display.Width, 1234) << "the size is recorded only after the cooperative level";
+}
+
+// Stands in for a driver that reports the mode as set and gives a primary surface of the
+// desktop's old size and depth.
+HRESULT STDMETHODCALLTYPE DesktopSizedDesc(IDirectDrawSurface*, DDSURFACEDESC* desc)
+{
+    *desc = {};
+    desc->dwSize = sizeof *desc;
+    desc->dwFlags = DDSD_WIDTH | DDSD_HEIGHT | DDSD_PIXELFORMAT;
+    desc->dwWidth = 1024;
+    desc->dwHeight = 768;
+    desc->ddpfPixelFormat.dwRGBBitCount = 32;
+    return DD_OK;
+}
+
+TEST_F(DisplayTest, AModeClaimedButNotSetIsIncompleteAndClosingPutsTheDesktopBack)
+{
+    // Every primary surface shares one table of methods: its GetSurfaceDesc, the 23rd, lies
+    // for the time of one opening.
+    ASSERT_EQ(OpenDisplay(window.handle(), 0), DisplayOutcome::Ready);
+    void** getSurfaceDesc = *reinterpret_cast<void***>(g_display.Primary) + 22;
+    CloseDisplay();
+    DWORD protection;
+    ASSERT_TRUE(VirtualProtect(getSurfaceDesc, sizeof(void*), PAGE_EXECUTE_READWRITE, &protection));
+    void* real = std::exchange(*getSurfaceDesc, reinterpret_cast<void*>(DesktopSizedDesc));
+    DisplayOutcome outcome = OpenDisplay(window.handle(), 0);
+    *getSurfaceDesc = real;
+    EXPECT_EQ(DisplayOutcome::Incomplete, outcome);
+    EXPECT_EQ(nullptr, g_display.Primary) << "nothing is drawn on a surface that is not the mode's";
+    CloseDisplay();
+    EXPECT_EQ(GetSystemMetrics(SM_CXSCREEN), 1024) << "the desktop's mode is back";
 }
 
 TEST_F(DisplayTest, LostSurfaceIsRestoredForTheLockAndTheClear)

@@ -493,40 +493,35 @@ TEST_F(FilmWindowTest, AltEnterCarriesThePictureAndEveryColourToTheWindowAndBack
     PALETTEENTRY marked[256];
     std::memcpy(marked, g_display.PaletteTable, sizeof marked);
     ApplyPaletteTable();
-    auto pixel = [](int x, int y) { return uint8_t(x * 7 + y * 3); };
-    ASSERT_TRUE(LockFrontBuffer());
-    for (int y = 0; y < 480; ++y)
-        for (int x = 0; x < 640; ++x)
-            static_cast<uint8_t*>(g_display.Surface.lpSurface)[y * g_display.Surface.lPitch + x] = pixel(x, y);
-    UnlockFrontBuffer();
-    auto expectCarriedOver = [&](const char* where) {
-        SCOPED_TRACE(where);
+    // Each row of the screen as a function of its place.
+    auto rows = [](bool write) {
+        int wrong = 0;
+        EXPECT_TRUE(LockFrontBuffer());
+        for (int y = 0; y < 480; ++y)
+            for (int x = 0; x < 640; ++x) {
+                uint8_t& pixel = static_cast<uint8_t*>(g_display.Surface.lpSurface)[y * g_display.Surface.lPitch + x];
+                wrong += write ? (pixel = uint8_t(x * 7 + y * 3), 0) : pixel != uint8_t(x * 7 + y * 3);
+            }
+        UnlockFrontBuffer();
+        return wrong;
+    };
+    rows(true);
+    auto altEnter = [&](LPARAM repeat, bool windowed, LONG screenWidth) {
+        SCOPED_TRACE(windowed ? "in the window" : "at full screen");
+        EXPECT_EQ(0, SendMessageA(window_, WM_SYSKEYDOWN, VK_RETURN, LPARAM(1) << 29 | repeat));
+        EXPECT_EQ(windowed, DisplayIsWindowed());
+        EXPECT_EQ(windowed, IntroWindowChosen());
+        EXPECT_EQ(screenWidth, GetSystemMetrics(SM_CXSCREEN));
         DisplayColour colours[256];
         ASSERT_TRUE(ReadDisplayColours(colours));
         for (int i = 0; i < 256; ++i)
-            EXPECT_TRUE(colours[i].Red == marked[i].peRed && colours[i].Green == marked[i].peGreen
-                        && colours[i].Blue == marked[i].peBlue) << "entry " << i;
-        ASSERT_TRUE(LockFrontBuffer());
-        int wrong = 0;
-        for (int y = 0; y < 480; ++y)
-            for (int x = 0; x < 640; ++x)
-                wrong += static_cast<uint8_t*>(g_display.Surface.lpSurface)[y * g_display.Surface.lPitch + x] != pixel(x, y);
-        UnlockFrontBuffer();
-        EXPECT_EQ(0, wrong) << "pixels that did not come along";
+            EXPECT_EQ(RGB(marked[i].peRed, marked[i].peGreen, marked[i].peBlue),
+                      RGB(colours[i].Red, colours[i].Green, colours[i].Blue)) << "entry " << i;
+        EXPECT_EQ(0, rows(false)) << "pixels that did not come along";
     };
-    constexpr LPARAM alt = LPARAM(1) << 29, repeat = LPARAM(1) << 30;
-    EXPECT_EQ(0, SendMessageA(window_, WM_SYSKEYDOWN, VK_RETURN, alt));
-    EXPECT_TRUE(DisplayIsWindowed());
-    EXPECT_TRUE(IntroWindowChosen());
-    EXPECT_EQ(screenWidth_, GetSystemMetrics(SM_CXSCREEN)) << "the desktop's mode";
-    expectCarriedOver("in the window");
-    EXPECT_EQ(0, SendMessageA(window_, WM_SYSKEYDOWN, VK_RETURN, alt | repeat));
-    EXPECT_TRUE(DisplayIsWindowed()) << "a held key switches once";
-    EXPECT_EQ(0, SendMessageA(window_, WM_SYSKEYDOWN, VK_RETURN, alt));
-    EXPECT_FALSE(DisplayIsWindowed());
-    EXPECT_FALSE(IntroWindowChosen());
-    EXPECT_EQ(640, GetSystemMetrics(SM_CXSCREEN)) << "the mode again";
-    expectCarriedOver("at full screen");
+    altEnter(0, true, screenWidth_);
+    altEnter(LPARAM(1) << 30, true, screenWidth_); // the key held down: its repeat
+    altEnter(0, false, 640);
     CloseDisplay();
     RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\VeskMarlit");
 }

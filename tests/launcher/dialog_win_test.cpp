@@ -172,33 +172,26 @@ TEST_F(LauncherDialog, EscapeEnterAndOtherCommandsAreSwallowed)
 TEST_F(LauncherDialog, TheWindowMenuItemFlipsTheIntroChoiceAndAnythingElseStoredMeansFullScreen)
 {
     ASSERT_NE(nullptr, Open());
-    const char* key = "Software\\VeskMarlit";
-    RegDeleteKeyA(HKEY_CURRENT_USER, key);
-    EXPECT_FALSE(IntroWindowChosen()) << "nothing stored";
-    EXPECT_EQ(FALSE, LauncherDialogProc(dialog_, WM_COMMAND, MAKEWPARAM(IDM_INTRO_WINDOW, 0), 0));
-    EXPECT_TRUE(IntroWindowChosen());
-    EXPECT_EQ(FALSE, LauncherDialogProc(dialog_, WM_COMMAND, MAKEWPARAM(IDM_INTRO_WINDOW, 0), 0));
-    EXPECT_FALSE(IntroWindowChosen());
-    struct Stored {
+    ForgetIntroChoice();
+    for (bool chosen : {true, false}) {
+        EXPECT_EQ(FALSE, LauncherDialogProc(dialog_, WM_COMMAND, MAKEWPARAM(IDM_INTRO_WINDOW, 0), 0));
+        EXPECT_EQ(chosen, IntroWindowChosen());
+    }
+    const struct {
         DWORD type;
         std::vector<BYTE> bytes;
-        bool window;
-    };
-    const Stored values[] = {
-        {REG_DWORD, {1, 0, 0, 0}, true},      {REG_DWORD, {2, 0, 0, 0}, false},
-        {REG_DWORD, {1, 0}, false},           {REG_BINARY, {1, 0, 0, 0}, false},
-        {REG_SZ, {'1', 0}, false},            {REG_QWORD, {1, 0, 0, 0, 0, 0, 0, 0}, false},
-        {REG_BINARY, std::vector<BYTE>(4096, 1), false},
-    };
-    for (const Stored& v : values) {
-        HKEY k;
-        ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, key, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &k, nullptr));
-        RegSetValueExA(k, "IntroImFenster", 0, v.type, v.bytes.data(), DWORD(v.bytes.size()));
-        RegCloseKey(k);
-        EXPECT_EQ(v.window, IntroWindowChosen()) << "type " << v.type << ", " << v.bytes.size() << " bytes";
+    } stored[] = {{REG_DWORD, {1, 0, 0, 0}}, {REG_DWORD, {2, 0, 0, 0}}, {REG_DWORD, {1, 0}}, {REG_BINARY, {1, 0, 0, 0}},
+                  {REG_SZ, {'1', 0}}, {REG_QWORD, {1, 0, 0, 0, 0, 0, 0, 0}}, {REG_BINARY, std::vector<BYTE>(4096, 1)}};
+    for (const auto& v : stored) {
+        HKEY key;
+        ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\VeskMarlit", 0, nullptr, 0,
+                                                 KEY_SET_VALUE, nullptr, &key, nullptr));
+        RegSetValueExA(key, "IntroImFenster", 0, v.type, v.bytes.data(), DWORD(v.bytes.size()));
+        RegCloseKey(key);
+        EXPECT_EQ(&v == stored, IntroWindowChosen()) << "type " << v.type << ", " << v.bytes.size() << " bytes";
     }
     ForgetIntroChoice();
-    EXPECT_FALSE(IntroWindowChosen());
+    EXPECT_FALSE(IntroWindowChosen()) << "nothing stored";
 }
 
 TEST_F(LauncherDialog, UninstallModePostsTheInstallCommandToItself)

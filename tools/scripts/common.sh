@@ -313,6 +313,8 @@ cmd_docs() {
             fi
             ;;
         windowed-*) cp "$f" "$ROOT/docs/$name" ;;
+        # The high-DPI step's screen has no desktop behind the dialog: black is cut away.
+        *-144dpi.png) convert "$f" -fuzz 3% -trim +repage "$ROOT/docs/$name" ;;
         *) convert "$f" -bordercolor '#246f94' -border 1 -fuzz 3% -trim +repage "$ROOT/docs/$name" ;;
         esac
         echo "docs/$name"

@@ -84,10 +84,19 @@ void Install(ui::Program& launcher, HWND dialog)
     Shot("04-launcher-installed", "installed: all six buttons, \"Entfernen\"");
 }
 
+// Alt+Enter: Alt held while Enter goes down and up.
+void AltEnter()
+{
+    ui::KeyDown(VK_MENU);
+    ui::PressKey(VK_RETURN);
+    ui::KeyUp(VK_MENU);
+}
+
 // Plays the intro of the given button, with screenshots of the film and of the crawl after
-// it, then ends the crawl with Escape.
+// it (and, given a name, of the crawl switched to a window by Alt+Enter and back), then
+// ends the crawl with Escape.
 void WatchIntro(ui::Program& launcher, HWND dialog, int button, const char* filmShot, const char* crawlShot,
-                const char* afterShot)
+                const char* afterShot, const char* windowShot = nullptr)
 {
     ui::Click(dialog, button);
     HWND film = ui::WaitForWindow(launcher.id, kFilmTitle, kFilmClass, kTimeout);
@@ -97,6 +106,13 @@ void WatchIntro(ui::Program& launcher, HWND dialog, int button, const char* film
     Shot(filmShot, "the intro film, full screen in 8 bits");
     Sleep(11000); // the rest of the film and the first lines of the credits
     Shot(crawlShot, "the credits crawl over the film's last frame");
+    if (windowShot) {
+        AltEnter();
+        Sleep(1500);
+        Shot(windowShot, "Alt+Enter: the crawl goes on in a window, the desktop's mode back");
+        AltEnter();
+        Sleep(1500);
+    }
     ui::KeyDown(VK_ESCAPE);
     Check(ui::WaitForWindowGone(film, kTimeout), "Escape ends the intro");
     ui::KeyUp(VK_ESCAPE);
@@ -151,7 +167,8 @@ int main()
     Shot("01-launcher", "the launcher, nothing installed yet");
 
     Install(launcher, dialog);
-    WatchIntro(launcher, dialog, IDC_INTRO_HIGH, "05-film-640x480", "06-crawl-640x480", "07-after-intro");
+    WatchIntro(launcher, dialog, IDC_INTRO_HIGH, "05-film-640x480", "06-crawl-640x480", "07-after-intro",
+               "06-crawl-in-a-window");
     Play(launcher, dialog);
     Remove(launcher, dialog);
 
