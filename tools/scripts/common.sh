@@ -115,8 +115,8 @@ use_wine64() {
 
 # Ogg Vorbis and FLAC go through Xiph's reference libraries. The native builds link Debian's
 # (the -dev packages above); the Windows builds, and the fuzzing build that instruments them,
-# link static builds of the very same versions, made here from Debian's source packages:
-# source package, and the -dev package whose version is taken.
+# link static builds of the very same versions, made here from Debian's source packages.
+# Each entry: a source package, and the -dev package whose installed version is built.
 AUDIO_SOURCES=(libogg:libogg-dev libvorbis:libvorbis-dev flac:libflac-dev)
 
 # "name=version" of each source package, as installed for the native build.
