@@ -1,10 +1,9 @@
 #include "crawl/music_file.h"
 
-#include "crawl/vorbis_decoder.h"
-#include "crawl/vorbis_headers.h"
+#include <FLAC/stream_decoder.h>
+#include <vorbis/vorbisfile.h>
 
 #include <algorithm>
-#include <cmath>
 #include <cstring>
 #include <new>
 
@@ -13,10 +12,15 @@ namespace {
 // Rates that a sound card of any age plays (DirectSound takes 100 to 100,000 Hz).
 constexpr std::uint32_t kLowestRate = 8000, kHighestRate = 96000;
 
-// The Vorbis decoder's whole memory. A track encoded by the usual tools needs 150 to 250
-// KiB for its codebooks and a frame, plus its comments (cover art among them, at times);
-// a file that needs more than this is not played.
-constexpr int kVorbisArenaBytes = 4 << 20;
+// How much of the file the decoders may read without giving back a sample. The headers
+// come first, and a ripper's cover art rides in them (some MB, at times tens of MB); a
+// stretch of damage is searched through for the next good page or frame. A file that goes
+// on longer than this without sound ends there: a packet that claims the whole file cannot
+// grow the library's buffers without bound, and a refill never reads for long.
+constexpr std::uint64_t kMostBytesWithoutSound = std::uint64_t{64} << 20;
+
+// The most frames of one FLAC block, the format's own limit.
+constexpr unsigned kMostFlacBlock = 65536;
 
 // A hostile Wave file may hold any number of chunks before its data; real ones hold a few.
 constexpr int kMostWaveChunks = 64;
@@ -123,28 +127,6 @@ bool OpenWave(MusicStream& stream)
     return false;
 }
 
-bool OpenVorbis(MusicStream& stream)
-{
-    if (!VorbisHeadersAreSafe(stream.File) || std::fseek(stream.File, 0, SEEK_SET) != 0)
-        return false;
-    stream.VorbisArena = new (std::nothrow) unsigned char[kVorbisArenaBytes];
-    if (!stream.VorbisArena)
-        return false;
-    stb_vorbis_alloc arena = {reinterpret_cast<char*>(stream.VorbisArena), kVorbisArenaBytes};
-    int error = 0;
-    stream.Vorbis = stb_vorbis_open_file(stream.File, 0, &error, &arena);
-    if (!stream.Vorbis)
-        return false;
-    stb_vorbis_info info = stb_vorbis_get_info(stream.Vorbis);
-    // A track of an audio CD has two channels; a file of more is no ripped track.
-    if (info.channels < 1 || info.channels > 2 || info.sample_rate < kLowestRate || info.sample_rate > kHighestRate)
-        return false;
-    stream.Channels = info.channels;
-    stream.Rate = static_cast<int>(info.sample_rate);
-    stream.Kind = MusicKind::Vorbis;
-    return true;
-}
-
 std::size_t ReadWaveFrames(MusicStream& stream, std::int16_t* samples, std::size_t frames)
 {
     const std::size_t frameBytes = static_cast<std::size_t>(stream.Channels) * (stream.WaveBits / 8);
@@ -172,40 +154,191 @@ std::size_t ReadWaveFrames(MusicStream& stream, std::int16_t* samples, std::size
     return done;
 }
 
-// A float sample as a 16-bit one, rounded to the nearest and held within range. The
-// decoder's own conversion overflows an int on the wild values of a damaged stream; this
-// one takes anything, not-a-number included (as silence).
-std::int16_t SampleFromFloat(float value)
+} // namespace
+
+// The libraries read the file through this record, which stays where it is while the
+// stream's own record may be copied.
+struct MusicDecoder {
+    std::FILE* File;                 // the stream's; closed by CloseMusicStream
+    std::uint64_t BytesWithoutSound; // read since the last samples were decoded
+    OggVorbis_File Vorbis;           // all zero unless the file is Ogg Vorbis
+    FLAC__StreamDecoder* Flac;
+    // FLAC: the layout from the stream's information block, once it is one that plays.
+    bool FlacPlayable;
+    unsigned FlacChannels, FlacRate, FlacBits;
+    // FLAC: the last decoded block, interleaved 16-bit, and how much of it is handed out.
+    std::int16_t* Block;
+    std::size_t BlockFrames, BlockUsed;
+};
+
+namespace {
+
+bool PlayableLayout(long channels, long rate)
 {
-    float scaled = value * 32768.0f;
-    if (!(scaled > -32768.0f))
-        return scaled == scaled ? -32768 : 0;
-    if (scaled >= 32767.0f)
-        return 32767;
-    return static_cast<std::int16_t>(std::lrint(scaled));
+    // A track of an audio CD has two channels; a file of more is no ripped track.
+    return channels >= 1 && channels <= 2 && rate >= long{kLowestRate} && rate <= long{kHighestRate};
+}
+
+std::size_t ReadForDecoder(MusicDecoder& decoder, void* bytes, std::size_t size)
+{
+    std::uint64_t allowed = kMostBytesWithoutSound - std::min(decoder.BytesWithoutSound, kMostBytesWithoutSound);
+    std::size_t got = std::fread(bytes, 1, static_cast<std::size_t>(std::min<std::uint64_t>(size, allowed)), decoder.File);
+    decoder.BytesWithoutSound += got;
+    return got;
+}
+
+// --- Ogg Vorbis ----------------------------------------------------------------------------
+
+std::size_t ReadVorbisFile(void* bytes, std::size_t size, std::size_t count, void* decoder)
+{
+    if (size == 0)
+        return 0;
+    return ReadForDecoder(*static_cast<MusicDecoder*>(decoder), bytes, size * count) / size;
+}
+
+// Opened without seeking: the file is read once from its start, as it plays, and never
+// scanned whole for the lengths of its parts. The first bytes, already read to tell the
+// format, go in as the start of the stream: libogg's first page search then never runs on
+// an empty buffer, where it adds zero to a null pointer.
+bool OpenVorbis(MusicStream& stream, const unsigned char (&start)[4])
+{
+    MusicDecoder& d = *stream.Decoder;
+    const ov_callbacks callbacks = {ReadVorbisFile, nullptr, nullptr, nullptr};
+    char initial[sizeof start];
+    std::memcpy(initial, start, sizeof start);
+    if (std::fseek(stream.File, sizeof start, SEEK_SET) != 0 ||
+        ov_open_callbacks(&d, &d.Vorbis, initial, sizeof initial, callbacks) != 0)
+        return false;
+    const vorbis_info* info = ov_info(&d.Vorbis, -1);
+    if (!info || !PlayableLayout(info->channels, info->rate))
+        return false;
+    // Nothing shows the comments; cover art among them would be held while the crawl runs.
+    vorbis_comment_clear(ov_comment(&d.Vorbis, -1));
+    stream.Channels = info->channels;
+    stream.Rate = static_cast<int>(info->rate);
+    stream.Kind = MusicKind::Vorbis;
+    return true;
 }
 
 std::size_t ReadVorbisFrames(MusicStream& stream, std::int16_t* samples, std::size_t frames)
 {
-    constexpr std::size_t kPieceFrames = 1024;
-    float piece[kPieceFrames * 2];
+    MusicDecoder& d = *stream.Decoder;
+    const std::size_t frameBytes = 2 * static_cast<std::size_t>(stream.Channels);
     std::size_t done = 0;
     while (done < frames) {
-        std::size_t want = std::min(frames - done, kPieceFrames);
-        int got = stb_vorbis_get_samples_float_interleaved(stream.Vorbis, stream.Channels, piece,
-                                                           static_cast<int>(want * stream.Channels));
+        int want = static_cast<int>(std::min<std::size_t>((frames - done) * frameBytes, 1 << 20));
+        int part = 0;
+        long got = ov_read(&d.Vorbis, reinterpret_cast<char*>(samples + done * stream.Channels), want, 0, 2, 1, &part);
+        if (got == OV_HOLE)
+            continue; // pages lost to damage: the music goes on after them
         if (got <= 0)
             break;
-        std::size_t values = static_cast<std::size_t>(got) * stream.Channels;
-        std::int16_t* out = samples + done * stream.Channels;
-        for (std::size_t i = 0; i < values; ++i)
-            out[i] = SampleFromFloat(piece[i]);
-        done += static_cast<std::size_t>(got);
-        if (static_cast<std::size_t>(got) < want)
-            break;
+        // A chained file's next part may have another layout, which the sound buffer
+        // cannot take: the music ends where it begins.
+        const vorbis_info* info = ov_info(&d.Vorbis, -1);
+        if (!info || info->channels != stream.Channels || info->rate != stream.Rate) {
+            stream.Kind = MusicKind::None;
+            return done;
+        }
+        d.BytesWithoutSound = 0;
+        done += static_cast<std::size_t>(got) / frameBytes;
     }
-    if (done == 0)
-        stream.Kind = MusicKind::None; // ended: stays ended, the decoder is not asked again
+    return done;
+}
+
+// --- FLAC ----------------------------------------------------------------------------------
+
+FLAC__StreamDecoderReadStatus ReadFlacFile(const FLAC__StreamDecoder*, FLAC__byte bytes[], std::size_t* size, void* decoder)
+{
+    *size = ReadForDecoder(*static_cast<MusicDecoder*>(decoder), bytes, *size);
+    return *size ? FLAC__STREAM_DECODER_READ_STATUS_CONTINUE : FLAC__STREAM_DECODER_READ_STATUS_END_OF_STREAM;
+}
+
+void TakeFlacInfo(const FLAC__StreamDecoder*, const FLAC__StreamMetadata* block, void* decoder)
+{
+    if (block->type != FLAC__METADATA_TYPE_STREAMINFO)
+        return;
+    MusicDecoder& d = *static_cast<MusicDecoder*>(decoder);
+    const FLAC__StreamMetadata_StreamInfo& info = block->data.stream_info;
+    d.FlacChannels = info.channels;
+    d.FlacRate = info.sample_rate;
+    d.FlacBits = info.bits_per_sample;
+    d.FlacPlayable = PlayableLayout(info.channels, info.sample_rate) && (info.bits_per_sample == 16 || info.bits_per_sample == 24);
+}
+
+// A decoded sample as a 16-bit one: 24-bit samples rounded to the nearest. Held within range,
+// since a damaged frame may decode to values wider than its stream's.
+std::int16_t SampleFromFlac(FLAC__int32 value, unsigned shift)
+{
+    std::int64_t wide = value;
+    if (shift > 0)
+        wide = (wide + (std::int64_t{1} << (shift - 1))) >> shift;
+    return static_cast<std::int16_t>(std::clamp<std::int64_t>(wide, -32768, 32767));
+}
+
+// A block whose layout is not the stream's (a damaged or spliced file) would not fit the
+// sound buffer: the music ends before it.
+FLAC__StreamDecoderWriteStatus TakeFlacBlock(const FLAC__StreamDecoder*, const FLAC__Frame* frame,
+                                             const FLAC__int32* const channels[], void* decoder)
+{
+    MusicDecoder& d = *static_cast<MusicDecoder*>(decoder);
+    const FLAC__FrameHeader& header = frame->header;
+    if (!d.FlacPlayable || header.channels != d.FlacChannels || header.sample_rate != d.FlacRate ||
+        header.bits_per_sample != d.FlacBits || header.blocksize > kMostFlacBlock)
+        return FLAC__STREAM_DECODER_WRITE_STATUS_ABORT;
+    const unsigned shift = d.FlacBits - 16;
+    std::int16_t* out = d.Block;
+    for (unsigned i = 0; i < header.blocksize; ++i) {
+        for (unsigned c = 0; c < header.channels; ++c)
+            *out++ = SampleFromFlac(channels[c][i], shift);
+    }
+    d.BlockFrames = header.blocksize;
+    d.BlockUsed = 0;
+    return FLAC__STREAM_DECODER_WRITE_STATUS_CONTINUE;
+}
+
+// Damage is reported here and searched past by the library itself.
+void IgnoreFlacError(const FLAC__StreamDecoder*, FLAC__StreamDecoderErrorStatus, void*) {}
+
+bool OpenFlac(MusicStream& stream)
+{
+    MusicDecoder& d = *stream.Decoder;
+    d.Block = new (std::nothrow) std::int16_t[std::size_t{kMostFlacBlock} * 2];
+    d.Flac = FLAC__stream_decoder_new();
+    if (!d.Block || !d.Flac ||
+        FLAC__stream_decoder_init_stream(d.Flac, ReadFlacFile, nullptr, nullptr, nullptr, nullptr, TakeFlacBlock,
+                                         TakeFlacInfo, IgnoreFlacError, &d) != FLAC__STREAM_DECODER_INIT_STATUS_OK)
+        return false;
+    if (!FLAC__stream_decoder_process_until_end_of_metadata(d.Flac) || !d.FlacPlayable)
+        return false;
+    stream.Channels = static_cast<int>(d.FlacChannels);
+    stream.Rate = static_cast<int>(d.FlacRate);
+    stream.Kind = MusicKind::Flac;
+    return true;
+}
+
+std::size_t ReadFlacFrames(MusicStream& stream, std::int16_t* samples, std::size_t frames)
+{
+    MusicDecoder& d = *stream.Decoder;
+    std::size_t done = 0;
+    while (done < frames) {
+        if (d.BlockUsed == d.BlockFrames) {
+            d.BlockFrames = d.BlockUsed = 0;
+            if (!FLAC__stream_decoder_process_single(d.Flac))
+                break; // a block of another layout, or the library gave up
+            if (d.BlockFrames == 0) {
+                if (FLAC__stream_decoder_get_state(d.Flac) == FLAC__STREAM_DECODER_END_OF_STREAM)
+                    break;
+                continue; // damage searched past, or metadata: no samples yet
+            }
+            d.BytesWithoutSound = 0;
+        }
+        std::size_t take = std::min(frames - done, d.BlockFrames - d.BlockUsed);
+        std::memcpy(samples + done * stream.Channels, d.Block + d.BlockUsed * stream.Channels,
+                    take * stream.Channels * sizeof(std::int16_t));
+        d.BlockUsed += take;
+        done += take;
+    }
     return done;
 }
 
@@ -235,10 +368,15 @@ bool OpenMusicStream(MusicStream& stream, const char* path)
     unsigned char magic[4];
     bool opened = false;
     if (ReadExactly(stream.File, magic, sizeof magic) && std::fseek(stream.File, 0, SEEK_SET) == 0) {
-        if (std::memcmp(magic, "RIFF", 4) == 0)
+        if (std::memcmp(magic, "RIFF", 4) == 0) {
             opened = OpenWave(stream);
-        else if (std::memcmp(magic, "OggS", 4) == 0)
-            opened = OpenVorbis(stream);
+        } else if (std::memcmp(magic, "OggS", 4) == 0 || std::memcmp(magic, "fLaC", 4) == 0) {
+            stream.Decoder = new (std::nothrow) MusicDecoder{};
+            if (stream.Decoder) {
+                stream.Decoder->File = stream.File;
+                opened = magic[0] == 'O' ? OpenVorbis(stream, magic) : OpenFlac(stream);
+            }
+        }
     }
     if (!opened) {
         CloseMusicStream(stream);
@@ -249,23 +387,36 @@ bool OpenMusicStream(MusicStream& stream, const char* path)
 
 std::size_t ReadMusicFrames(MusicStream& stream, std::int16_t* samples, std::size_t frames)
 {
+    std::size_t got = 0;
     switch (stream.Kind) {
     case MusicKind::Wave:
-        return ReadWaveFrames(stream, samples, frames);
+        got = ReadWaveFrames(stream, samples, frames);
+        break;
     case MusicKind::Vorbis:
-        return ReadVorbisFrames(stream, samples, frames);
+        got = ReadVorbisFrames(stream, samples, frames);
+        break;
+    case MusicKind::Flac:
+        got = ReadFlacFrames(stream, samples, frames);
+        break;
     case MusicKind::None:
         break;
     }
-    return 0;
+    if (got == 0 && frames > 0)
+        stream.Kind = MusicKind::None; // ended: stays ended, the decoder is not asked again
+    return got;
 }
 
-// The decoder goes before the arena it lives in, and both before the file it reads.
+// The decoder goes before the file it reads. ov_clear is safe on a decoder that never
+// opened a file, or whose open failed.
 void CloseMusicStream(MusicStream& stream)
 {
-    if (stream.Vorbis)
-        stb_vorbis_close(stream.Vorbis);
-    delete[] stream.VorbisArena;
+    if (MusicDecoder* d = stream.Decoder) {
+        ov_clear(&d->Vorbis);
+        if (d->Flac)
+            FLAC__stream_decoder_delete(d->Flac);
+        delete[] d->Block;
+        delete d;
+    }
     if (stream.File)
         std::fclose(stream.File);
     stream = MusicStream{};

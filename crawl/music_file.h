@@ -1,6 +1,7 @@
 // The crawl's music as a file: track 2 ripped from the CD, for machines where the drive
 // cannot play it. The file is read a little at a time while the crawl runs, never decoded
-// whole, so a long or hostile file costs no more memory than a short one.
+// whole, so a long file costs no more memory than a short one. Ogg Vorbis and FLAC are
+// decoded by their reference libraries (libvorbisfile, libFLAC); Wave is read here.
 #pragma once
 
 #include "launcher/launcher_state.h"
@@ -8,12 +9,12 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <iterator>
 
-struct stb_vorbis;
-
-// Where a ripped track is looked for, in this order: the medium, then the installation.
-constexpr int kMusicFileCount = 4;
-constexpr const char* kMusicFileNames[] = {"Music\\Track02.ogg", "Music\\Track02.wav"};
+// Where a ripped track is looked for, in this order: the medium, then the installation;
+// in each, the names in this order.
+constexpr const char* kMusicFileNames[] = {"Music\\Track02.ogg", "Music\\Track02.flac", "Music\\Track02.wav"};
+constexpr int kMusicFileCount = 2 * static_cast<int>(std::size(kMusicFileNames));
 
 struct MusicFilePaths {
     char Path[kMusicFileCount][kPathSize];
@@ -25,24 +26,25 @@ struct MusicFilePaths {
 int ListMusicFiles(const char* sourceRoot, const char* installRoot, bool installed, MusicFilePaths& paths);
 
 // Everything is handed out as signed 16-bit samples, interleaved, in one or two channels.
-enum class MusicKind { None, Wave, Vorbis };
+enum class MusicKind { None, Wave, Vorbis, Flac };
+
+// The Vorbis or FLAC library's state, and what it decoded that has not been handed out yet.
+struct MusicDecoder;
 
 struct MusicStream {
-    MusicKind Kind;
+    MusicKind Kind;               // None once the music has ended
     std::FILE* File;
     int Channels;                 // of the samples handed out: 1 or 2
     int Rate;                     // frames per second
     // Wave: the PCM data's layout and what is left of it in the file.
     int WaveBits;                 // 8 (unsigned) or 16 (signed, little-endian)
     std::uint64_t WaveBytesLeft;  // of the data chunk, never more than the file holds
-    // Vorbis: the decoder, which allocates nothing beyond its fixed arena.
-    stb_vorbis* Vorbis;
-    unsigned char* VorbisArena;
+    MusicDecoder* Decoder;        // Vorbis and FLAC
 };
 
-// Opens a Wave (PCM, 8 or 16 bits) or Ogg Vorbis file of one or two channels, told apart by
-// its first bytes. False, with nothing held, for a file that is missing, damaged or in a form
-// that cannot be played.
+// Opens a Wave (PCM, 8 or 16 bits), Ogg Vorbis or FLAC (16 or 24 bits) file of one or two
+// channels at 8 to 96 kHz, told apart by its first bytes. False, with nothing held, for a
+// file that is missing, damaged or in a form that cannot be played.
 bool OpenMusicStream(MusicStream& stream, const char* path);
 
 // Reads up to frames frames into samples (frames x Channels values). Returns the frames

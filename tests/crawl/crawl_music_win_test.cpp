@@ -110,7 +110,7 @@ protected:
         g_launcher.Installed = false;
         DestroyWindow(window);
         for (const std::string& root : {medium, installation}) {
-            for (const char* name : {"Music\\Track02.ogg", "Music\\Track02.wav"})
+            for (const char* name : kMusicFileNames)
                 DeleteFileA((root + name).c_str());
             RemoveDirectoryA((root + "Music").c_str());
             RemoveDirectoryA(root.c_str());
@@ -157,7 +157,7 @@ TEST_F(CrawlMusicTest, NoDriveTheMediumsWaveFilePlaysUntilTheCrawlStopsIt)
     mci.failOn = MCI_OPEN;
     PlayCrawlMusic(window);
     EXPECT_EQ(mci.messages, (std::vector<UINT>{MCI_OPEN, MCI_OPEN}));
-    EXPECT_EQ(1, g_crawlMusic.FileIndex);
+    EXPECT_EQ(2, g_crawlMusic.FileIndex);
     ASSERT_NE(nullptr, g_crawlMusic.Buffer);
     DWORD status = 0;
     g_crawlMusic.Buffer->GetStatus(&status);
@@ -182,7 +182,7 @@ TEST_F(CrawlMusicTest, EveryFailureOfTheDriveLeadsToTheFile)
         SCOPED_TRACE(failing);
         mci = {{}, failing};
         PlayCrawlMusic(window);
-        EXPECT_EQ(1, g_crawlMusic.FileIndex);
+        EXPECT_EQ(2, g_crawlMusic.FileIndex);
         if (failing != MCI_OPEN) {
             EXPECT_EQ(MCI_CLOSE, mci.messages.back()) << "the device closed before the file plays";
         }
@@ -191,7 +191,7 @@ TEST_F(CrawlMusicTest, EveryFailureOfTheDriveLeadsToTheFile)
     }
 }
 
-TEST_F(CrawlMusicTest, TheMediumBeforeTheInstallationAndOggBeforeWave)
+TEST_F(CrawlMusicTest, TheMediumBeforeTheInstallationAndOggThenFlacThenWave)
 {
     if (!NeedSound())
         return;
@@ -203,17 +203,19 @@ TEST_F(CrawlMusicTest, TheMediumBeforeTheInstallationAndOggBeforeWave)
         int Expected;
     };
     const Case cases[] = {
-        {"the medium's Ogg first", {{true, "Music\\Track02.wav"}, {true, "Music\\Track02.ogg"}, {false, "Music\\Track02.ogg"}}, true, 0},
-        {"the installation's Ogg after the medium's Wave", {{true, "Music\\Track02.wav"}, {false, "Music\\Track02.ogg"}}, true, 1},
-        {"the installation's Ogg", {{false, "Music\\Track02.ogg"}, {false, "Music\\Track02.wav"}}, true, 2},
-        {"the installation's Wave", {{false, "Music\\Track02.wav"}}, true, 3},
+        {"the medium's Ogg first", {{true, "Music\\Track02.wav"}, {true, "Music\\Track02.flac"}, {true, "Music\\Track02.ogg"}, {false, "Music\\Track02.ogg"}}, true, 0},
+        {"the medium's FLAC before its Wave", {{true, "Music\\Track02.wav"}, {true, "Music\\Track02.flac"}}, true, 1},
+        {"the medium's Wave before the installation's Ogg", {{true, "Music\\Track02.wav"}, {false, "Music\\Track02.ogg"}}, true, 2},
+        {"the installation's Ogg", {{false, "Music\\Track02.ogg"}, {false, "Music\\Track02.wav"}}, true, 3},
+        {"the installation's FLAC before its Wave", {{false, "Music\\Track02.flac"}, {false, "Music\\Track02.wav"}}, true, 4},
+        {"the installation's Wave", {{false, "Music\\Track02.wav"}}, true, 5},
         {"nothing installed: the installation is not looked at", {{false, "Music\\Track02.wav"}}, false, -1},
         {"nothing there", {}, true, -1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.Why);
         for (const auto& [onMedium, name] : c.Files) {
-            // Ogg files stand in as Wave data: the kind is told by the bytes, not the name.
+            // Ogg and FLAC files stand in as Wave data: the kind is told by the bytes, not the name.
             ASSERT_NO_FATAL_FAILURE(Put(onMedium ? medium : installation, name, WaveFile(1, 8000, 800)));
         }
         g_launcher.Installed = c.Installed;
@@ -232,10 +234,11 @@ TEST_F(CrawlMusicTest, ADamagedFileGivesWayToTheNextAndNoneMeansSilence)
         return;
     mci.failOn = MCI_PLAY;
     Put(medium, "Music\\Track02.ogg", kDamaged);
+    Put(medium, "Music\\Track02.flac", std::string("fLaC\x80\0\0\x22", 8) + "a stream information block cut short");
     Put(medium, "Music\\Track02.wav", std::string("RIFF\x10\0\0\0WAVEdata", 16));
     Put(installation, "Music\\Track02.ogg", WaveFile(2, 44100, 4410));
     PlayCrawlMusic(window);
-    EXPECT_EQ(2, g_crawlMusic.FileIndex);
+    EXPECT_EQ(3, g_crawlMusic.FileIndex);
     StopCrawlMusic();
     ASSERT_TRUE(DeleteFileA((installation + "Music\\Track02.ogg").c_str()));
     PlayCrawlMusic(window);

@@ -1,9 +1,10 @@
 // The crawl's music file: where it is looked for, which file is taken, and its samples held
-// against FFmpeg's decode of the same file (sample for sample for Wave, within a small
-// tolerance for Vorbis, whose decoders may round differently).
+// against FFmpeg's decode of the same file (sample for sample for Wave and 16-bit FLAC, within
+// a small tolerance for Vorbis and 24-bit FLAC, which the two decoders round differently).
 #include "crawl/music_file.h"
 
 #include <gtest/gtest.h>
+#include <ogg/ogg.h>
 
 #include <algorithm>
 #include <cmath>
@@ -149,8 +150,11 @@ std::vector<std::uint8_t> MakePcm(int channels, std::uint32_t rate, int bits, do
                        0.02 * (double(noise >> 16 & 0x7FFF) / 16384.0 - 1);
             if (bits == 8) {
                 pcm.push_back(std::uint8_t(std::lround(128 + 127 * v)));
-            } else {
+            } else if (bits == 16) {
                 Put16(pcm, std::uint16_t(std::int16_t(std::lround(32767 * v))));
+            } else {
+                std::uint32_t wide = std::uint32_t(std::int32_t(std::lround(8388607 * v)));
+                pcm.insert(pcm.end(), {std::uint8_t(wide), std::uint8_t(wide >> 8), std::uint8_t(wide >> 16)});
             }
         }
     }
@@ -214,26 +218,30 @@ TEST(MusicFileList, TheMediumOnlyWhenNotInstalled)
 {
     MusicFilePaths paths;
     std::memset(&paths, 0x5A, sizeof paths);
-    EXPECT_EQ(2, ListMusicFiles("E:\\", "C:\\VeskMarlit\\", false, paths));
-    EXPECT_EQ(2, paths.Count);
+    EXPECT_EQ(3, ListMusicFiles("E:\\", "C:\\VeskMarlit\\", false, paths));
+    EXPECT_EQ(3, paths.Count);
     EXPECT_STREQ("E:\\Music\\Track02.ogg", paths.Path[0]);
-    EXPECT_STREQ("E:\\Music\\Track02.wav", paths.Path[1]);
+    EXPECT_STREQ("E:\\Music\\Track02.flac", paths.Path[1]);
+    EXPECT_STREQ("E:\\Music\\Track02.wav", paths.Path[2]);
 }
 
 TEST(MusicFileList, TheMediumFirstThenTheInstallation)
 {
     MusicFilePaths paths;
     std::memset(&paths, 0x5A, sizeof paths);
-    ASSERT_EQ(4, ListMusicFiles("E:\\", "C:\\VeskMarlit\\", true, paths));
+    ASSERT_EQ(6, ListMusicFiles("E:\\", "C:\\VeskMarlit\\", true, paths));
     EXPECT_STREQ("E:\\Music\\Track02.ogg", paths.Path[0]);
-    EXPECT_STREQ("E:\\Music\\Track02.wav", paths.Path[1]);
-    EXPECT_STREQ("C:\\VeskMarlit\\Music\\Track02.ogg", paths.Path[2]);
-    EXPECT_STREQ("C:\\VeskMarlit\\Music\\Track02.wav", paths.Path[3]);
+    EXPECT_STREQ("E:\\Music\\Track02.flac", paths.Path[1]);
+    EXPECT_STREQ("E:\\Music\\Track02.wav", paths.Path[2]);
+    EXPECT_STREQ("C:\\VeskMarlit\\Music\\Track02.ogg", paths.Path[3]);
+    EXPECT_STREQ("C:\\VeskMarlit\\Music\\Track02.flac", paths.Path[4]);
+    EXPECT_STREQ("C:\\VeskMarlit\\Music\\Track02.wav", paths.Path[5]);
 }
 
 TEST(MusicFileList, APathThatDoesNotFitItsBufferIsLeftOut)
 {
-    // "Music\Track02.ogg" has 17 characters: a root of 238 makes 255, the most that fits.
+    // "Music\Track02.ogg" has 17 characters: a root of 238 makes 255, the most that fits,
+    // and leaves no room for "Music\Track02.flac".
     std::string fits(238, 'a'), tooLong(239, 'b');
     MusicFilePaths paths;
     ASSERT_EQ(2, ListMusicFiles(fits.c_str(), tooLong.c_str(), true, paths));
@@ -290,8 +298,7 @@ TEST_F(MusicFileChoice, NothingPlayableHoldsNothing)
     std::memset(&stream, 0x5A, sizeof stream);
     EXPECT_EQ(-1, OpenFirstMusicFile(stream, paths));
     EXPECT_EQ(nullptr, stream.File);
-    EXPECT_EQ(nullptr, stream.Vorbis);
-    EXPECT_EQ(nullptr, stream.VorbisArena);
+    EXPECT_EQ(nullptr, stream.Decoder);
     EXPECT_EQ(MusicKind::None, stream.Kind);
     std::int16_t samples[8];
     EXPECT_EQ(0u, ReadMusicFrames(stream, samples, 4));
@@ -413,35 +420,53 @@ TEST(Wave, FormsThatCannotBePlayedAreRefused)
     }
 }
 
-// --- Vorbis ----------------------------------------------------------------------------------
+// --- Ogg Vorbis and FLAC -----------------------------------------------------------------
 
-struct VorbisCase {
+// Some seconds of the test's music in a Wave of the given layout, encoded by the reference
+// encoder of the format ("ogg": oggenc, "flac": flac) with the options given. The path of
+// the file, or "" with a failure when the encoder fails.
+std::string Encode(const TempFolder& folder, const std::string& name, const std::string& format, const WaveSpec& spec,
+                   double seconds, const std::string& options = "")
+{
+    std::string wave = folder.File(name + ".wav"), out = folder.File(name + "." + format);
+    WriteBytes(wave, MakeWave(spec, MakePcm(spec.Channels, spec.Rate, spec.Bits, seconds)));
+    // The test's Wave files of three channels carry no channel mask, which flac asks for.
+    std::string command = format == "ogg" ? "oggenc -Q -q 3 " : "flac -s -f --channel-map=none ";
+    command += options + " -o '" + out + "' '" + wave + "'";
+    EXPECT_EQ(0, std::system(command.c_str())) << command;
+    return out;
+}
+
+bool HaveEncoders()
+{
+    return HaveProgram("oggenc") && HaveProgram("flac") && HaveProgram("vorbiscomment");
+}
+
+struct EncodedCase {
     const char* Name;
-    int Channels;
-    std::uint32_t Rate;
+    const char* Format;
+    WaveSpec Spec;
+    int Tolerance; // steps of 32768 by which FFmpeg's samples may differ from ours
 };
 
-class VorbisAgainstFfmpeg : public ::testing::TestWithParam<VorbisCase> {};
+class EncodedAgainstFfmpeg : public ::testing::TestWithParam<EncodedCase> {};
 
-// The file is encoded by oggenc from a Wave of the test's own; both decoders read the same
-// Ogg file. Their samples may differ by rounding, never by more than a few steps.
-TEST_P(VorbisAgainstFfmpeg, WithinRounding)
+// Both decoders read the same file. Vorbis decoders may round differently by a few steps;
+// 24-bit FLAC is rounded to 16 bits here and cut by FFmpeg.
+TEST_P(EncodedAgainstFfmpeg, WithinRounding)
 {
-    if (!HaveProgram("ffmpeg") || !HaveProgram("oggenc"))
-        GTEST_SKIP() << "needs ffmpeg and oggenc";
+    if (!HaveProgram("ffmpeg") || !HaveEncoders())
+        GTEST_SKIP() << "needs ffmpeg, oggenc and flac";
     TempFolder folder;
     ASSERT_TRUE(folder.Ready());
-    const VorbisCase& c = GetParam();
-    std::string wave = folder.File("source.wav"), ogg = folder.File(std::string(c.Name) + ".ogg");
-    WriteBytes(wave, MakeWave(Spec(c.Channels, c.Rate, 16), MakePcm(c.Channels, c.Rate, 16, 2.5)));
-    ASSERT_EQ(0, std::system(("oggenc -Q -q 3 -o '" + ogg + "' '" + wave + "'").c_str()));
-
+    const EncodedCase& c = GetParam();
+    std::string file = Encode(folder, c.Name, c.Format, c.Spec, 2.5);
     int channels = 0, rate = 0;
-    std::vector<std::int16_t> ours = DecodeFile(ogg, 1500, &channels, &rate);
-    EXPECT_EQ(c.Channels, channels);
-    EXPECT_EQ(int(c.Rate), rate);
-    std::vector<std::int16_t> reference = FfmpegDecode(ogg, c.Channels);
-    ASSERT_EQ(std::size_t(2.5 * c.Rate) * c.Channels, reference.size()) << "the encoder keeps the length";
+    std::vector<std::int16_t> ours = DecodeFile(file, 1500, &channels, &rate);
+    EXPECT_EQ(c.Spec.Channels, channels);
+    EXPECT_EQ(int(c.Spec.Rate), rate);
+    std::vector<std::int16_t> reference = FfmpegDecode(file, c.Spec.Channels);
+    ASSERT_EQ(std::size_t(2.5 * c.Spec.Rate) * c.Spec.Channels, reference.size()) << "the encoder keeps the length";
     ASSERT_EQ(reference.size(), ours.size());
     int worst = 0;
     double squares = 0;
@@ -450,15 +475,19 @@ TEST_P(VorbisAgainstFfmpeg, WithinRounding)
         worst = std::max(worst, difference);
         squares += double(difference) * difference;
     }
-    double rms = std::sqrt(squares / double(ours.size()));
     RecordProperty("largest_difference", worst);
-    EXPECT_LE(worst, 2) << "of 32768";
-    EXPECT_LE(rms, 1.0);
+    EXPECT_LE(worst, c.Tolerance) << "of 32768";
+    EXPECT_LE(std::sqrt(squares / double(ours.size())), 1.0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Layouts, VorbisAgainstFfmpeg,
-    ::testing::Values(VorbisCase{"stereoAt44100", 2, 44100}, VorbisCase{"monoAt22050", 1, 22050},
-                      VorbisCase{"stereoAt22050", 2, 22050}),
+INSTANTIATE_TEST_SUITE_P(Layouts, EncodedAgainstFfmpeg,
+    ::testing::Values(EncodedCase{"oggStereoAt44100", "ogg", Spec(2, 44100, 16), 2},
+                      EncodedCase{"oggMonoAt22050", "ogg", Spec(1, 22050, 16), 2},
+                      EncodedCase{"oggStereoAt22050", "ogg", Spec(2, 22050, 16), 2},
+                      EncodedCase{"flacStereo16At44100", "flac", Spec(2, 44100, 16), 0},
+                      EncodedCase{"flacMono16At8000", "flac", Spec(1, 8000, 16), 0},
+                      EncodedCase{"flacStereo24At96000", "flac", Spec(2, 96000, 24), 1},
+                      EncodedCase{"flacMono24At48000", "flac", Spec(1, 48000, 24), 1}),
     [](const auto& info) { return std::string(info.param.Name); });
 
 TEST(Vorbis, ATruncatedFileEndsEarlyAndCleanly)
@@ -501,8 +530,141 @@ std::vector<std::uint8_t> ReadBytes(const std::string& path)
     return bytes;
 }
 
-// The decoder's own handling of these sizes fails badly (reads through a null list, writes
-// before its memory): the file must be refused before it gets there.
+class EncodedCover : public ::testing::TestWithParam<const char*> {};
+
+// Rippers embed the cover in the file's comments (Vorbis) or a picture block (FLAC), often
+// of some MB: the music plays whole, sample for sample as without it.
+TEST_P(EncodedCover, Of8MiBPlaysWhole)
+{
+    if (!HaveEncoders())
+        GTEST_SKIP() << "needs oggenc, vorbiscomment and flac";
+    TempFolder folder;
+    ASSERT_TRUE(folder.Ready());
+    const std::string format = GetParam();
+    std::string plain = Encode(folder, "plain", format, Spec(2, 44100, 16), 1.0), art = folder.File("cover");
+    // What the picture holds is of no matter; as a comment it is written in base64, whose
+    // letters these are.
+    const std::string picture(8 << 20, 'Q');
+    std::string command;
+    if (format == "ogg") {
+        std::string tags = "COVERART=" + picture + "\n";
+        WriteBytes(folder.File("tags"), {tags.begin(), tags.end()});
+        command = "vorbiscomment -w -c '" + folder.File("tags") + "' '" + plain + "' '" + art + "'";
+    } else {
+        WriteBytes(folder.File("picture"), {picture.begin(), picture.end()});
+        command = "metaflac --import-picture-from='3|image/jpeg||600x600x24|" + folder.File("picture") + "' '" + plain + "'";
+        art = plain;
+    }
+    std::vector<std::int16_t> expected = DecodeFile(plain);
+    ASSERT_EQ(0, std::system(command.c_str())) << command;
+    ASSERT_GT(ReadBytes(art).size(), std::size_t(8 << 20));
+    EXPECT_EQ(expected, DecodeFile(art));
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, EncodedCover, ::testing::Values("ogg", "flac"));
+
+// What a ripped track is not: more than two channels, a rate no sound card plays, samples of
+// other widths.
+TEST(Encoded, FormsThatCannotBePlayedAreRefused)
+{
+    if (!HaveEncoders())
+        GTEST_SKIP() << "needs oggenc and flac";
+    TempFolder folder;
+    ASSERT_TRUE(folder.Ready());
+    const EncodedCase refused[] = {
+        {"oggThreeChannels", "ogg", Spec(3, 22050, 16), 0},
+        {"flacThreeChannels", "flac", Spec(3, 22050, 16), 0},
+        {"flacEightBits", "flac", Spec(2, 22050, 8), 0},
+        {"flacAt4000", "flac", Spec(2, 4000, 16), 0},
+        {"flacAt192000", "flac", Spec(1, 192000, 24), 0},
+    };
+    for (const EncodedCase& c : refused) {
+        MusicStream stream = {};
+        EXPECT_FALSE(OpenMusicStream(stream, Encode(folder, c.Name, c.Format, c.Spec, 0.3).c_str())) << c.Name;
+        EXPECT_EQ(nullptr, stream.File) << c.Name;
+        EXPECT_EQ(nullptr, stream.Decoder) << c.Name;
+        CloseMusicStream(stream);
+    }
+}
+
+// The hostile files of these tests seed the music fuzzer: its test step runs them with
+// VESK_MUSIC_SEEDS naming its corpus.
+void KeepAsSeed(const std::string& name, const std::string& path)
+{
+    if (const char* corpus = std::getenv("VESK_MUSIC_SEEDS"))
+        WriteBytes(std::string(corpus) + "/" + name, ReadBytes(path));
+}
+
+// The pages of an Ogg file: each page's header (with its lacing values) and its body.
+struct OggPage {
+    std::vector<std::uint8_t> Header, Body;
+};
+
+std::vector<OggPage> SplitPages(const std::vector<std::uint8_t>& file)
+{
+    std::vector<OggPage> pages;
+    for (std::size_t at = 0; at + 27 <= file.size();) {
+        std::size_t headerSize = 27 + file[at + 26], bodySize = 0;
+        for (std::size_t i = 27; i < headerSize; ++i)
+            bodySize += file[at + i];
+        auto start = file.begin() + at;
+        pages.push_back({{start, start + headerSize}, {start + headerSize, start + headerSize + bodySize}});
+        at += headerSize + bodySize;
+    }
+    return pages;
+}
+
+// The pages as a file, numbered afresh, each with its checksum.
+std::vector<std::uint8_t> JoinPages(std::vector<OggPage> pages)
+{
+    std::vector<std::uint8_t> file;
+    for (std::uint32_t n = 0; n < pages.size(); ++n) {
+        OggPage& p = pages[n];
+        std::memcpy(&p.Header[18], &n, 4);
+        ogg_page page = {p.Header.data(), long(p.Header.size()), p.Body.data(), long(p.Body.size())};
+        ogg_page_checksum_set(&page);
+        file.insert(file.end(), p.Header.begin(), p.Header.end());
+        file.insert(file.end(), p.Body.begin(), p.Body.end());
+    }
+    return file;
+}
+
+// A page of no segments inside the comment header, after a segment of 255 bytes that says
+// the packet goes on: legal Ogg, and its granule position (0x7FFFFFFF) is the size of no
+// comment. The packet goes on after it, and the file plays as without it.
+TEST(Vorbis, AnEmptyPageInsideTheCommentHeaderPlaysAsWithoutIt)
+{
+    if (!HaveEncoders())
+        GTEST_SKIP() << "needs oggenc";
+    TempFolder folder;
+    ASSERT_TRUE(folder.Ready());
+    std::string ogg = Encode(folder, "source", "ogg", Spec(1, 22050, 16), 0.5, "-c 'COMMENT=" + std::string(600, 'c') + "'");
+    std::vector<OggPage> pages = SplitPages(ReadBytes(ogg));
+    // Page 1 holds the comment header, 255 bytes a segment, then the setup header.
+    ASSERT_GT(pages.size(), 2u);
+    OggPage first = pages[1], rest = pages[1];
+    ASSERT_EQ(255, first.Header[27]);
+    first.Header.resize(28);
+    first.Header[26] = 1;
+    std::memset(&first.Header[6], 0xFF, 8); // no packet ends on it
+    first.Body.resize(255);
+    rest.Header.erase(rest.Header.begin() + 27);
+    rest.Header[5] = 1; // continued
+    rest.Header[26] -= 1;
+    rest.Body.erase(rest.Body.begin(), rest.Body.begin() + 255);
+    OggPage empty = {{rest.Header.begin(), rest.Header.begin() + 27}, {}};
+    const std::uint8_t granule[8] = {0xFF, 0xFF, 0xFF, 0x7F, 0, 0, 0, 0};
+    std::memcpy(&empty.Header[6], granule, 8);
+    empty.Header[26] = 0;
+    pages[1] = first;
+    pages.insert(pages.begin() + 2, {empty, rest});
+    std::string hostile = folder.File("empty-page.ogg");
+    WriteBytes(hostile, JoinPages(pages));
+    KeepAsSeed("empty-page.ogg", hostile);
+    EXPECT_EQ(DecodeFile(ogg), DecodeFile(hostile));
+}
+
+// Sizes in the comment header that no encoder writes: libvorbis refuses the header.
 TEST(Vorbis, HostileCommentSizesAreRefused)
 {
     if (!HaveProgram("oggenc"))
@@ -538,43 +700,15 @@ TEST(Vorbis, HostileCommentSizesAreRefused)
         std::vector<std::uint8_t> bytes = good;
         std::memcpy(bytes.data() + p.At, &p.Value, 4);
         std::string path = folder.File("patched.ogg");
-        WriteBytes(path, bytes);
+        WriteBytes(path, JoinPages(SplitPages(bytes))); // with the page's checksum set again, as a forger would
+        KeepAsSeed("comment-size-" + std::to_string(&p - patches) + ".ogg", path);
         MusicStream stream = {};
         EXPECT_FALSE(OpenMusicStream(stream, path.c_str())) << p.Why;
-        EXPECT_EQ(nullptr, stream.Vorbis) << p.Why;
+        EXPECT_EQ(nullptr, stream.Decoder) << p.Why;
         CloseMusicStream(stream);
     }
     MusicStream stream = {};
     EXPECT_TRUE(OpenMusicStream(stream, ogg.c_str())) << "the file as the encoder made it";
-    CloseMusicStream(stream);
-}
-
-// Rippers put cover art into a comment: one long comment is no reason to refuse the file.
-TEST(Vorbis, ALongCommentStillPlays)
-{
-    if (!HaveProgram("oggenc"))
-        GTEST_SKIP() << "needs oggenc";
-    TempFolder folder;
-    ASSERT_TRUE(folder.Ready());
-    std::string wave = folder.File("source.wav"), ogg = folder.File("art.ogg");
-    WriteBytes(wave, MakeWave(Spec(2, 44100, 16), MakePcm(2, 44100, 16, 0.5)));
-    std::string art(100000, 'Q');
-    ASSERT_EQ(0, std::system(("oggenc -Q -q 2 -c 'TITLE=Track 2' -c 'COVERART=" + art + "' -o '" + ogg + "' '" + wave + "'").c_str()));
-    EXPECT_EQ(2u * 22050, DecodeFile(ogg).size());
-}
-
-TEST(Vorbis, MoreThanTwoChannelsAreNoRippedTrack)
-{
-    if (!HaveProgram("oggenc"))
-        GTEST_SKIP() << "needs oggenc";
-    TempFolder folder;
-    ASSERT_TRUE(folder.Ready());
-    std::string wave = folder.File("three.wav"), ogg = folder.File("three.ogg");
-    WriteBytes(wave, MakeWave(Spec(3, 22050, 16), MakePcm(3, 22050, 16, 0.3)));
-    ASSERT_EQ(0, std::system(("oggenc -Q -q 0 -o '" + ogg + "' '" + wave + "'").c_str()));
-    MusicStream stream = {};
-    EXPECT_FALSE(OpenMusicStream(stream, ogg.c_str()));
-    EXPECT_EQ(nullptr, stream.File);
     CloseMusicStream(stream);
 }
 
@@ -589,8 +723,7 @@ TEST(Vorbis, OggThatIsNotVorbisIsRefused)
     WriteBytes(path, page);
     MusicStream stream = {};
     EXPECT_FALSE(OpenMusicStream(stream, path.c_str()));
-    EXPECT_EQ(nullptr, stream.Vorbis);
-    EXPECT_EQ(nullptr, stream.VorbisArena);
+    EXPECT_EQ(nullptr, stream.Decoder);
     CloseMusicStream(stream);
 }
 

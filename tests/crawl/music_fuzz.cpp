@@ -1,6 +1,7 @@
-// libFuzzer target: hostile files through the crawl's music loader, opened and read to their
-// end in pieces of changing size, as the crawl's refills read them; and hostile roots through
-// the lookup, whose paths must stay inside their buffers.
+// libFuzzer target: hostile Wave, Ogg Vorbis and FLAC files through the crawl's music loader
+// (and libvorbisfile and libFLAC, instrumented too), opened and read to their end in pieces of
+// changing size, as the crawl's refills read them; and hostile roots through the lookup, whose
+// paths must stay inside their buffers.
 #include "crawl/music_file.h"
 #include "tests/crawl/fuzz_files.h"
 

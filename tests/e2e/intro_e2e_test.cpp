@@ -1,8 +1,8 @@
 // The intro end to end: the real Vesk.exe from the sample medium plays E:\intro's films on
 // the full-screen display of Wine's virtual desktop (or, in a prefix without one, scaled in
 // a window), hands over to the credits crawl with its music (the sample medium, a folder, has
-// no audio track: the crawl plays E:\Music's file), and returns to a launcher that still
-// works.
+// no audio track: the crawl plays E:\Music's Ogg file, or its FLAC file where the Ogg file
+// is missing), and returns to a launcher that still works.
 #include "crawl/crawl_music_win.h"
 #include "intro/film_player_win.h"
 #include "intro/intro_choice_win.h"
@@ -72,15 +72,24 @@ std::ostream& operator<<(std::ostream& out, const ScreenMode& m) { return out <<
 // --- the crawl's music, seen from outside ----------------------------------------------------
 
 constexpr char kMusicFolder[] = "E:\\Music";
-constexpr char kMusicFile[] = "E:\\Music\\Track02.ogg";
+
+// A ripped track of the medium: its file, its index among the paths the launcher looks
+// for, and how it is decoded.
+struct MusicTrack {
+    const char* Path;
+    int Index;
+    MusicKind Kind;
+};
+constexpr MusicTrack kOggTrack = {"E:\\Music\\Track02.ogg", 0, MusicKind::Vorbis};
+constexpr MusicTrack kFlacTrack = {"E:\\Music\\Track02.flac", 1, MusicKind::Flac};
 
 // Whether some program holds the music file open. The launcher reads it and lets others
 // read too, so an open that shares nothing is refused exactly while the launcher holds it.
 // (Tried only while the crawl runs or before it starts its music, so that this open never
 // takes the file from under the crawl's own.)
-bool MusicFileHeld()
+bool MusicFileHeld(const MusicTrack& track)
 {
-    HANDLE file = CreateFileA(kMusicFile, GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE file = CreateFileA(track.Path, GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     if (file != INVALID_HANDLE_VALUE) {
         CloseHandle(file);
         return false;
@@ -377,7 +386,7 @@ protected:
         if (desktop_.Width)
             ui::WaitUntil([&] { return CurrentMode() == desktop_; }, 5000);
         ForgetIntroChoice();
-        for (const char* hidden : {kHighFilm, kLowFilm, kMusicFolder})
+        for (const char* hidden : {kHighFilm, kLowFilm, kMusicFolder, kOggTrack.Path})
             MoveFileA((std::string(hidden) + ".hidden").c_str(), hidden);
         Restore();
         if (!dir_.empty())
@@ -429,11 +438,11 @@ protected:
         return ui::WaitForExit(launcher_.program, kTimeout);
     }
     // Plays the intro of one button to its end: the film in its mode, a screenshot while it
-    // runs, the crawl after its last frame, ended with Escape.
+    // runs, the crawl after its last frame with the track's music, ended with Escape.
     // With switching, Alt+Enter takes the intro to the window and back, mid-film and
     // mid-crawl.
     void PlayToTheEnd(int button, const char* film, ScreenMode mode, const char* filmShot, const char* crawlShot,
-                      bool switching = false)
+                      const MusicTrack& track, bool switching = false)
     {
         DWORD length = FilmMilliseconds(film);
         ASSERT_GT(length, 2000u) << film;
@@ -457,7 +466,7 @@ protected:
             SwitchBothWays(window, mode, filmView, false);
             EXPECT_TRUE(IsWindow(window)) << "the film is still running";
         }
-        EXPECT_FALSE(MusicFileHeld()) << "no music during the film";
+        EXPECT_FALSE(MusicFileHeld(track)) << "no music during the film";
         EXPECT_EQ(-1, music.Read().FileIndex);
         // Past the last frame the crawl runs over it with its music, and the film window
         // stays meanwhile; five seconds in, its first lines have come up the screen.
@@ -466,7 +475,7 @@ protected:
             Sleep(ms > elapsed ? ms - elapsed : 0);
         };
         sleepUntil(length);
-        ExpectMusicPlaying(music);
+        ExpectMusicPlaying(music, track);
         sleepUntil(length + 5000);
         EXPECT_TRUE(IsWindow(window)) << "the crawl follows the last frame";
         EXPECT_EQ(mode, CurrentMode());
@@ -482,7 +491,7 @@ protected:
             SwitchBothWays(window, mode, filmView, true);
             EXPECT_TRUE(MusicRefilled(music)) << "the music plays on";
         }
-        EscapeStopsTheMusicAtOnce(window, music);
+        EscapeStopsTheMusicAtOnce(window, music, track);
         ExpectLauncherBack();
     }
     // Puts bytes in place of a file of the medium until the test ends.
@@ -519,7 +528,7 @@ protected:
     }
     static constexpr char kReadError[] = "Error reading:";
     // The medium has no track 2 the drive could play: its file plays, read bit by bit.
-    void ExpectMusicPlaying(const MusicView& music)
+    void ExpectMusicPlaying(const MusicView& music, const MusicTrack& track)
     {
         // The film may lag behind its clock under Wine: the crawl's start is awaited in the
         // launcher's record before the file is looked at.
@@ -527,20 +536,20 @@ protected:
             CrawlMusic now = music.Read();
             return now.FileIndex != -1 && now.Buffer != nullptr;
         }, 8000)) << "music after the film";
-        EXPECT_TRUE(MusicFileHeld()) << kMusicFile << " is open while the crawl runs";
+        EXPECT_TRUE(MusicFileHeld(track)) << track.Path << " is open while the crawl runs";
         CrawlMusic now = music.Read();
-        EXPECT_EQ(0, now.FileIndex) << "the medium's Ogg file, the first looked for";
-        EXPECT_EQ(MusicKind::Vorbis, now.Stream.Kind);
+        EXPECT_EQ(track.Index, now.FileIndex) << track.Path << ", the first there of the files looked for";
+        EXPECT_EQ(track.Kind, now.Stream.Kind);
         EXPECT_NE(nullptr, now.Buffer) << "a sound buffer plays it";
         EXPECT_TRUE(MusicRefilled(music)) << "the buffer is refilled from the file as it plays";
     }
     // Escape ends the crawl, and the music with it: the file is let go within a few of the
     // crawl's passes, before the film window goes.
-    void EscapeStopsTheMusicAtOnce(HWND window, const MusicView& music)
+    void EscapeStopsTheMusicAtOnce(HWND window, const MusicView& music, const MusicTrack& track)
     {
         DWORD pressed = GetTickCount();
         ui::KeyDown(VK_ESCAPE);
-        bool released = ui::WaitUntil([] { return !MusicFileHeld(); }, 5000);
+        bool released = ui::WaitUntil([&] { return !MusicFileHeld(track); }, 5000);
         DWORD took = GetTickCount() - pressed;
         bool gone = ui::WaitForWindowGone(window, kTimeout);
         ui::KeyUp(VK_ESCAPE);
@@ -585,14 +594,16 @@ void Put32(std::string& bytes, std::size_t at, std::uint32_t value)
 TEST_F(Intro, HighResolutionPlaysAt640x480ThenTheCrawlThenTheDesktopAndAltEnterSwitchesOnTheWay)
 {
     Start();
-    PlayToTheEnd(IDC_INTRO_HIGH, kHighFilm, {640, 480}, "film-640x480", "intro-crawl-640x480", true);
+    PlayToTheEnd(IDC_INTRO_HIGH, kHighFilm, {640, 480}, "film-640x480", "intro-crawl-640x480", kOggTrack, true);
     EXPECT_EQ(1u, Close());
 }
 
+// Here the medium's Ogg file is missing: its FLAC file plays.
 TEST_F(Intro, LowResolutionPlaysAt320x240ThenTheCrawlThenTheDesktop)
 {
+    ASSERT_TRUE(MoveFileA(kOggTrack.Path, (std::string(kOggTrack.Path) + ".hidden").c_str()));
     Start();
-    PlayToTheEnd(IDC_INTRO_LOW, kLowFilm, {320, 240}, "film-320x240", "intro-crawl-320x240");
+    PlayToTheEnd(IDC_INTRO_LOW, kLowFilm, {320, 240}, "film-320x240", "intro-crawl-320x240", kFlacTrack);
     EXPECT_EQ(1u, Close());
 }
 

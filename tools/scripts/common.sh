@@ -9,7 +9,7 @@ PACKAGES=(
     clang libclang-rt-14-dev
     libpng-dev libfreetype-dev fonts-dejavu-core fonts-liberation
     ffmpeg libavcodec-dev libavformat-dev libavutil-dev
-    libstb-dev vorbis-tools
+    libogg-dev libvorbis-dev libflac-dev vorbis-tools flac dpkg-dev debian-archive-keyring
 )
 # Wine's 32-bit loader, only where the host can run it, with the X extension libraries that
 # Wine recommends and --no-install-recommends would leave out. The 64-bit Wine has its own;
@@ -111,6 +111,105 @@ use_wine64() {
     export PATH=$bin:$PATH WINELOADER=/usr/lib/wine/wine64 WINEARCH=win64
 }
 
+# --- the music file's decoders ---------------------------------------------------------
+
+# Ogg Vorbis and FLAC go through Xiph's reference libraries. The native builds link Debian's
+# (the -dev packages above); the Windows builds, and the fuzzing build that instruments them,
+# link static builds of the very same versions, made here from Debian's source packages.
+# Each entry: a source package, and the -dev package whose installed version is built.
+AUDIO_SOURCES=(libogg:libogg-dev libvorbis:libvorbis-dev flac:libflac-dev)
+
+# "name=version" of each source package, as installed for the native build.
+audio_source_versions() {
+    local entry version
+    for entry in "${AUDIO_SOURCES[@]}"; do
+        version=$(dpkg-query -W -f='${source:Version}' "${entry#*:}")
+        printf '%s=%s\n' "${entry%%:*}" "$version"
+    done
+}
+
+# apt with a configuration of its own under build/deps/apt: Debian's deb-src lines signed by
+# Debian's archive key, its own lists and cache; the host's apt configuration is left alone.
+# apt checks the signed release files and the hashes of every file it fetches.
+private_apt() {
+    local apt=$BUILD/deps/apt
+    mkdir -p "$apt/lists/partial" "$apt/cache/archives/partial" "$apt/preferences.d"
+    local key=/usr/share/keyrings/debian-archive-keyring.gpg
+    cat >"$apt/sources.list" <<SOURCES
+deb-src [signed-by=$key] http://deb.debian.org/debian bookworm main
+deb-src [signed-by=$key] http://deb.debian.org/debian bookworm-updates main
+deb-src [signed-by=$key] http://deb.debian.org/debian-security bookworm-security main
+SOURCES
+    apt-get -q -o Dir::Etc::SourceList="$apt/sources.list" -o Dir::Etc::SourceParts=- \
+        -o Dir::State::Lists="$apt/lists" -o Dir::Cache="$apt/cache" \
+        -o Dir::Etc::Preferences="$apt/preferences" -o Dir::Etc::PreferencesParts="$apt/preferences.d" "$@"
+}
+
+# Unpacks each source package (with Debian's patches applied) into build/deps/src/NAME_VERSION,
+# once.
+fetch_audio_sources() {
+    local src=$BUILD/deps/src wanted missing=() tmp
+    for wanted in $(audio_source_versions); do
+        [ -d "$src/${wanted/=/_}" ] || missing+=("$wanted")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    say "fetching the sources of ${missing[*]}"
+    mkdir -p "$src"
+    private_apt update >/dev/null
+    tmp=$(mktemp -d "$src/.fetch.XXXXXX")
+    chmod 755 "$tmp" # apt downloads as its own unprivileged user
+    (cd "$tmp" && private_apt source "${missing[@]}" >/dev/null)
+    for wanted in "${missing[@]}"; do
+        # dpkg-source unpacks into NAME-UPSTREAMVERSION.
+        mv "$tmp/${wanted%%=*}"-*/ "$src/${wanted/=/_}"
+    done
+    rm -rf "$tmp"
+}
+
+# Builds the static libraries for one target into build/deps/TARGET (include/, lib/), once
+# per recipe: i686 and x86_64 with the MinGW-w64 toolchains, fuzz with clang and the fuzzing
+# build's instrumentation, so that libFuzzer sees into the decoders and the sanitizers check
+# their every access. All are compiled with -fwrapv: the libraries' bit readers shift bytes
+# into an int's sign bit on every file, and libFLAC's prediction overflows an int on a
+# damaged stream; so both wrap, as the machine does, and the compiler may not optimise on
+# the grounds that they cannot happen. UBSan checks everything else there.
+build_audio_libs() { # i686 | x86_64 | fuzz
+    local target=$1 prefix=$BUILD/deps/$1 work=$BUILD/deps/build-$1 versions
+    versions=$(audio_source_versions | tr '\n' ' ')
+    local src=$BUILD/deps/src options=(-G Ninja -DCMAKE_BUILD_TYPE=Release -DBUILD_SHARED_LIBS=OFF
+        -DBUILD_TESTING=OFF -DCMAKE_INSTALL_PREFIX="$prefix" -DCMAKE_INSTALL_LIBDIR=lib)
+    case $target in
+    fuzz)
+        local flags="-fwrapv -g -O1 -fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=undefined"
+        options+=(-DCMAKE_C_COMPILER=clang -DCMAKE_C_FLAGS="$flags -fno-omit-frame-pointer")
+        ;;
+    *) options+=(-DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-$target.cmake" -DCMAKE_C_FLAGS=-fwrapv) ;;
+    esac
+    # Built again when the versions or the way they are built change.
+    local recipe="$versions${options[*]}"
+    [ "$(cat "$prefix/.recipe" 2>/dev/null)" = "$recipe" ] && return 0
+    fetch_audio_sources
+    say "audio libraries for $target: $versions"
+    rm -rf "$prefix" "$work"
+    local name
+    for name in $(audio_source_versions); do
+        name=${name/=/_}
+        local extra=()
+        case $name in
+        libvorbis_*) extra=(-DOGG_INCLUDE_DIR="$prefix/include" -DOGG_LIBRARY="$prefix/lib/libogg.a") ;;
+        # The decoder alone: no programs, no C++ library, no Ogg FLAC. MinGW's stack
+        # protector and fortified functions would need libssp's DLL.
+        flac_*) extra=(-DBUILD_CXXLIBS=OFF -DBUILD_PROGRAMS=OFF -DBUILD_EXAMPLES=OFF -DBUILD_DOCS=OFF
+                       -DINSTALL_MANPAGES=OFF -DWITH_OGG=OFF -DWITH_STACK_PROTECTOR=OFF -DWITH_FORTIFY_SOURCE=OFF) ;;
+        esac
+        cmake -S "$src/$name" -B "$work/$name" --no-warn-unused-cli "${options[@]}" "${extra[@]}" >/dev/null &&
+            cmake --build "$work/$name" -j "$JOBS" >/dev/null &&
+            cmake --install "$work/$name" >/dev/null || { say "building $name for $target failed"; return 1; }
+    done
+    rm -rf "$work"
+    echo "$recipe" >"$prefix/.recipe"
+}
+
 # --- builds -----------------------------------------------------------------------------
 
 JOBS=$(nproc 2>/dev/null || echo 2)
@@ -145,22 +244,25 @@ build_native() {
 
 # The libFuzzer targets, built with clang into build/fuzz; the fuzz test steps run them.
 build_fuzz() {
+    build_audio_libs fuzz
     say "fuzz targets"
     CC=clang CXX=clang++ configure_and_build "$BUILD/fuzz" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVESK_FUZZ=ON \
-        -DVESK_TOOLS=OFF --target crawl_fuzz smacker_fuzz music_fuzz
+        -DVESK_TOOLS=OFF -DVESK_AUDIO_LIBS="$BUILD/deps/fuzz" --target crawl_fuzz smacker_fuzz music_fuzz
 }
 
 # Vesk.exe, the library, the stand-in programs and the Windows tests, cross-compiled: the
 # 32-bit product into build/win, the same sources for x86-64 into build/win64.
 build_windows() {
+    build_audio_libs i686
+    build_audio_libs x86_64
     say "Windows programs (PE32)"
     configure_and_build "$BUILD/win" -DCMAKE_BUILD_TYPE=Release \
-        -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-i686.cmake" \
+        -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-i686.cmake" -DVESK_AUDIO_LIBS="$BUILD/deps/i686" \
         -DVESK_GTEST_SOURCE=/usr/src/googletest \
         -DVESK_TEST_RESULTS="$BUILD/test-results/windows"
     say "Windows programs (x86-64)"
     configure_and_build "$BUILD/win64" -DCMAKE_BUILD_TYPE=Release \
-        -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-x86_64.cmake" \
+        -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-x86_64.cmake" -DVESK_AUDIO_LIBS="$BUILD/deps/x86_64" \
         -DVESK_GTEST_SOURCE=/usr/src/googletest \
         -DVESK_TEST_RESULTS="$BUILD/test-results/windows"
 }
