@@ -45,42 +45,37 @@ LONGLONG Now()
     return now.QuadPart;
 }
 
-// One pass over the whole film; the time of each frame in performance-counter ticks.
-FrameTimes TimeFrames(SmackFilm* film)
+// One film frame through the player's steps (the palette update when the frame brings
+// colours, lock, decode into the visible buffer, unlock, on to the next frame). Returns the
+// time of its present: the whole palette put into the display, and the unlock.
+LONGLONG ShowNextFrame(SmackFilm* film)
 {
-    FrameTimes times;
-    for (uint32_t frame = 0; frame < film->Frames; ++frame) {
-        LONGLONG start = Now(), present = 0;
-        if (film->NewPalette)
-            UpdateFilmPalette(film);
-        if (LockFrontBuffer()) {
-            SmackToBuffer(film, 0, 0, g_display.Surface.lPitch, film->Height, g_display.Surface.lpSurface,
-                          g_display.BlitFlags);
-            SmackDoFrame(film);
-            LONGLONG presentStart = Now();
-            ApplyPaletteTable();
-            UnlockFrontBuffer();
-            present = Now() - presentStart;
-        }
-        SmackNextFrame(film);
-        times.Frame.push_back(Now() - start);
-        times.Present.push_back(present);
-    }
-    return times;
-}
-
-// One film frame through the player's steps, as TimeFrames takes it.
-void ShowNextFrame(SmackFilm* film)
-{
+    LONGLONG present = 0;
     if (film->NewPalette)
         UpdateFilmPalette(film);
     if (LockFrontBuffer()) {
         SmackToBuffer(film, 0, 0, g_display.Surface.lPitch, film->Height, g_display.Surface.lpSurface,
                       g_display.BlitFlags);
         SmackDoFrame(film);
+        LONGLONG presentStart = Now();
+        ApplyPaletteTable();
         UnlockFrontBuffer();
+        present = Now() - presentStart;
     }
     SmackNextFrame(film);
+    return present;
+}
+
+// One pass over the whole film; the time of each frame in performance-counter ticks.
+FrameTimes TimeFrames(SmackFilm* film)
+{
+    FrameTimes times;
+    for (uint32_t frame = 0; frame < film->Frames; ++frame) {
+        LONGLONG start = Now();
+        times.Present.push_back(ShowNextFrame(film));
+        times.Frame.push_back(Now() - start);
+    }
+    return times;
 }
 
 // Alt+Enter's switch to the other display and the first frame on it, timed each way; the

@@ -157,7 +157,9 @@ fetch_audio_sources() {
     mkdir -p "$src"
     private_apt update >/dev/null
     tmp=$(mktemp -d "$src/.fetch.XXXXXX")
-    chmod 755 "$tmp" # apt downloads as its own unprivileged user
+    # apt run by root downloads as its own unprivileged user, which must be able to write here.
+    chmod 755 "$tmp"
+    if [ "$(id -u)" -eq 0 ]; then chown _apt "$tmp" 2>/dev/null || true; fi
     (cd "$tmp" && private_apt source "${missing[@]}" >/dev/null)
     for wanted in "${missing[@]}"; do
         # dpkg-source unpacks into NAME-UPSTREAMVERSION.
