@@ -19,6 +19,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <map>
@@ -787,8 +788,10 @@ struct AnswerWatch {
             if (!IsWindow(window)) // gone meanwhile: nothing to answer with
                 break;
             ++asked;
+            char entry[32];
+            std::snprintf(entry, sizeof entry, " %lu:%lu", start - first, GetTickCount() - start);
             if (!answered)
-                late += " " + std::to_string(start - first) + ":" + std::to_string(GetTickCount() - start);
+                late += entry;
         }
     }
     HWND window;

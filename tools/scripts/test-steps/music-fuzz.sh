@@ -1,17 +1,18 @@
 # The crawl's music loader under libFuzzer with AddressSanitizer and UBSan: hostile Wave, Ogg
 # Vorbis and FLAC files opened and read to their end, for about 40 seconds. The corpus stays
 # in build/music-fuzz between runs; it starts from short files of each format made here with
-# FFmpeg, oggenc and flac, and from the hostile Ogg files of the native music test.
+# FFmpeg, oggenc and flac, and from the hostile Ogg files of the native music test. (The
+# Wave files are made bit-exact: without FFmpeg's LIST chunk, which the encoders warn of.)
 # $1: build folder, $2: results folder.
 music_fuzz() {
     local dir=$1/music-fuzz
     mkdir -p "$dir/corpus"
     if [ ! -e "$dir/corpus/seed-24.flac" ]; then
-        ffmpeg -v error -y -f lavfi -i "sine=frequency=440:duration=0.6" -ar 8000 -ac 1 "$dir/seed.wav" &&
+        ffmpeg -v error -y -f lavfi -i "sine=frequency=440:duration=0.6" -ar 8000 -ac 1 -bitexact "$dir/seed.wav" &&
             oggenc -Q -q 0 -o "$dir/corpus/seed.ogg" "$dir/seed.wav" &&
             flac -s -f -o "$dir/corpus/seed-16.flac" "$dir/seed.wav" &&
             ffmpeg -v error -y -f lavfi -i "sine=frequency=550:duration=0.2" -ar 11025 -ac 2 -acodec pcm_s24le \
-                "$dir/seed-24.wav" &&
+                -bitexact "$dir/seed-24.wav" &&
             flac -s -f -o "$dir/corpus/seed-24.flac" "$dir/seed-24.wav" &&
             ffmpeg -v error -y -f lavfi -i "sine=frequency=330:duration=0.05" -ar 11025 -ac 2 -acodec pcm_u8 \
                 "$dir/corpus/seed-u8.wav" &&
