@@ -289,6 +289,17 @@ void PutScreen(const ScreenCopy& copy)
         ShowWindowedScreen(true);
 }
 
+// The mode goes and the exclusive level with it, but the DirectDraw object stays for the
+// way back: under Wine, making one anew costs more than the mode change itself.
+// CloseDisplay releases it with the rest.
+void LeaveFullScreen(HWND window)
+{
+    ReleaseInterface(g_display.Palette);
+    ReleaseInterface(g_display.Primary);
+    g_display.DirectDraw->RestoreDisplayMode();
+    g_display.DirectDraw->SetCooperativeLevel(window, DDSCL_NORMAL);
+}
+
 // Full screen where the mode can be set and really is; false, with nothing held and the
 // desktop's mode back, where it cannot.
 bool OpenFullScreen(HWND window, int lowResolution)
@@ -311,7 +322,8 @@ bool OpenFullScreen(HWND window, int lowResolution)
 DisplayOutcome OpenDisplay(HWND window, int lowResolution)
 {
     g_display.ModeRefused = true;
-    if (FAILED(DirectDrawCreate(nullptr, &g_display.DirectDraw, nullptr))) {
+    // An intro switched to its window keeps the object it had (LeaveFullScreen).
+    if (!g_display.DirectDraw && FAILED(DirectDrawCreate(nullptr, &g_display.DirectDraw, nullptr))) {
         g_display.DirectDraw = nullptr;
         return DisplayOutcome::NotOpened;
     }
@@ -542,7 +554,7 @@ SwitchOutcome SwitchDisplay(HWND window)
                 return SwitchOutcome::Lost;
         }
     } else {
-        CloseDisplay();
+        LeaveFullScreen(window);
         if (!OpenWindowedDisplay(window, low)) {
             outcome = SwitchOutcome::Unchanged;
             if (!OpenFullScreen(window, low))
