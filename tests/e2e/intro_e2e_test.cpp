@@ -856,19 +856,21 @@ protected:
         HWND window = WaitForFilm();
         ASSERT_NE(nullptr, window);
         DWORD start = GetTickCount();
-        // The window is made before the display decides how to show the film; the film
-        // starts once it has.
+        // The window is made before the display decides how to show the film.
         RECT rect = {};
         EXPECT_TRUE(ui::WaitUntil([&] { return GetWindowRect(window, &rect) && rect.right == 1536; }, 5000));
-        AnswerWatch answers(window);
         EXPECT_EQ(0, rect.left);
         EXPECT_EQ(0, rect.top);
         EXPECT_EQ(1536, rect.right) << "the film window covers the screen";
         EXPECT_EQ(1152, rect.bottom);
-
-        Sleep(length / 3);
+        // The film runs once its first frame is on the screen, the window set up: from then
+        // on the window answers.
         FilmView filmView;
         ASSERT_TRUE(filmView.Find(launcher_.program.process));
+        EXPECT_TRUE(ui::WaitUntil([&] { return filmView.Frame() >= 1; }, 5000));
+        AnswerWatch answers(window);
+
+        Sleep(length / 3);
         AltEnter();
         EXPECT_TRUE(filmView.Advances()) << "Alt+Enter with no mode to go to changes nothing";
         EXPECT_FALSE(IntroWindowChosen());
