@@ -8,7 +8,6 @@
 #include "intro/full_screen_display.h"
 #include "launcher/launcher_state.h"
 
-#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -50,13 +49,9 @@ bool AllocateScreen(CrawlScreen& screen)
 // other size from being read or written past its end.
 void LockedArea(const CrawlScreen& screen, int& columns, int& rows)
 {
-    const DDSURFACEDESC& s = g_display.Surface;
     columns = screen.width;
     rows = screen.height;
-    if (s.dwFlags & DDSD_WIDTH)
-        columns = std::min<int>(columns, static_cast<int>(s.dwWidth));
-    if (s.dwFlags & DDSD_HEIGHT)
-        rows = std::min<int>(rows, static_cast<int>(s.dwHeight));
+    FitToLockedFront(columns, rows);
 }
 
 std::uint8_t* SurfaceRow(int y)

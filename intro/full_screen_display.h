@@ -72,6 +72,8 @@ SwitchOutcome SwitchDisplay(HWND window);
 void ClearBackBuffer(int flip);
 bool LockFrontBuffer();
 void UnlockFrontBuffer();
+// Narrows the caller's columns and rows to what the lock states the front buffer holds.
+void FitToLockedFront(int& columns, int& rows);
 void ReattachPalette();
 // Puts the whole palette table into the palette object, or into the windowed picture's
 // colour table, where the next unlock shows it.

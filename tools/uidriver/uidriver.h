@@ -48,6 +48,8 @@ void ClickWindow(HWND window);
 void KeyDown(WORD virtualKey);
 void KeyUp(WORD virtualKey);
 void PressKey(WORD virtualKey);
+// The key pressed while Alt is held, as Alt+Enter or Alt+Space are typed.
+void PressWithAlt(WORD virtualKey);
 
 // Asks the harness (VESK_SHOTS) for a screenshot NAME.png of the whole display and waits
 // for it. Returns false when no harness listens.
