@@ -34,6 +34,27 @@ bool MakeKey()
     return true;
 }
 
+// Refuses the machine's hive, as Windows does to a user who is no administrator.
+LONG RefuseTheMachine(HKEY hive, HKEY* key)
+{
+    return hive == HKEY_LOCAL_MACHINE ? ERROR_ACCESS_DENIED : CreateUninstallKey(hive, key);
+}
+
+// A string or a number of the entry in hive; "(none)" and 0xdeadbeef where there is no
+// value of that type.
+std::string TextOf(HKEY hive, const char* name)
+{
+    char text[kPathSize];
+    DWORD size = sizeof text;
+    return RegGetValueA(hive, kUninstallKey, name, RRF_RT_REG_SZ, nullptr, text, &size) == ERROR_SUCCESS ? text : "(none)";
+}
+DWORD NumberOf(HKEY hive, const char* name)
+{
+    DWORD number, size = sizeof number;
+    return RegGetValueA(hive, kUninstallKey, name, RRF_RT_REG_DWORD, nullptr, &number, &size) == ERROR_SUCCESS
+               ? number : 0xdeadbeef;
+}
+
 // A hand-over would end this process through exit(), which must not pass for success.
 bool g_removalRunning = false;
 void FailOnExitDuringRemoval()
@@ -88,7 +109,7 @@ protected:
         test::RemoveTree(cwd_);
         test::RemoveTree(kInstallDirectory);
         test::RemoveTree(group_);
-        RegDeleteKeyA(HKEY_LOCAL_MACHINE, kUninstallKey);
+        RemoveUninstallEntries();
     }
     // Runs the removal, answering its confirmation with the given button.
     void Remove(int answer)
@@ -215,4 +236,35 @@ TEST_F(Removal, ALauncherInTheRootOfTheSameDriveLeavesForTheRootAndTheDirectoryG
     EXPECT_EQ("C:\\", test::CurrentDirectory());
     EXPECT_FALSE(Exists(kInstallDirectory));
     EXPECT_FALSE(g_launcher.Installed);
+}
+
+TEST_F(Removal, WhereTheMachineRefusesTheEntryTheUsersReplacesItsOldOneAndRemovalClearsBoth)
+{
+    // The user's entry of an earlier installation, with values of the wrong type or that hide it.
+    HKEY key;
+    ASSERT_EQ(ERROR_SUCCESS, CreateUninstallKey(HKEY_CURRENT_USER, &key));
+    DWORD one = 1;
+    for (const char* name : {"SystemComponent", "InstallLocation"})
+        RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&one), sizeof one);
+    RegCloseKey(key);
+
+    ASSERT_EQ(HKEY_CURRENT_USER, RegisterUninstallEntry(RefuseTheMachine));
+    CompleteUninstallEntry(HKEY_CURRENT_USER, 5000);
+    EXPECT_EQ("x", TextOf(HKEY_LOCAL_MACHINE, "DisplayName")) << "the machine's entry is not touched";
+    const HKEY user = HKEY_CURRENT_USER;
+    EXPECT_EQ("Vesk Marlit Deinstallieren", TextOf(user, "DisplayName"));
+    EXPECT_EQ("c:\\Vesk.exe /U", TextOf(user, "UninstallString"));
+    EXPECT_EQ(kInstallRoot, TextOf(user, "InstallLocation"));
+    EXPECT_EQ("C:\\VeskMarlit\\Vesk.exe", TextOf(user, "DisplayIcon"));
+    EXPECT_EQ("TALVERO", TextOf(user, "Publisher"));
+    EXPECT_EQ(5u, NumberOf(user, "EstimatedSize")) << "5000 bytes, in KiB rounded up";
+    EXPECT_EQ(1u, NumberOf(user, "NoModify"));
+    EXPECT_EQ(1u, NumberOf(user, "NoRepair"));
+    EXPECT_EQ(0xdeadbeefu, NumberOf(user, "SystemComponent")) << "replaced, not merged";
+    EXPECT_TRUE(ReadSettingsFromInstallLocation()) << "start-up finds the installation through the user's entry";
+
+    Remove(IDYES);
+    EXPECT_FALSE(UninstallEntryIn(HKEY_LOCAL_MACHINE));
+    EXPECT_FALSE(UninstallEntryIn(HKEY_CURRENT_USER));
+    EXPECT_FALSE(Exists(kInstallDirectory));
 }
