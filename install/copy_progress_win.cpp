@@ -52,8 +52,9 @@ void CountBlock(Progress& progress)
 
 // The block loop. A read error ends it; a failed or short write does not, but like the read
 // error it makes the copy incomplete. The destination is then cut where the copy ends, so
-// that an older, longer file leaves no stale bytes behind.
-bool CopyBlocks(HANDLE source, HANDLE destination, Progress& progress)
+// that an older, longer file leaves no stale bytes behind. What was written is added to
+// written.
+bool CopyBlocks(HANDLE source, HANDLE destination, Progress& progress, std::uint64_t& written)
 {
     char buffer[kCopyBlockSize];
     bool complete = true;
@@ -67,6 +68,7 @@ bool CopyBlocks(HANDLE source, HANDLE destination, Progress& progress)
         DWORD put = 0;
         if (!WriteFile(destination, buffer, got, &put, nullptr) || put != got)
             complete = false;
+        written += put;
     }
     ShowProgress(progress);
     if (!SetEndOfFile(destination))
@@ -86,7 +88,7 @@ CopyOutcome UnopenedSource(const char* source)
     return (attributes & FILE_ATTRIBUTE_DIRECTORY) ? kCopyNothingThere : kCopyIncomplete;
 }
 
-CopyOutcome CopyPaths(const char* source, const char* destination, HWND progressDialog)
+CopyOutcome CopyPaths(const char* source, const char* destination, HWND progressDialog, std::uint64_t& written)
 {
     HANDLE in = CreateFileA(source, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (in == INVALID_HANDLE_VALUE)
@@ -107,7 +109,7 @@ CopyOutcome CopyPaths(const char* source, const char* destination, HWND progress
     // A medium error then fails the read instead of stopping everything at the system's
     // critical-error box.
     UINT previousErrorMode = SetErrorMode(SEM_FAILCRITICALERRORS);
-    bool complete = CopyBlocks(in, out, progress);
+    bool complete = CopyBlocks(in, out, progress, written);
     // A write error may come to light only as the file is closed.
     if (!CloseHandle(out))
         complete = false;
@@ -143,7 +145,7 @@ void SetProgressBarBlocks(HWND bar, std::uint64_t blocks)
 }
 
 CopyOutcome CopyFileWithProgress(const char* sourceDirectory, const char* destinationDirectory,
-                                 const char* relativeName, HWND progressDialog)
+                                 const char* relativeName, HWND progressDialog, std::uint64_t* copiedBytes)
 {
     // The title keeps the name of the last file tried until the dialog goes.
     SetWindowTextA(progressDialog, relativeName);
@@ -157,7 +159,10 @@ CopyOutcome CopyFileWithProgress(const char* sourceDirectory, const char* destin
         return kCopyIncomplete;
     }
 
-    CopyOutcome outcome = CopyPaths(source, destination, progressDialog);
+    std::uint64_t written = 0;
+    CopyOutcome outcome = CopyPaths(source, destination, progressDialog, written);
+    if (copiedBytes)
+        *copiedBytes += written;
     SendMessageA(fileBar, PBM_SETPOS, 0, 0);
     // Also after a failed copy: a read-only file left at the destination is made normal.
     SetFileAttributesA(destination, FILE_ATTRIBUTE_NORMAL);

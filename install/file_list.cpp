@@ -17,6 +17,13 @@ std::uint64_t BlockCount(std::uint64_t bytes)
     return bytes / kCopyBlockSize + (bytes % kCopyBlockSize != 0 ? 1 : 0);
 }
 
+std::uint32_t SizeInKibibytes(std::uint64_t bytes)
+{
+    constexpr std::uint64_t kKibibyte = 1024;
+    std::uint64_t kibibytes = bytes / kKibibyte + (bytes % kKibibyte != 0 ? 1 : 0);
+    return kibibytes > UINT32_MAX ? UINT32_MAX : static_cast<std::uint32_t>(kibibytes);
+}
+
 bool RelativeName(char* out, std::size_t size, const char* pattern, const char* matchName)
 {
     const char* lastBackslash = std::strrchr(pattern, '\\');

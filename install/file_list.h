@@ -28,6 +28,10 @@ constexpr std::uint32_t kCopyBlockSize = 4096;
 // bytes, 2 for 4097 bytes.
 std::uint64_t BlockCount(std::uint64_t bytes);
 
+// A size as the list of installed software takes it: whole KiB, rounded up, at most what
+// 32 bits hold.
+std::uint32_t SizeInKibibytes(std::uint64_t bytes);
+
 // The name a match of a pattern is copied under, relative to both SourceRoot and
 // InstallRoot: the pattern's directory part followed by the match's name ("Lib\*.*" and
 // "a.dat" give "Lib\a.dat"), or the match's name alone. Returns false, leaving out

@@ -9,7 +9,8 @@
 #include <string>
 #include <vector>
 
-// The uninstall entry under HKEY_LOCAL_MACHINE.
+// The uninstall entry: under HKEY_LOCAL_MACHINE where that can be written, otherwise under
+// HKEY_CURRENT_USER, where Windows lists what a user installed for himself.
 inline constexpr const char kUninstallKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\VeskMarlit";
 
 // --- Install options dialog (resource 106) ---
@@ -44,24 +45,39 @@ void SetProgressBarBlocks(HWND bar, std::uint64_t blocks);
 // title shows the relative name. Both directories end with a backslash; the destination's
 // subdirectory must exist. The destination ends up exactly as long as the source and with
 // normal attributes.
+// The bytes written to the destination are added to copiedBytes, when given.
 CopyOutcome CopyFileWithProgress(const char* sourceDirectory, const char* destinationDirectory,
-                                 const char* relativeName, HWND progressDialog);
+                                 const char* relativeName, HWND progressDialog, std::uint64_t* copiedBytes = nullptr);
 
 // --- Installation ---
 
 // The copy pass: every match of the list's patterns, then the two card sets, from
 // SourceRoot to InstallRoot. What could not be copied completely is added to failures: a
 // file's source path, or SourceRoot + pattern where the medium could not be searched.
-void CopyInstallationFiles(const FileList& files, HWND progress, std::vector<std::string>& failures);
+// Returns the number of bytes written into the installation.
+std::uint64_t CopyInstallationFiles(const FileList& files, HWND progress, std::vector<std::string>& failures);
 
 // The Start-menu entries, appended in this order to the user's programs folder.
 inline constexpr const char kStartMenuGroup[] = "\\TALVERO";
 inline constexpr const char kStartMenuFolder[] = "\\VeskMarlit";
 inline constexpr const char kShortcutFile[] = "\\VeskMarlit.lnk";
 
-// Writes the uninstall entry: "DisplayName", "UninstallString" (SourceRoot + "Vesk.exe /U",
-// given without its terminating zero) and "InstallLocation" (InstallRoot).
-void RegisterUninstallEntry();
+// Creates or opens the uninstall key in a hive for writing, with the registry's status.
+// Tests put in one that refuses a hive, as Windows refuses HKEY_LOCAL_MACHINE to a user
+// who is not an administrator.
+using UninstallKeyCreator = LONG (*)(HKEY hive, HKEY* key);
+LONG CreateUninstallKey(HKEY hive, HKEY* key);
+
+// Writes the uninstall entry, replacing every value the key held before: "DisplayName",
+// "UninstallString" (SourceRoot + "Vesk.exe /U", given without its terminating zero) and
+// "InstallLocation" (InstallRoot). Returns the hive it went to, null when neither took it.
+HKEY RegisterUninstallEntry(UninstallKeyCreator createKey = CreateUninstallKey);
+// Adds to the entry in hive (none when null) what the list of installed software shows
+// once the files are there: "DisplayIcon", "Publisher", "EstimatedSize" (copiedBytes in
+// KiB), "NoModify" and "NoRepair".
+void CompleteUninstallEntry(HKEY hive, std::uint64_t copiedBytes);
+// Deletes the uninstall entry from both hives, as far as this user may.
+void RemoveUninstallEntries();
 
 // The user's programs folder of the Start menu, without trailing backslash. False when the
 // system does not give it or it does not fit kPathSize.

@@ -10,7 +10,8 @@ int RunInstallation();
 void RunUninstallation();
 
 // Start-up, when the current directory holds no settings file: reads the settings file in
-// the installation directory that the uninstall entry records, if there is one, repairing
-// a play-from-CD installation as the current directory's file would be. Returns whether
-// that file exists, which makes the game count as installed.
+// the installation directory that the uninstall entry records (the user's entry, else the
+// machine's), if there is one, repairing a play-from-CD installation as the current
+// directory's file would be. Returns whether that file exists, which makes the game count
+// as installed.
 bool ReadSettingsFromInstallLocation();

@@ -32,6 +32,39 @@ constexpr char kCopyFailureCaption[] = "Installation";
 // The uninstall command is built in a buffer of this size, a little larger than a path's.
 constexpr int kCommandSize = MAX_PATH;
 
+// The uninstall entry goes under the machine's hive, which lists the game for every user
+// but takes it only from an administrator; else under the user's own.
+const HKEY kEntryHives[] = {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER};
+// The maker, as the Start-menu folder names it.
+constexpr char kPublisher[] = "TALVERO";
+// The longest value name the registry holds, with its terminator.
+constexpr DWORD kValueNameSize = 16384;
+
+// An earlier installation's entry (from another drive, or a hand-edited one) may hold values
+// that no longer hold or that hide it from the list: every value goes before the new ones
+// are written, so that the entry is replaced, never merged.
+void ClearValues(HKEY key)
+{
+    static char name[kValueNameSize];
+    for (;;) {
+        DWORD length = kValueNameSize;
+        if (RegEnumValueA(key, 0, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS
+            || RegDeleteValueA(key, name) != ERROR_SUCCESS)
+            return;
+    }
+}
+
+// A standard string value, with its terminating zero.
+void SetText(HKEY key, const char* name, const char* text)
+{
+    RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text), static_cast<DWORD>(std::strlen(text) + 1));
+}
+
+void SetNumber(HKEY key, const char* name, DWORD number)
+{
+    RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number), sizeof number);
+}
+
 // The shell learns of each folder, whether or not it was new, so that an open Start menu
 // shows it.
 void MakeStartMenuFolder(const char* path)
@@ -173,7 +206,7 @@ bool SearchEndedNormally()
 
 // Copies every match of one pattern. Subdirectories are not descended into: a directory
 // match (".", ".." included) is nothing to copy.
-void CopyMatches(const char* pattern, HWND progress, std::vector<std::string>& failures)
+void CopyMatches(const char* pattern, HWND progress, std::vector<std::string>& failures, std::uint64_t& copied)
 {
     char path[kPathSize];
     WIN32_FIND_DATAA match;
@@ -191,7 +224,8 @@ void CopyMatches(const char* pattern, HWND progress, std::vector<std::string>& f
     for (;;) {
         char relative[kPathSize];
         if (RelativeName(relative, sizeof relative, pattern, match.cFileName))
-            NoteFailure(failures, CopyFileWithProgress(g_launcher.SourceRoot, g_launcher.InstallRoot, relative, progress),
+            NoteFailure(failures,
+                        CopyFileWithProgress(g_launcher.SourceRoot, g_launcher.InstallRoot, relative, progress, &copied),
                         g_launcher.SourceRoot, relative);
         else
             NoteFailure(failures, kCopyIncomplete, g_launcher.SourceRoot,
@@ -205,14 +239,14 @@ void CopyMatches(const char* pattern, HWND progress, std::vector<std::string>& f
     FindClose(search);
 }
 
-void CopyCardSets(HWND progress, std::vector<std::string>& failures)
+void CopyCardSets(HWND progress, std::vector<std::string>& failures, std::uint64_t& copied)
 {
     char source[kPathSize], destination[kPathSize];
     if (!JoinText(source, g_launcher.SourceRoot, kCardSetSource)
         || !JoinText(destination, g_launcher.InstallRoot, kCardSetFolder))
         return;
     for (const char* name : kCardSets)
-        NoteFailure(failures, CopyFileWithProgress(source, destination, name, progress), source, name);
+        NoteFailure(failures, CopyFileWithProgress(source, destination, name, progress, &copied), source, name);
 }
 
 // A file that did not arrive whole is not passed over in silence; the installation goes
@@ -240,20 +274,55 @@ int RunDirectXInstaller()
 // terminating zero (14 bytes for E:\Vesk.exe /U); readers of string values add the zero.
 // "InstallLocation" lets a launcher that finds no settings file in its current directory
 // find the installation's own.
-void RegisterUninstallEntry()
+HKEY RegisterUninstallEntry(UninstallKeyCreator createKey)
+{
+    for (HKEY hive : kEntryHives) {
+        HKEY key;
+        if (createKey(hive, &key) != ERROR_SUCCESS)
+            continue;
+        ClearValues(key);
+        RegSetValueExA(key, "DisplayName", 0, REG_SZ, reinterpret_cast<const BYTE*>(kDisplayName),
+                       sizeof kDisplayName);
+        char command[kCommandSize];
+        if (JoinText(command, g_launcher.SourceRoot, kUninstallCommand))
+            RegSetValueExA(key, "UninstallString", 0, REG_SZ, reinterpret_cast<const BYTE*>(command),
+                           static_cast<DWORD>(std::strlen(command)));
+        SetText(key, "InstallLocation", g_launcher.InstallRoot);
+        RegCloseKey(key);
+        // The user's entry of an earlier installation would list the game twice.
+        if (hive != HKEY_CURRENT_USER)
+            RegDeleteKeyA(HKEY_CURRENT_USER, kUninstallKey);
+        return hive;
+    }
+    return nullptr;
+}
+
+void CompleteUninstallEntry(HKEY hive, std::uint64_t copiedBytes)
 {
     HKEY key;
-    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, kUninstallKey, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
-                        nullptr, &key, nullptr) != ERROR_SUCCESS)
+    if (!hive || RegOpenKeyExA(hive, kUninstallKey, 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS)
         return;
-    RegSetValueExA(key, "DisplayName", 0, REG_SZ, reinterpret_cast<const BYTE*>(kDisplayName), sizeof kDisplayName);
-    char command[kCommandSize];
-    if (JoinText(command, g_launcher.SourceRoot, kUninstallCommand))
-        RegSetValueExA(key, "UninstallString", 0, REG_SZ, reinterpret_cast<const BYTE*>(command),
-                       static_cast<DWORD>(std::strlen(command)));
-    RegSetValueExA(key, "InstallLocation", 0, REG_SZ, reinterpret_cast<const BYTE*>(g_launcher.InstallRoot),
-                   static_cast<DWORD>(std::strlen(g_launcher.InstallRoot) + 1));
+    char icon[kPathSize];
+    if (JoinText(icon, g_launcher.InstallRoot, kLauncherFile))
+        SetText(key, "DisplayIcon", icon);
+    SetText(key, "Publisher", kPublisher);
+    SetNumber(key, "EstimatedSize", SizeInKibibytes(copiedBytes));
+    // Installing and removing is all there is: the list offers no "Modify" or "Repair".
+    SetNumber(key, "NoModify", 1);
+    SetNumber(key, "NoRepair", 1);
     RegCloseKey(key);
+}
+
+LONG CreateUninstallKey(HKEY hive, HKEY* key)
+{
+    return RegCreateKeyExA(hive, kUninstallKey, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, key,
+                           nullptr);
+}
+
+void RemoveUninstallEntries()
+{
+    for (HKEY hive : kEntryHives)
+        RegDeleteKeyA(hive, kUninstallKey);
 }
 
 int RunInstallation()
@@ -267,15 +336,16 @@ int RunInstallation()
     char startMenuFolder[kPathSize];
     if (MakeStartMenuFolders(startMenuFolder))
         MakeShortcut(startMenuFolder);
-    RegisterUninstallEntry();
+    HKEY entryHive = RegisterUninstallEntry();
     MakeDirectories(mode);
     WriteSettings(mode);
 
     HWND progress = CreateCopyProgressDialog(g_launcher.LauncherDialog);
     SetProgressBarBlocks(GetDlgItem(progress, IDC_TOTAL_BAR), CountBlocks(files));
     std::vector<std::string> failures;
-    CopyInstallationFiles(files, progress, failures);
+    std::uint64_t copied = CopyInstallationFiles(files, progress, failures);
     DestroyWindow(progress);
+    CompleteUninstallEntry(entryHive, copied);
     ReportIncompleteCopies(failures);
 
     g_launcher.Installed = true;
@@ -284,14 +354,16 @@ int RunInstallation()
     return RunDirectXInstaller();
 }
 
-void CopyInstallationFiles(const FileList& files, HWND progress, std::vector<std::string>& failures)
+std::uint64_t CopyInstallationFiles(const FileList& files, HWND progress, std::vector<std::string>& failures)
 {
+    std::uint64_t copied = 0;
     for (const auto& pattern : files.entry) {
         if (pattern[0] == '\0')
             break;
-        CopyMatches(pattern, progress, failures);
+        CopyMatches(pattern, progress, failures, copied);
     }
-    CopyCardSets(progress, failures);
+    CopyCardSets(progress, failures, copied);
+    return copied;
 }
 
 bool GetProgramsFolder(char* path, std::size_t size)
@@ -337,10 +409,13 @@ HRESULT CreateShortcut(const char* target, const char* arguments, const char* li
     return status;
 }
 
-bool ReadSettingsFromInstallLocation()
+namespace {
+
+// The settings file in the directory that the entry in hive gives as "InstallLocation".
+bool ReadSettingsThroughEntry(HKEY hive)
 {
     HKEY key;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kUninstallKey, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+    if (RegOpenKeyExA(hive, kUninstallKey, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
         return false;
     // One byte is kept back for a terminator that the stored value may lack.
     char location[kPathSize] = "";
@@ -359,4 +434,13 @@ bool ReadSettingsFromInstallLocation()
         return false;
     ReadSettingsFile(path);
     return true;
+}
+
+} // namespace
+
+// The user's own entry first: where there are both, the machine's was left by an
+// administrator's installation, since one that this user makes there removes his own.
+bool ReadSettingsFromInstallLocation()
+{
+    return ReadSettingsThroughEntry(HKEY_CURRENT_USER) || ReadSettingsThroughEntry(HKEY_LOCAL_MACHINE);
 }

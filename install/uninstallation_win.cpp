@@ -147,7 +147,7 @@ void RunUninstallation()
     RemoveInstallationDirectory();
     RemoveSettingsFiles();
     RemoveStartMenuEntries();
-    RegDeleteKeyA(HKEY_LOCAL_MACHINE, kUninstallKey);
+    RemoveUninstallEntries();
     ForgetIntroChoice();
     g_launcher.Installed = false;
 }

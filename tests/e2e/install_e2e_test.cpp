@@ -64,6 +64,7 @@ struct RegistryValue {
     DWORD type = 0;
     std::string text;      // the characters, in the ANSI code page
     DWORD characters = 0;  // as stored, a terminating zero included when one was stored
+    DWORD number = 0;      // a REG_DWORD's
 };
 
 RegistryValue ReadValue(const char* name)
@@ -77,12 +78,24 @@ RegistryValue ReadValue(const char* name)
     DWORD size = sizeof data - sizeof(WCHAR);
     if (RegQueryValueExW(key, wideName, nullptr, &value.type, reinterpret_cast<BYTE*>(data), &size) == ERROR_SUCCESS) {
         value.characters = size / sizeof(WCHAR);
+        std::memcpy(&value.number, data, sizeof value.number);
         char text[512] = "";
         WideCharToMultiByte(CP_ACP, 0, data, static_cast<int>(value.characters), text, sizeof text - 1, nullptr, nullptr);
         value.text = std::string(text, std::strlen(text));
     }
     RegCloseKey(key);
     return value;
+}
+
+// What an installation copied: every file in it but the settings file.
+std::uint64_t CopiedBytes()
+{
+    std::uint64_t bytes = 0;
+    for (const std::string& folder : {std::string(kInstallDirectory), InstallPath("Lib"), InstallPath("NNet"),
+                                      InstallPath("KartenSets")})
+        for (const std::string& name : Names(folder, false))
+            bytes += name == "VeskMarlit.ini" ? 0 : SizeOf(folder + "\\" + name);
+    return bytes;
 }
 
 std::string SettingsLines(const char* mode, const char* base)
@@ -282,6 +295,11 @@ protected:
         EXPECT_EQ(static_cast<DWORD>(REG_SZ), location.type);
         EXPECT_EQ("C:\\VeskMarlit\\", location.text);
         EXPECT_EQ(15u, location.characters) << "a standard string value, with its zero";
+        EXPECT_EQ("C:\\VeskMarlit\\Vesk.exe", ReadValue("DisplayIcon").text);
+        EXPECT_EQ("TALVERO", ReadValue("Publisher").text);
+        EXPECT_EQ((CopiedBytes() + 1023) / 1024, ReadValue("EstimatedSize").number) << "what was copied, in KiB";
+        for (const char* flag : {"NoModify", "NoRepair"})
+            EXPECT_EQ(1u, ReadValue(flag).number) << flag;
     }
     void ExpectShortcut()
     {

@@ -56,6 +56,13 @@ TEST(BlockCount, RoundsUpToWholeBlocksOf4096)
     EXPECT_EQ(1048577u, BlockCount((1ull << 32) + 1));
 }
 
+TEST(SizeInKibibytes, RoundsUpAndStopsAt32Bits)
+{
+    EXPECT_EQ(1u, SizeInKibibytes(1024));
+    EXPECT_EQ(2u, SizeInKibibytes(1025));
+    EXPECT_EQ(0xffffffffu, SizeInKibibytes(1ull << 50));
+}
+
 TEST(RelativeName, KeepsThePatternsDirectoryPart)
 {
     char out[256];

@@ -276,15 +276,17 @@ void CALLBACK DialogAnswerer::Tick(HWND, UINT, UINT_PTR, DWORD)
     busy = false;
 }
 
-bool UninstallEntryExists()
+bool UninstallEntryIn(HKEY hive)
 {
     HKEY key;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\VeskMarlit", 0,
-                      KEY_READ, &key) != ERROR_SUCCESS)
+    if (RegOpenKeyExA(hive, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\VeskMarlit", 0, KEY_READ, &key)
+        != ERROR_SUCCESS)
         return false;
     RegCloseKey(key);
     return true;
 }
+
+bool UninstallEntryExists() { return UninstallEntryIn(HKEY_LOCAL_MACHINE) || UninstallEntryIn(HKEY_CURRENT_USER); }
 
 std::string ProgramsFolder()
 {

@@ -66,7 +66,8 @@ private:
     int answered_ = 0;
 };
 
-// Whether the uninstall entry "...\Uninstall\VeskMarlit" is in HKEY_LOCAL_MACHINE.
+// Whether the uninstall entry "...\Uninstall\VeskMarlit" is in the hive, or in either.
+bool UninstallEntryIn(HKEY hive);
 bool UninstallEntryExists();
 // The user's programs folder of the Start menu.
 std::string ProgramsFolder();

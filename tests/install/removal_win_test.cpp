@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <string>
 
 using namespace installtest;
 
@@ -32,6 +33,21 @@ bool MakeKey()
     RegSetValueExA(key, "DisplayName", 0, REG_SZ, reinterpret_cast<const BYTE*>("x"), 2);
     RegCloseKey(key);
     return true;
+}
+
+// Refuses the machine's hive, as Windows does to a user who is no administrator.
+LONG RefuseTheMachine(HKEY hive, HKEY* key)
+{
+    return hive == HKEY_LOCAL_MACHINE ? ERROR_ACCESS_DENIED : CreateUninstallKey(hive, key);
+}
+
+// A value of the entry in hive as text, a number in decimal; "(none)" where there is none.
+std::string ValueOf(HKEY hive, const char* name)
+{
+    DWORD data[kPathSize / sizeof(DWORD)], type = 0, size = sizeof data;
+    if (RegGetValueA(hive, kUninstallKey, name, RRF_RT_REG_SZ | RRF_RT_REG_DWORD, &type, data, &size) != ERROR_SUCCESS)
+        return "(none)";
+    return type == REG_DWORD ? std::to_string(data[0]) : std::string(reinterpret_cast<const char*>(data));
 }
 
 // A hand-over would end this process through exit(), which must not pass for success.
@@ -88,7 +104,7 @@ protected:
         test::RemoveTree(cwd_);
         test::RemoveTree(kInstallDirectory);
         test::RemoveTree(group_);
-        RegDeleteKeyA(HKEY_LOCAL_MACHINE, kUninstallKey);
+        RemoveUninstallEntries();
     }
     // Runs the removal, answering its confirmation with the given button.
     void Remove(int answer)
@@ -215,4 +231,29 @@ TEST_F(Removal, ALauncherInTheRootOfTheSameDriveLeavesForTheRootAndTheDirectoryG
     EXPECT_EQ("C:\\", test::CurrentDirectory());
     EXPECT_FALSE(Exists(kInstallDirectory));
     EXPECT_FALSE(g_launcher.Installed);
+}
+
+TEST_F(Removal, WhereTheMachineRefusesTheEntryTheUsersReplacesItsOldOneAndRemovalClearsBoth)
+{
+    // The user's entry of an earlier installation, with values of the wrong type or that hide it.
+    HKEY key;
+    ASSERT_EQ(ERROR_SUCCESS, CreateUninstallKey(HKEY_CURRENT_USER, &key));
+    DWORD one = 1;
+    for (const char* name : {"SystemComponent", "InstallLocation"})
+        RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&one), sizeof one);
+    RegCloseKey(key);
+
+    ASSERT_EQ(HKEY_CURRENT_USER, RegisterUninstallEntry(RefuseTheMachine));
+    CompleteUninstallEntry(HKEY_CURRENT_USER, 5000);
+    EXPECT_EQ("x", ValueOf(HKEY_LOCAL_MACHINE, "DisplayName")) << "the machine's entry is not touched";
+    const char* expected[][2] = {{"DisplayName", "Vesk Marlit Deinstallieren"}, {"InstallLocation", kInstallRoot},
+        {"DisplayIcon", "C:\\VeskMarlit\\Vesk.exe"}, {"Publisher", "TALVERO"}, {"EstimatedSize", "5"},
+        {"NoModify", "1"}, {"NoRepair", "1"}, {"SystemComponent", "(none)"}};
+    for (const auto& value : expected)
+        EXPECT_EQ(value[1], ValueOf(HKEY_CURRENT_USER, value[0])) << value[0] << " (none of the old values stays)";
+    EXPECT_TRUE(ReadSettingsFromInstallLocation()) << "start-up finds the installation through the user's entry";
+
+    Remove(IDYES);
+    EXPECT_FALSE(UninstallEntryIn(HKEY_LOCAL_MACHINE));
+    EXPECT_FALSE(UninstallEntryIn(HKEY_CURRENT_USER));
 }
