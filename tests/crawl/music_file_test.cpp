@@ -649,11 +649,12 @@ const ToolFile kToolFiles[] = {
          tag.resize(10 + 1024, 0);
          return Joined(f, tag, a);
      }},
-    // A byte of frame 2 damaged: libFLAC writes silence of its length in its place.
+    // A byte of frame 2 damaged: libFLAC writes silence of its length in its place, and
+    // (1.4.2) clears frame 3 with it, which it then hands out as silence too.
     {"flacDamagedFrameKeepsTime", [](const TempFolder& f, std::vector<std::int16_t>& plays) {
          std::string a = Encode(f, "a", "flac", Spec(2, 44100, 16), 1.0, "-b 4096");
          plays = DecodeFile(a);
-         std::fill(plays.begin() + 2 * 2 * 4096, plays.begin() + 2 * 3 * 4096, 0);
+         std::fill(plays.begin() + 2 * 2 * 4096, plays.begin() + 2 * 4 * 4096, 0);
          std::vector<std::uint8_t> bytes = ReadBytes(a);
          const std::uint8_t sync[] = {0xFF, 0xF8};
          auto frame0 = std::search(bytes.begin() + 42, bytes.end(), sync, sync + 2);
