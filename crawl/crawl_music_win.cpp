@@ -223,8 +223,12 @@ void StartMusicFile(HWND window)
     m.Stop = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     if (m.Stop)
         m.Thread = CreateThread(nullptr, 0, PlayMusicFile, nullptr, 0, nullptr);
-    if (!m.Thread)
+    if (!m.Thread) {
         StopMusicFile();
+        return;
+    }
+    // Where the processor is short, the crawl goes first; the music then has silence.
+    SetThreadPriority(m.Thread, THREAD_PRIORITY_BELOW_NORMAL);
 }
 
 } // namespace
