@@ -102,12 +102,10 @@ std::int64_t Counter(void*)
     return now.QuadPart;
 }
 
-// Every pass that waits serves the music file first: the crawl is the only thing that
-// keeps its buffer filled. Then the film window's messages: Alt+Enter, and the system's
-// questions whether the program still answers.
+// Every pass that waits serves the film window's messages: Alt+Enter, and the system's
+// questions whether the program still answers. (The music file keeps itself filled.)
 void ServePass(void*)
 {
-    ServeCrawlMusic();
     ServeFilmWindow();
     Sleep(1);
 }

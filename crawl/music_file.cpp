@@ -10,7 +10,7 @@
 namespace {
 
 // Rates that a sound card of any age plays (DirectSound takes 100 to 100,000 Hz).
-constexpr std::uint32_t kLowestRate = 8000, kHighestRate = 96000;
+constexpr std::uint32_t kLowestRate = 8000, kHighestRate = kMostMusicRate;
 
 // How much of the file the decoders may read without giving back a sample. The headers
 // come first, and a ripper's cover art rides in them (some MB, at times tens of MB); a
@@ -21,6 +21,11 @@ constexpr std::uint64_t kMostBytesWithoutSound = std::uint64_t{64} << 20;
 
 // The most frames of one FLAC block, the format's own limit.
 constexpr unsigned kMostFlacBlock = 65536;
+
+// Calls into libFLAC that neither read a byte nor yield a sample, one after another: each
+// searches on through what the library already holds, which is far less. More means that
+// the library reads nothing and never will: the music ends.
+constexpr int kMostIdleFlacCalls = 1 << 20;
 
 // A hostile Wave file may hold any number of chunks before its data; real ones hold a few.
 constexpr int kMostWaveChunks = 64;
@@ -97,7 +102,9 @@ bool ReadWaveFormat(MusicStream& stream, std::uint32_t size)
 }
 
 // Walks the chunks up to the data, which must come after the format. The data chunk's
-// declared size may exceed the file; reading then simply ends where the file does.
+// declared size may exceed the file; reading then simply ends where the file does. A size
+// of 0 is what a recorder leaves that was cut off before it closed the file: the data goes
+// to the end of the file too.
 bool OpenWave(MusicStream& stream)
 {
     unsigned char header[12];
@@ -117,7 +124,7 @@ bool OpenWave(MusicStream& stream)
         } else if (std::memcmp(head, "data", 4) == 0) {
             if (!haveFormat)
                 return false;
-            stream.WaveBytesLeft = size;
+            stream.WaveBytesLeft = size != 0 ? size : UINT64_MAX;
             stream.Kind = MusicKind::Wave;
             return true;
         } else if (!SkipBytes(stream.File, static_cast<std::uint64_t>(size) + (size & 1))) {
@@ -132,7 +139,7 @@ std::size_t ReadWaveFrames(MusicStream& stream, std::int16_t* samples, std::size
     const std::size_t frameBytes = static_cast<std::size_t>(stream.Channels) * (stream.WaveBits / 8);
     unsigned char raw[4096];
     std::size_t done = 0;
-    while (done < frames && stream.WaveBytesLeft >= frameBytes) {
+    while (done < frames && stream.WaveBytesLeft >= frameBytes && (!stream.Check || stream.Check(stream.CheckContext))) {
         std::size_t want = std::min<std::uint64_t>({(frames - done) * frameBytes, stream.WaveBytesLeft, sizeof raw});
         want -= want % frameBytes;
         std::size_t got = std::fread(raw, 1, want, stream.File);
@@ -160,15 +167,20 @@ std::size_t ReadWaveFrames(MusicStream& stream, std::int16_t* samples, std::size
 // stream's own record may be copied.
 struct MusicDecoder {
     std::FILE* File;                 // the stream's; closed by CloseMusicStream
+    MusicReadCheck Check;            // the stream's
+    void* CheckContext;
     std::uint64_t BytesWithoutSound; // read since the last samples were decoded
     OggVorbis_File Vorbis;           // all zero unless the file is Ogg Vorbis
     FLAC__StreamDecoder* Flac;
     // FLAC: the layout from the stream's information block, once it is one that plays.
     bool FlacPlayable;
     unsigned FlacChannels, FlacRate, FlacBits;
-    // FLAC: the last decoded block, interleaved 16-bit, and how much of it is handed out.
+    // FLAC: the last decoded block, interleaved 16-bit in the stream's channels, and how much
+    // of it is handed out; before it, frames of silence that the library wrote in place of
+    // damaged frames (they come with the next good block, in the same call).
     std::int16_t* Block;
     std::size_t BlockFrames, BlockUsed;
+    std::uint64_t SilenceFrames;
 };
 
 namespace {
@@ -179,10 +191,26 @@ bool PlayableLayout(long channels, long rate)
     return channels >= 1 && channels <= 2 && rate >= long{kLowestRate} && rate <= long{kHighestRate};
 }
 
+// One frame in the stream's channels, from the left and right samples of the file's (the
+// same sample twice for one channel): both as they are, or their mean for one channel.
+std::int16_t* PutFrame(std::int16_t* out, int channels, std::int16_t left, std::int16_t right)
+{
+    if (channels == 2) {
+        *out++ = left;
+        *out++ = right;
+    } else {
+        *out++ = static_cast<std::int16_t>((left + right) >> 1);
+    }
+    return out;
+}
+
 std::size_t ReadForDecoder(MusicDecoder& decoder, void* bytes, std::size_t size)
 {
+    if (decoder.Check && !decoder.Check(decoder.CheckContext))
+        return 0;
     std::uint64_t allowed = kMostBytesWithoutSound - std::min(decoder.BytesWithoutSound, kMostBytesWithoutSound);
-    std::size_t got = std::fread(bytes, 1, static_cast<std::size_t>(std::min<std::uint64_t>(size, allowed)), decoder.File);
+    allowed = std::min<std::uint64_t>({allowed, size, kMusicReadPiece});
+    std::size_t got = std::fread(bytes, 1, static_cast<std::size_t>(allowed), decoder.File);
     decoder.BytesWithoutSound += got;
     return got;
 }
@@ -220,28 +248,35 @@ bool OpenVorbis(MusicStream& stream, const unsigned char (&start)[4])
     return true;
 }
 
+// A chained file's next part may have another channel count: its frames come in the
+// stream's. Another rate would play at the wrong pitch: the music ends where it begins.
+// Each piece is asked for in the channels of the part being read; a piece that straddles
+// a part of fewer channels loses what goes past the frames asked for.
 std::size_t ReadVorbisFrames(MusicStream& stream, std::int16_t* samples, std::size_t frames)
 {
     MusicDecoder& d = *stream.Decoder;
-    const std::size_t frameBytes = 2 * static_cast<std::size_t>(stream.Channels);
+    std::int16_t piece[4096];
     std::size_t done = 0;
     while (done < frames) {
-        int want = static_cast<int>(std::min<std::size_t>((frames - done) * frameBytes, 1 << 20));
+        const vorbis_info* before = ov_info(&d.Vorbis, -1);
+        const std::size_t asked = before && before->channels > 0 ? static_cast<std::size_t>(before->channels) : 2;
+        const std::size_t want = std::min(frames - done, std::size(piece) / asked) * asked * 2;
         int part = 0;
-        long got = ov_read(&d.Vorbis, reinterpret_cast<char*>(samples + done * stream.Channels), want, 0, 2, 1, &part);
+        long got = ov_read(&d.Vorbis, reinterpret_cast<char*>(piece), static_cast<int>(want), 0, 2, 1, &part);
         if (got == OV_HOLE)
             continue; // pages lost to damage: the music goes on after them
         if (got <= 0)
             break;
-        // A chained file's next part may have another layout, which the sound buffer
-        // cannot take: the music ends where it begins.
         const vorbis_info* info = ov_info(&d.Vorbis, -1);
-        if (!info || info->channels != stream.Channels || info->rate != stream.Rate) {
-            stream.Kind = MusicKind::None;
-            return done;
-        }
+        if (!info || info->channels < 1 || info->rate != stream.Rate)
+            break;
+        const std::size_t channels = static_cast<std::size_t>(info->channels);
+        const std::size_t count = std::min(static_cast<std::size_t>(got) / (2 * channels), frames - done);
+        std::int16_t* out = samples + done * stream.Channels;
+        for (std::size_t i = 0; i < count; ++i)
+            out = PutFrame(out, stream.Channels, piece[i * channels], piece[i * channels + (channels > 1)]);
         d.BytesWithoutSound = 0;
-        done += static_cast<std::size_t>(got) / frameBytes;
+        done += count;
     }
     return done;
 }
@@ -266,31 +301,44 @@ void TakeFlacInfo(const FLAC__StreamDecoder*, const FLAC__StreamMetadata* block,
     d.FlacPlayable = PlayableLayout(info.channels, info.sample_rate) && (info.bits_per_sample == 16 || info.bits_per_sample == 24);
 }
 
-// A decoded sample as a 16-bit one: 24-bit samples rounded to the nearest. Held within range,
-// since a damaged frame may decode to values wider than its stream's.
-std::int16_t SampleFromFlac(FLAC__int32 value, unsigned shift)
+// A decoded sample of the given width as a 16-bit one: wider samples rounded to the nearest,
+// narrower ones scaled up. Held within range, since a damaged frame may decode to values
+// wider than its stream's.
+std::int16_t SampleFromFlac(FLAC__int32 value, unsigned bits)
 {
     std::int64_t wide = value;
-    if (shift > 0)
-        wide = (wide + (std::int64_t{1} << (shift - 1))) >> shift;
+    if (bits > 16)
+        wide = (wide + (std::int64_t{1} << (bits - 17))) >> (bits - 16);
+    else
+        wide *= std::int64_t{1} << (16 - bits);
     return static_cast<std::int16_t>(std::clamp<std::int64_t>(wide, -32768, 32767));
 }
 
-// A block whose layout is not the stream's (a damaged or spliced file) would not fit the
-// sound buffer: the music ends before it.
+// Blocks come in the stream's channels and 16 bits, whatever their own (a spliced file, a
+// stereo rip followed by mono frames). Another rate would play at the wrong pitch: the
+// music ends before it. Where frames were lost to damage, the library writes silence of
+// their length before the next good block, in the same call: it is counted, so that the
+// music keeps its time.
 FLAC__StreamDecoderWriteStatus TakeFlacBlock(const FLAC__StreamDecoder*, const FLAC__Frame* frame,
                                              const FLAC__int32* const channels[], void* decoder)
 {
     MusicDecoder& d = *static_cast<MusicDecoder*>(decoder);
     const FLAC__FrameHeader& header = frame->header;
-    if (!d.FlacPlayable || header.channels != d.FlacChannels || header.sample_rate != d.FlacRate ||
-        header.bits_per_sample != d.FlacBits || header.blocksize > kMostFlacBlock)
+    if (!d.FlacPlayable || header.sample_rate != d.FlacRate || header.blocksize > kMostFlacBlock || header.channels < 1)
         return FLAC__STREAM_DECODER_WRITE_STATUS_ABORT;
-    const unsigned shift = d.FlacBits - 16;
+    bool silent = true;
+    for (unsigned c = 0; c < header.channels && silent; ++c)
+        silent = frame->subframes[c].type == FLAC__SUBFRAME_TYPE_CONSTANT && frame->subframes[c].data.constant.value == 0;
+    if (silent) {
+        d.SilenceFrames += header.blocksize;
+        return FLAC__STREAM_DECODER_WRITE_STATUS_CONTINUE;
+    }
+    const int outChannels = static_cast<int>(d.FlacChannels);
+    const unsigned right = header.channels > 1 ? 1 : 0;
     std::int16_t* out = d.Block;
     for (unsigned i = 0; i < header.blocksize; ++i) {
-        for (unsigned c = 0; c < header.channels; ++c)
-            *out++ = SampleFromFlac(channels[c][i], shift);
+        out = PutFrame(out, outChannels, SampleFromFlac(channels[0][i], header.bits_per_sample),
+                       SampleFromFlac(channels[right][i], header.bits_per_sample));
     }
     d.BlockFrames = header.blocksize;
     d.BlockUsed = 0;
@@ -317,25 +365,43 @@ bool OpenFlac(MusicStream& stream)
     return true;
 }
 
+// Hands out the counted silence first, then the block that came with it. The library is
+// asked again only while it goes on searching or decoding: in any other state (the end of
+// the file, a block refused, a read that failed, ABORTED, in which it answers true for ever
+// and reads nothing) the music ends.
 std::size_t ReadFlacFrames(MusicStream& stream, std::int16_t* samples, std::size_t frames)
 {
     MusicDecoder& d = *stream.Decoder;
+    const std::size_t channels = static_cast<std::size_t>(stream.Channels);
     std::size_t done = 0;
+    int idle = 0;
     while (done < frames) {
+        if (d.SilenceFrames > 0) {
+            std::size_t take = static_cast<std::size_t>(std::min<std::uint64_t>(frames - done, d.SilenceFrames));
+            std::memset(samples + done * channels, 0, take * channels * sizeof(std::int16_t));
+            d.SilenceFrames -= take;
+            done += take;
+            continue;
+        }
         if (d.BlockUsed == d.BlockFrames) {
             d.BlockFrames = d.BlockUsed = 0;
-            if (!FLAC__stream_decoder_process_single(d.Flac))
-                break; // a block of another layout, or the library gave up
-            if (d.BlockFrames == 0) {
-                if (FLAC__stream_decoder_get_state(d.Flac) == FLAC__STREAM_DECODER_END_OF_STREAM)
+            std::uint64_t before = d.BytesWithoutSound;
+            bool decoded = FLAC__stream_decoder_process_single(d.Flac) != 0;
+            FLAC__StreamDecoderState state = FLAC__stream_decoder_get_state(d.Flac);
+            if (!decoded || state >= FLAC__STREAM_DECODER_END_OF_STREAM)
+                break;
+            if (d.BlockFrames == 0 && d.SilenceFrames == 0) {
+                // Damage searched past, or metadata: no samples yet.
+                idle = d.BytesWithoutSound == before ? idle + 1 : 0;
+                if (idle > kMostIdleFlacCalls)
                     break;
-                continue; // damage searched past, or metadata: no samples yet
+                continue;
             }
             d.BytesWithoutSound = 0;
+            continue;
         }
         std::size_t take = std::min(frames - done, d.BlockFrames - d.BlockUsed);
-        std::memcpy(samples + done * stream.Channels, d.Block + d.BlockUsed * stream.Channels,
-                    take * stream.Channels * sizeof(std::int16_t));
+        std::memcpy(samples + done * channels, d.Block + d.BlockUsed * channels, take * channels * sizeof(std::int16_t));
         d.BlockUsed += take;
         done += take;
     }
@@ -359,9 +425,12 @@ int ListMusicFiles(const char* sourceRoot, const char* installRoot, bool install
     return paths.Count;
 }
 
-bool OpenMusicStream(MusicStream& stream, const char* path)
+// A FLAC file may begin with an ID3v2 tag, as some taggers write it: libFLAC reads past it.
+bool OpenMusicStream(MusicStream& stream, const char* path, MusicReadCheck check, void* context)
 {
     stream = MusicStream{};
+    stream.Check = check;
+    stream.CheckContext = context;
     stream.File = std::fopen(path, "rb");
     if (!stream.File)
         return false;
@@ -370,10 +439,13 @@ bool OpenMusicStream(MusicStream& stream, const char* path)
     if (ReadExactly(stream.File, magic, sizeof magic) && std::fseek(stream.File, 0, SEEK_SET) == 0) {
         if (std::memcmp(magic, "RIFF", 4) == 0) {
             opened = OpenWave(stream);
-        } else if (std::memcmp(magic, "OggS", 4) == 0 || std::memcmp(magic, "fLaC", 4) == 0) {
+        } else if (std::memcmp(magic, "OggS", 4) == 0 || std::memcmp(magic, "fLaC", 4) == 0 ||
+                   std::memcmp(magic, "ID3", 3) == 0) {
             stream.Decoder = new (std::nothrow) MusicDecoder{};
             if (stream.Decoder) {
                 stream.Decoder->File = stream.File;
+                stream.Decoder->Check = check;
+                stream.Decoder->CheckContext = context;
                 opened = magic[0] == 'O' ? OpenVorbis(stream, magic) : OpenFlac(stream);
             }
         }
@@ -422,11 +494,19 @@ void CloseMusicStream(MusicStream& stream)
     stream = MusicStream{};
 }
 
-int OpenFirstMusicFile(MusicStream& stream, const MusicFilePaths& paths)
+// A file that opens but holds no music where it should start (a Wave file or an Ogg file
+// cut off after its headers) gives way like one that does not open.
+int OpenFirstMusicFile(MusicStream& stream, const MusicFilePaths& paths, std::int16_t* first, std::size_t& firstFrames,
+                       MusicReadCheck check, void* context)
 {
+    firstFrames = 0;
     for (int i = 0; i < paths.Count; ++i) {
-        if (OpenMusicStream(stream, paths.Path[i]))
+        if (!OpenMusicStream(stream, paths.Path[i], check, context))
+            continue;
+        firstFrames = ReadMusicFrames(stream, first, static_cast<std::size_t>(stream.Rate));
+        if (firstFrames > 0)
             return i;
+        CloseMusicStream(stream);
     }
     return -1;
 }

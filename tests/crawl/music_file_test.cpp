@@ -262,7 +262,9 @@ protected:
         WriteBytes(folder.File("other.wav"), MakeWave(Spec(1, 22050, 16), MakePcm(1, 22050, 16, 0.1)));
         WriteBytes(folder.File("damaged.ogg"), {'O', 'g', 'g', 'S', 0, 2, 0, 0, 1, 2, 3});
         WriteBytes(folder.File("empty.wav"), {});
+        WriteBytes(folder.File("silent.wav"), MakeWave(Spec(2, 44100, 16), {}));
     }
+    int OpenFirst() { return OpenFirstMusicFile(stream, paths, first.data(), firstFrames); }
     void TearDown() override { CloseMusicStream(stream); }
     void Use(std::initializer_list<const char*> names)
     {
@@ -273,20 +275,24 @@ protected:
     TempFolder folder;
     MusicFilePaths paths = {};
     MusicStream stream = {};
+    std::vector<std::int16_t> first = std::vector<std::int16_t>(2 * kMostMusicRate);
+    std::size_t firstFrames = 0;
 };
 
 TEST_F(MusicFileChoice, TheFirstThatExistsIsTaken)
 {
     Use({"missing.ogg", "good.wav", "other.wav"});
-    EXPECT_EQ(1, OpenFirstMusicFile(stream, paths));
+    EXPECT_EQ(1, OpenFirst());
+    EXPECT_EQ(4410u, firstFrames) << "its first second, here all of it";
     EXPECT_EQ(2, stream.Channels);
     EXPECT_EQ(44100, stream.Rate);
 }
 
+// A Wave file whose data holds nothing opens, but yields no sample in its first second.
 TEST_F(MusicFileChoice, ADamagedOrEmptyFileGivesWayToTheNext)
 {
-    Use({"damaged.ogg", "empty.wav", "other.wav", "good.wav"});
-    EXPECT_EQ(2, OpenFirstMusicFile(stream, paths));
+    Use({"damaged.ogg", "empty.wav", "silent.wav", "other.wav", "good.wav"});
+    EXPECT_EQ(3, OpenFirst());
     EXPECT_EQ(MusicKind::Wave, stream.Kind);
     EXPECT_EQ(1, stream.Channels);
     EXPECT_EQ(22050, stream.Rate);
@@ -294,16 +300,16 @@ TEST_F(MusicFileChoice, ADamagedOrEmptyFileGivesWayToTheNext)
 
 TEST_F(MusicFileChoice, NothingPlayableHoldsNothing)
 {
-    Use({"missing.ogg", "damaged.ogg", "empty.wav"});
+    Use({"missing.ogg", "damaged.ogg", "empty.wav", "silent.wav"});
     std::memset(&stream, 0x5A, sizeof stream);
-    EXPECT_EQ(-1, OpenFirstMusicFile(stream, paths));
+    EXPECT_EQ(-1, OpenFirst());
     EXPECT_EQ(nullptr, stream.File);
     EXPECT_EQ(nullptr, stream.Decoder);
     EXPECT_EQ(MusicKind::None, stream.Kind);
     std::int16_t samples[8];
     EXPECT_EQ(0u, ReadMusicFrames(stream, samples, 4));
     Use({});
-    EXPECT_EQ(-1, OpenFirstMusicFile(stream, paths));
+    EXPECT_EQ(-1, OpenFirst());
 }
 
 // --- Wave ------------------------------------------------------------------------------------
@@ -595,6 +601,97 @@ void KeepAsSeed(const std::string& name, const std::string& path)
         WriteBytes(std::string(corpus) + "/" + name, ReadBytes(path));
 }
 
+// Files as real tools write them, and what plays of each: the parts they were made of, each
+// read on its own, in the layout of the file's start.
+struct ToolFile {
+    const char* Name;
+    std::string (*Make)(const TempFolder& folder, std::vector<std::int16_t>& plays);
+};
+
+std::string Joined(const TempFolder& folder, std::vector<std::uint8_t> bytes, const std::string& tail)
+{
+    std::vector<std::uint8_t> more = ReadBytes(tail);
+    bytes.insert(bytes.end(), more.begin(), more.end());
+    WriteBytes(folder.File("made"), bytes);
+    return folder.File("made");
+}
+
+void Append(std::vector<std::int16_t>& plays, const std::vector<std::int16_t>& more, bool monoToStereo = false)
+{
+    for (std::int16_t sample : more)
+        plays.insert(plays.end(), monoToStereo ? 2 : 1, sample);
+}
+
+const ToolFile kToolFiles[] = {
+    // A cat of two rips, a stereo one and a mono one: mono to both channels.
+    {"flacStereoThenMono", [](const TempFolder& f, std::vector<std::int16_t>& plays) {
+         std::string a = Encode(f, "a", "flac", Spec(2, 44100, 16), 0.5), b = Encode(f, "b", "flac", Spec(1, 44100, 16), 0.5);
+         plays = DecodeFile(a);
+         Append(plays, DecodeFile(b), true);
+         return Joined(f, ReadBytes(a), b);
+     }},
+    {"flac16Then24Bits", [](const TempFolder& f, std::vector<std::int16_t>& plays) {
+         std::string a = Encode(f, "a", "flac", Spec(2, 48000, 16), 0.5), b = Encode(f, "b", "flac", Spec(2, 48000, 24), 0.5);
+         plays = DecodeFile(a);
+         Append(plays, DecodeFile(b));
+         return Joined(f, ReadBytes(a), b);
+     }},
+    // Another rate ends the music, where libFLAC once stood ABORTED, answering for ever.
+    {"flacRateChangeEndsThere", [](const TempFolder& f, std::vector<std::int16_t>& plays) {
+         std::string a = Encode(f, "a", "flac", Spec(2, 44100, 16), 0.5), b = Encode(f, "b", "flac", Spec(2, 22050, 16), 0.5);
+         plays = DecodeFile(a);
+         return Joined(f, ReadBytes(a), b);
+     }},
+    {"flacBehindAnId3v2Tag", [](const TempFolder& f, std::vector<std::int16_t>& plays) {
+         std::string a = Encode(f, "a", "flac", Spec(2, 44100, 16), 0.5);
+         plays = DecodeFile(a);
+         std::vector<std::uint8_t> tag = {'I', 'D', '3', 4, 0, 0, 0, 0, 8, 0}; // 1,024 bytes follow
+         tag.resize(10 + 1024, 0);
+         return Joined(f, tag, a);
+     }},
+    // A byte of frame 2 damaged: libFLAC writes silence of its length in its place, and
+    // (1.4.2) clears frame 3 with it, which it then hands out as silence too.
+    {"flacDamagedFrameKeepsTime", [](const TempFolder& f, std::vector<std::int16_t>& plays) {
+         std::string a = Encode(f, "a", "flac", Spec(2, 44100, 16), 1.0, "-b 4096");
+         plays = DecodeFile(a);
+         std::fill(plays.begin() + 2 * 2 * 4096, plays.begin() + 2 * 4 * 4096, 0);
+         std::vector<std::uint8_t> bytes = ReadBytes(a);
+         const std::uint8_t sync[] = {0xFF, 0xF8};
+         auto frame0 = std::search(bytes.begin() + 42, bytes.end(), sync, sync + 2);
+         const std::uint8_t frame2[] = {0xFF, 0xF8, frame0[2], frame0[3], 2};
+         auto at = std::search(frame0, bytes.end(), frame2, frame2 + 5);
+         if (at != bytes.end())
+             at[40] ^= 0x55;
+         return Joined(f, bytes, "/dev/null");
+     }},
+    // A recorder cut off before it closed the file: the data chunk says 0 bytes.
+    {"waveDataOfNoSize", [](const TempFolder& f, std::vector<std::int16_t>& plays) {
+         std::vector<std::uint8_t> bytes = MakeWave(Spec(2, 22050, 16), {1, 0, 2, 0, 3, 0, 4, 0});
+         std::fill(bytes.end() - 12, bytes.end() - 8, 0);
+         plays = {1, 2, 3, 4};
+         return Joined(f, bytes, "/dev/null");
+     }},
+};
+
+class ToolFiles : public ::testing::TestWithParam<ToolFile> {};
+
+TEST_P(ToolFiles, PlayWhatTheyHold)
+{
+    if (!HaveEncoders())
+        GTEST_SKIP() << "needs flac";
+    TempFolder folder;
+    ASSERT_TRUE(folder.Ready());
+    std::vector<std::int16_t> plays;
+    std::string path = GetParam().Make(folder, plays);
+    KeepAsSeed(GetParam().Name, path);
+    ASSERT_FALSE(plays.empty());
+    std::vector<std::int16_t> got = DecodeFile(path, 2205);
+    ASSERT_EQ(plays.size(), got.size());
+    EXPECT_TRUE(plays == got);
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, ToolFiles, ::testing::ValuesIn(kToolFiles), [](const auto& info) { return std::string(info.param.Name); });
+
 // The pages of an Ogg file: each page's header (with its lacing values) and its body.
 struct OggPage {
     std::vector<std::uint8_t> Header, Body;
@@ -627,6 +724,25 @@ std::vector<std::uint8_t> JoinPages(std::vector<OggPage> pages)
         file.insert(file.end(), p.Body.begin(), p.Body.end());
     }
     return file;
+}
+
+// An Ogg file cut off after its headers opens, but holds no music: the next file plays.
+TEST_F(MusicFileChoice, AnOggFileCutAfterItsHeadersGivesWayToTheNext)
+{
+    if (!HaveEncoders())
+        GTEST_SKIP() << "needs oggenc";
+    std::vector<std::uint8_t> headers;
+    for (const OggPage& page : SplitPages(ReadBytes(Encode(folder, "whole", "ogg", Spec(2, 22050, 16), 0.5)))) {
+        if (std::any_of(page.Header.begin() + 6, page.Header.begin() + 14, [](std::uint8_t b) { return b != 0; }))
+            break; // a granule position: the first page of music
+        headers.insert(headers.end(), page.Header.begin(), page.Header.end());
+        headers.insert(headers.end(), page.Body.begin(), page.Body.end());
+    }
+    WriteBytes(folder.File("headers.ogg"), headers);
+    ASSERT_TRUE(OpenMusicStream(stream, folder.File("headers.ogg").c_str())) << "it opens";
+    CloseMusicStream(stream);
+    Use({"headers.ogg", "other.wav"});
+    EXPECT_EQ(1, OpenFirst());
 }
 
 // A page of no segments inside the comment header, after a segment of 255 bytes that says

@@ -37,6 +37,14 @@ void ListWithRoots(const std::uint8_t* data, std::size_t size)
     }
 }
 
+// Stops the reading after as many reads as the input's last byte says, when it is 1 to 15, as
+// the crawl's end stops the music's thread at any point.
+bool StopAfterReads(void* left)
+{
+    int& reads = *static_cast<int*>(left);
+    return reads < 0 || reads-- > 0;
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
@@ -45,7 +53,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::string path = FilePath();
     WriteFuzzFile(path, data, size);
     MusicStream stream = {};
-    if (OpenMusicStream(stream, path.c_str())) {
+    int reads = size > 0 && data[size - 1] > 0 && data[size - 1] < 16 ? data[size - 1] : -1;
+    if (OpenMusicStream(stream, path.c_str(), StopAfterReads, &reads)) {
         if (stream.Channels < 1 || stream.Channels > 2 || stream.Rate < 8000 || stream.Rate > 96000)
             std::abort();
         // Samples land in a buffer of exactly the piece's size, so that AddressSanitizer

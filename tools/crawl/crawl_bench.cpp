@@ -1,19 +1,16 @@
 // crawl_bench: the cost of one crawl frame at 640x480 against the two full-screen copies
-// that every frame makes anyway, of a frame of a hostile text, and of a crawl step with the
-// music file's refill.
+// that every frame makes anyway, and of a frame of a hostile text. (The music's thread and
+// the crawl's steps beside it are measured under Wine: crawl_music_bench.)
 //
-//   crawl_bench ALPHABET.DAT [Track02.ogg] [benchmark options]
+//   crawl_bench ALPHABET.DAT [benchmark options]
 //
 // A frame is: the background copied into the compose buffer, DrawCrawlRows over a screen
 // full of text, and the compose buffer copied row by row into a surface-sized buffer. The
 // goal is at most three times the two copies alone, and far below the 50 ms of a step.
 // The hostile text is one line of 1 MiB, "*A" over and over: every other character a
 // centring mark, each centring the rest of the line, with the line in the lowest rows.
-// With a music file, a step is that frame plus the twentieth of a second of music that the
-// crawl's loop decodes into the sound buffer once a step.
 #include "crawl/crawl_renderer.h"
 #include "crawl/crawl_text.h"
-#include "crawl/music_file.h"
 
 #include <benchmark/benchmark.h>
 
@@ -46,7 +43,6 @@ struct Frame {
 };
 
 Frame g_frame;
-const char* g_musicPath = nullptr;
 
 std::string CreditsText()
 {
@@ -116,34 +112,6 @@ void TwoCopies(benchmark::State& state)
     state.SetBytesProcessed(state.iterations() * 2 * kWidth * kHeight);
 }
 
-void CrawlStepWithMusic(benchmark::State& state)
-{
-    if (!UseText(CreditsText())) {
-        state.SkipWithError("cannot write a text file");
-        return;
-    }
-    MusicStream music = {};
-    if (!g_musicPath || !OpenMusicStream(music, g_musicPath)) {
-        state.SkipWithError("no music file");
-        return;
-    }
-    std::vector<std::int16_t> samples(static_cast<std::size_t>(music.Rate / 20) * music.Channels);
-    for (auto _ : state) {
-        std::memcpy(g_frame.compose.data(), g_frame.background.data(), g_frame.compose.size());
-        DrawCrawlRows(0, 0, kFullScroll);
-        CopyToSurface(g_frame, g_frame.surface.data());
-        if (ReadMusicFrames(music, samples.data(), music.Rate / 20) == 0) {
-            // The file has played out: start it again, outside the timing.
-            state.PauseTiming();
-            CloseMusicStream(music);
-            OpenMusicStream(music, g_musicPath);
-            state.ResumeTiming();
-        }
-        benchmark::ClobberMemory();
-    }
-    CloseMusicStream(music);
-}
-
 void TextRowsAlone(benchmark::State& state)
 {
     if (!UseText(CreditsText())) {
@@ -178,7 +146,6 @@ BENCHMARK(CrawlFrame);
 BENCHMARK(TwoCopies);
 BENCHMARK(TextRowsAlone);
 BENCHMARK(LongMarkLineFrame)->Unit(benchmark::kMillisecond);
-BENCHMARK(CrawlStepWithMusic);
 
 // Prints as usual and keeps each run's time per iteration for the closing comparison.
 class RatioReporter : public benchmark::ConsoleReporter {
@@ -200,7 +167,7 @@ public:
 int main(int argc, char** argv)
 {
     if (argc < 2) {
-        std::fprintf(stderr, "usage: crawl_bench ALPHABET.DAT [Track02.ogg] [benchmark options]\n");
+        std::fprintf(stderr, "usage: crawl_bench ALPHABET.DAT [benchmark options]\n");
         return 2;
     }
     const char* fontPath = argv[1];
@@ -215,14 +182,9 @@ int main(int argc, char** argv)
         g_frame.background[i] = static_cast<std::uint8_t>(i * 7 / 640);
     g_crawlCanvas = {g_frame.compose.data(), kWidth, kHeight};
 
-    int used = 1;
-    if (argc > 2 && std::strncmp(argv[2], "--", 2) != 0) {
-        g_musicPath = argv[2];
-        used = 2;
-    }
-    argv[used] = argv[0];
-    int benchArgc = argc - used;
-    benchmark::Initialize(&benchArgc, argv + used);
+    argv[1] = argv[0];
+    int benchArgc = argc - 1;
+    benchmark::Initialize(&benchArgc, argv + 1);
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     double frame = reporter.nanoseconds["CrawlFrame"], copies = reporter.nanoseconds["TwoCopies"];
@@ -234,12 +196,6 @@ int main(int argc, char** argv)
     double longLine = reporter.nanoseconds["LongMarkLineFrame"];
     if (longLine > 0)
         std::printf("crawl frame at 640x480 with one 1 MiB line of centring marks: %.1f ms\n", longLine / 1e6);
-    double step = reporter.nanoseconds["CrawlStepWithMusic"];
-    if (frame > 0 && step > 0) {
-        std::printf("crawl step with the music file's refill: %.1f us, of which the refill %.1f us;"
-                    " %.2f%% of a 50 ms scroll step\n",
-                    step / 1000, (step - frame) / 1000, step / 1e6 / 50 * 100);
-    }
     benchmark::Shutdown();
     FreeCrawlText();
     return 0;
