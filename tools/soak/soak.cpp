@@ -321,6 +321,21 @@ std::string HalfInstallation(int buttons)
     return "half an installation: " + there + " there; " + gone + " gone";
 }
 
+// The program's own key exists only while it holds the choice of the window.
+std::string KeyLeftBehind()
+{
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\VeskMarlit", 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return "";
+    DWORD type = REG_NONE, value = 0, size = sizeof value;
+    LONG result = RegQueryValueExA(key, "IntroImFenster", nullptr, &type, reinterpret_cast<BYTE*>(&value), &size);
+    RegCloseKey(key);
+    if (result == ERROR_SUCCESS && type == REG_DWORD && value == 1)
+        return "";
+    return "HKCU\\Software\\VeskMarlit is there without the choice of the window (IntroImFenster = "
+         + (result == ERROR_SUCCESS ? std::to_string(value) : std::string("none")) + ")";
+}
+
 // A snapshot of drive C: and of the registry: every file with its size and time, every key
 // and value with a digest of its data.
 using Snapshot = std::map<std::string, std::string>;
@@ -536,7 +551,7 @@ void Perform(const std::string& action)
     Scene scene = Look();
     // Anything done while the options or the removal's question are open may start the
     // installation or the removal (Enter, a click on OK or Yes).
-    if (scene.options || scene.confirm)
+    if ((scene.options || scene.confirm) && verb != "wait")
         g_blockingStep = scene.options ? "the installation" : "the removal";
     if (verb == "wait") {
         Pause(static_cast<DWORD>(std::atoi(arg.c_str())));
@@ -682,6 +697,12 @@ void CheckAfterAction()
     std::string half = first.substr(0, first.find('|'));
     if (!half.empty())
         Fault(half);
+    std::string key = KeyLeftBehind();
+    if (!key.empty())
+        Fault(key);
+    // Disabled only while an intro runs.
+    if (!IsWindowEnabled(again.dialog))
+        Fault("the launcher's dialog stays disabled with nothing else open");
 }
 
 // Ends whatever runs and closes the launcher, as a user would; a launcher that cannot be
@@ -714,7 +735,7 @@ void WindDown()
         Sleep(300);
     }
     if (LauncherRuns())
-        Fault("the launcher could not be closed within 60 s");
+        Fault("the launcher could not be closed within 60 s: \"Schlie\xdf" "en\" did nothing");
     CheckExitCode();
     ui::Kill(g_launcher);
 }
@@ -816,9 +837,9 @@ int main(int argc, char** argv)
     CloseHandle(watch);
     ReadWineLog();
     if (!g_failed) {
-        std::string half = HalfInstallation(-1);
-        if (!half.empty())
-            Fault("at the end: " + half);
+        for (const std::string& fault : {HalfInstallation(-1), KeyLeftBehind()})
+            if (!fault.empty())
+                Fault("at the end: " + fault);
         CompareSnapshots(before, TakeSnapshot());
     }
     std::printf("soak: %zu actions in %.0f s; %ld WM_NULL questions, the slowest answer took %ld ms\n", acted, soaked,
