@@ -28,8 +28,7 @@ soak_round() { # folder seed seconds desktop(yes|no) [actions to replay]
     : >"$run/wine.log"
     WINEPREFIX=$run/prefix VESK_SOAK_WINE_LOG=$(windows_path "$run/wine.log") \
         timeout "$limit" wine "$WIN_BUILD/tools/soak/soak.exe" "${args[@]}" </dev/null 2>>"$run/wine.log" |
-        tee "$run/soak.log" || true
-    status=${PIPESTATUS[0]}
+        tee "$run/soak.log" || status=${PIPESTATUS[0]}
     if [ "$status" = 124 ]; then
         echo "FAULT soak.exe did not end within $limit s (seed $seed)" | tee -a "$run/soak.log"
     fi

@@ -174,6 +174,25 @@ Scene Look()
 
 bool LauncherRuns() { return g_launcher.process && WaitForSingleObject(g_launcher.process, 0) != WAIT_OBJECT_0; }
 
+DEVMODEA CurrentMode()
+{
+    DEVMODEA mode = {};
+    mode.dmSize = sizeof mode;
+    EnumDisplaySettingsA(nullptr, ENUM_CURRENT_SETTINGS, &mode);
+    return mode;
+}
+
+std::string ModeText(const DEVMODEA& mode)
+{
+    return std::to_string(mode.dmPelsWidth) + "x" + std::to_string(mode.dmPelsHeight) + "x"
+         + std::to_string(mode.dmBitsPerPel);
+}
+
+bool SameMode(const DEVMODEA& a, const DEVMODEA& b)
+{
+    return a.dmPelsWidth == b.dmPelsWidth && a.dmPelsHeight == b.dmPelsHeight && a.dmBitsPerPel == b.dmBitsPerPel;
+}
+
 // --- the watch: answers, film windows, Wine's output ------------------------------------
 
 // A step that blocks the launcher by design, named for the report: set before an action
@@ -182,6 +201,11 @@ std::atomic<const char*> g_blockingStep{nullptr};
 std::atomic<bool> g_stopWatch{false};
 std::atomic<long> g_questions{0};
 std::atomic<long> g_slowest{0};
+std::atomic<long> g_introSilence{0};
+// The intro blocks longer while it sets up (the display and its mode, then the crawl's
+// picture, tables and music): there the bound is the one after which Windows takes a
+// window for hung, and the longest silence goes into the report.
+constexpr DWORD kIntroBound = 5000;
 std::string g_wineLog;
 long long g_wineLogRead = 0;
 
@@ -232,7 +256,7 @@ bool Answers(HWND window)
 
 DWORD WINAPI Watch(void*)
 {
-    DWORD excusedUntil = 0;
+    DWORD excusedUntil = 0, lastFilm = 0;
     while (!g_stopWatch) {
         Scene scene = Look();
         if (scene.films > 1)
@@ -247,6 +271,9 @@ DWORD WINAPI Watch(void*)
                                                : step;
         if (by)
             excusedUntil = GetTickCount() + 1000; // the step's last moments
+        if (scene.films)
+            lastFilm = GetTickCount();
+        bool intro = scene.films || GetTickCount() - lastFilm < 1000;
         bool allAnswered = true;
         for (HWND window : scene.windows) {
             if (Answers(window))
@@ -256,8 +283,21 @@ DWORD WINAPI Watch(void*)
             // not count; two misses in a row do.
             if (Answers(window) || by || static_cast<long>(GetTickCount() - excusedUntil) < 0)
                 continue;
+            // How long it stays silent, for the report.
+            DWORD silent = GetTickCount();
+            while (!Answers(window) && GetTickCount() - silent < kIntroBound) {
+            }
+            long took = static_cast<long>(GetTickCount() - silent + 200);
+            // The intro may have begun since the scene was looked at.
+            intro = intro || Look().films > 0;
+            if (intro && took < static_cast<long>(kIntroBound)) {
+                g_introSilence = std::max(g_introSilence.load(), took);
+                continue;
+            }
             Fault("the window \"" + ui::Text(window) + "\" (" + ClassOf(window)
-                  + ") did not answer WM_NULL within 100 ms, twice in a row");
+                  + ") did not answer WM_NULL within 100 ms, twice in a row, and then for "
+                  + std::to_string(took) + " ms" + (intro ? ", during the intro" : "")
+                  + "; the desktop " + ModeText(CurrentMode()));
         }
         if (step && allAnswered && scene.dialog && !scene.options && !scene.confirm && !scene.progress
             && !scene.gameRuns && !scene.installerRuns)
@@ -463,25 +503,6 @@ const struct {
 HWND g_elsewhere = nullptr; // another program's window, for Alt+Tab away and back
 DEVMODEA g_mode = {};       // the desktop's mode before the first intro
 bool g_filmSeen = false;
-
-DEVMODEA CurrentMode()
-{
-    DEVMODEA mode = {};
-    mode.dmSize = sizeof mode;
-    EnumDisplaySettingsA(nullptr, ENUM_CURRENT_SETTINGS, &mode);
-    return mode;
-}
-
-std::string ModeText(const DEVMODEA& mode)
-{
-    return std::to_string(mode.dmPelsWidth) + "x" + std::to_string(mode.dmPelsHeight) + "x"
-         + std::to_string(mode.dmBitsPerPel);
-}
-
-bool SameMode(const DEVMODEA& a, const DEVMODEA& b)
-{
-    return a.dmPelsWidth == b.dmPelsWidth && a.dmPelsHeight == b.dmPelsHeight && a.dmBitsPerPel == b.dmBitsPerPel;
-}
 
 HWND WindowOfKind(const Scene& scene, const std::string& kind)
 {
@@ -842,8 +863,9 @@ int main(int argc, char** argv)
                 Fault("at the end: " + fault);
         CompareSnapshots(before, TakeSnapshot());
     }
-    std::printf("soak: %zu actions in %.0f s; %ld WM_NULL questions, the slowest answer took %ld ms\n", acted, soaked,
-                g_questions.load(), g_slowest.load());
+    std::printf("soak: %zu actions in %.0f s; %ld WM_NULL questions, the slowest answer took %ld ms; the longest "
+                "silence of the intro: %ld ms\n",
+                acted, soaked, g_questions.load(), g_slowest.load(), g_introSilence.load());
     if (g_faults.empty()) {
         std::printf("soak: no fault\n");
         return 0;
