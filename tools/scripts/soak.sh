@@ -26,13 +26,17 @@ soak_round() { # folder seed seconds desktop(yes|no) [actions to replay]
     SOAK_PREFIX=$run/prefix
     trap 'WINEPREFIX=$SOAK_PREFIX wineserver -k 2>/dev/null; stop_xvfb' EXIT
     : >"$run/wine.log"
+    # Not a pipe: a program left running would hold it open. The copy to the terminal ends
+    # when the Wine server has ended everything.
     WINEPREFIX=$run/prefix VESK_SOAK_WINE_LOG=$(windows_path "$run/wine.log") \
-        timeout "$limit" wine "$WIN_BUILD/tools/soak/soak.exe" "${args[@]}" </dev/null 2>>"$run/wine.log" |
-        tee "$run/soak.log" || status=${PIPESTATUS[0]}
+        timeout "$limit" wine "$WIN_BUILD/tools/soak/soak.exe" "${args[@]}" </dev/null 2>>"$run/wine.log" \
+        > >(tee "$run/soak.log") || status=$?
+    local copy=$!
+    WINEPREFIX=$run/prefix wineserver -k 2>/dev/null || true
+    wait "$copy" 2>/dev/null || true
     if [ "$status" = 124 ]; then
         echo "FAULT soak.exe did not end within $limit s (seed $seed)" | tee -a "$run/soak.log"
     fi
-    WINEPREFIX=$run/prefix wineserver -k 2>/dev/null || true
     stop_xvfb
     trap - EXIT
     rm -rf "$run/prefix" "$run/cd" "$run/cd-empty" "$run/fixed"

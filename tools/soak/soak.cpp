@@ -254,6 +254,15 @@ bool Answers(HWND window)
     return answered || !IsWindow(window);
 }
 
+// The step that blocks the launcher by design, if one runs.
+const char* BlockedBy(const Scene& scene)
+{
+    return scene.gameRuns        ? "the game"
+         : scene.installerRuns   ? "the DirectX installer"
+         : scene.progress        ? "the copy"
+                                 : g_blockingStep.load();
+}
+
 DWORD WINAPI Watch(void*)
 {
     DWORD excusedUntil = 0, lastFilm = 0;
@@ -265,10 +274,7 @@ DWORD WINAPI Watch(void*)
             Fault("the debugger runs: a program of the soak crashed");
         ReadWineLog();
         const char* step = g_blockingStep;
-        const char* by = scene.gameRuns      ? "the game"
-                         : scene.installerRuns ? "the DirectX installer"
-                         : scene.progress      ? "the copy"
-                                               : step;
+        const char* by = BlockedBy(scene);
         if (by)
             excusedUntil = GetTickCount() + 1000; // the step's last moments
         if (scene.films)
@@ -284,12 +290,17 @@ DWORD WINAPI Watch(void*)
             if (Answers(window) || by || static_cast<long>(GetTickCount() - excusedUntil) < 0)
                 continue;
             // How long it stays silent, for the report.
+            // The intro or a blocking step may begin meanwhile.
             DWORD silent = GetTickCount();
+            bool blocked = false;
             while (!Answers(window) && GetTickCount() - silent < kIntroBound) {
+                Scene now = Look();
+                blocked = blocked || BlockedBy(now);
+                intro = intro || now.films > 0;
             }
             long took = static_cast<long>(GetTickCount() - silent + 200);
-            // The intro may have begun since the scene was looked at.
-            intro = intro || Look().films > 0;
+            if (blocked)
+                continue;
             if (intro && took < static_cast<long>(kIntroBound)) {
                 g_introSilence = std::max(g_introSilence.load(), took);
                 continue;
@@ -775,6 +786,28 @@ DWORD WINAPI Elsewhere(void* ready)
     return 0;
 }
 
+// Ends every program of the medium that still runs (a game or a launcher left by a fault),
+// so that nothing changes the disk after the last snapshot.
+void EndPrograms()
+{
+    ui::Kill(g_launcher);
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE)
+        return;
+    PROCESSENTRY32 entry = {};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry)) {
+        std::string name = Lower(entry.szExeFile);
+        if (name == "vesk.exe" || name == "prot_d.exe" || name == "dx52ger.exe")
+            if (HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, entry.th32ProcessID)) {
+                TerminateProcess(process, 99);
+                WaitForSingleObject(process, 5000);
+                CloseHandle(process);
+            }
+    }
+    CloseHandle(snapshot);
+}
+
 std::string Quote(const std::vector<std::string>& actions)
 {
     std::string text;
@@ -851,8 +884,7 @@ int main(int argc, char** argv)
     size_t acted = g_actions.size();
     if (!g_failed)
         WindDown();
-    else
-        ui::Kill(g_launcher);
+    EndPrograms();
     g_stopWatch = true;
     WaitForSingleObject(watch, 5000);
     CloseHandle(watch);
