@@ -26,14 +26,17 @@ soak_round() { # folder seed seconds desktop(yes|no) [actions to replay]
     SOAK_PREFIX=$run/prefix
     trap 'WINEPREFIX=$SOAK_PREFIX wineserver -k 2>/dev/null; stop_xvfb' EXIT
     : >"$run/wine.log"
-    # Not a pipe: a program left running would hold it open. The copy to the terminal ends
-    # when the Wine server has ended everything.
+    # Not a pipe, which a program left running would hold open: the report goes to its file,
+    # and is shown from there as it grows.
     WINEPREFIX=$run/prefix VESK_SOAK_WINE_LOG=$(windows_path "$run/wine.log") \
-        timeout "$limit" wine "$WIN_BUILD/tools/soak/soak.exe" "${args[@]}" </dev/null 2>>"$run/wine.log" \
-        > >(tee "$run/soak.log") || status=$?
-    local copy=$!
+        timeout "$limit" wine "$WIN_BUILD/tools/soak/soak.exe" "${args[@]}" </dev/null >"$run/soak.log" \
+        2>>"$run/wine.log" &
+    local soak=$!
+    tail -n +1 -f --pid="$soak" "$run/soak.log" &
+    local show=$!
+    wait "$soak" || status=$?
+    wait "$show" || true
     WINEPREFIX=$run/prefix wineserver -k 2>/dev/null || true
-    wait "$copy" 2>/dev/null || true
     if [ "$status" = 124 ]; then
         echo "FAULT soak.exe did not end within $limit s (seed $seed)" | tee -a "$run/soak.log"
     fi

@@ -465,8 +465,11 @@ bool MayChange(const std::string& path)
         "hklm" + uninstall,
         "hkcu" + uninstall,
         "hkcu\\software\\veskmarlit\\",
-        // Wine: the display's current mode, the devices it finds, its own settings.
+        // Wine: the display's current mode, the devices it finds (the sound devices once a
+        // program plays sound), its own settings.
         "hklm\\system\\currentcontrolset\\control\\video\\",
+        "hklm\\system\\currentcontrolset\\control\\class\\",
+        "hklm\\software\\microsoft\\windows\\currentversion\\mmdevices\\",
         "hklm\\hardware\\",
         "hkcu\\software\\wine\\",
     };
@@ -495,7 +498,7 @@ void CompareSnapshots(const Snapshot& before, const Snapshot& after)
         std::string path = change.substr(change.find(' ') + 1);
         if (MayChange(path))
             continue;
-        if (++shown <= 12)
+        if (++shown <= 30)
             list += "\n    " + change;
     }
     if (shown)
