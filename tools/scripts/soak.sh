@@ -26,6 +26,7 @@ soak_round() { # folder seed seconds desktop(yes|no) [actions to replay]
     SOAK_PREFIX=$run/prefix
     trap 'WINEPREFIX=$SOAK_PREFIX wineserver -k 2>/dev/null; stop_xvfb' EXIT
     : >"$run/wine.log"
+    : >"$run/soak.log"
     # Not a pipe, which a program left running would hold open: the report goes to its file,
     # and is shown from there as it grows.
     WINEPREFIX=$run/prefix VESK_SOAK_WINE_LOG=$(windows_path "$run/wine.log") \
