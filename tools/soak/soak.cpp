@@ -598,8 +598,22 @@ void Perform(const std::string& action)
         ui::Kill(second);
     } else if (verb == "button") {
         for (const auto& button : kButtons)
-            if (arg == button.name && scene.dialog)
+            if (arg == button.name && scene.dialog) {
+                bool ready = scene.Idle() && !IsIconic(scene.dialog) && !g_blockingStep
+                          && ui::IsVisible(scene.dialog, button.id);
                 ui::ClickAt(ui::ControlCentre(scene.dialog, button.id));
+                // A launcher that waits for input answers a click on a button it shows
+                // with a window (or by ending), not with silence: an intro that goes on
+                // without its window takes every click for itself.
+                if (ready && !ui::WaitUntil(
+                                 [] {
+                                     Scene now = Look();
+                                     return !LauncherRuns() || !now.Idle() || now.films > 0;
+                                 },
+                                 5000))
+                    Fault(std::string("a click on the launcher's button \"") + button.name
+                          + "\" changed nothing within 5 s");
+            }
     } else if (verb == "options" && scene.options) {
         ui::Click(scene.options, arg == "ok" ? IDOK : arg == "cancel" ? IDCANCEL : IDC_PLAY_FROM_CD);
     } else if (verb == "remove" && scene.confirm) {
@@ -907,6 +921,7 @@ int main(int argc, char** argv)
     for (const std::string& fault : g_faults)
         std::printf("FAULT %s\n", fault.c_str());
     std::printf("seed %llu, actions so far:\n  %s\n", static_cast<unsigned long long>(g_seed), Quote(g_actions).c_str());
-    std::printf("replay: ./vesk soak%s --replay \"%s\"\n", g_desktop ? "" : " --no-desktop", Quote(g_actions).c_str());
+    std::printf("replay: ./vesk soak --seed %llu%s --replay \"%s\"\n", static_cast<unsigned long long>(g_seed),
+                g_desktop ? "" : " --no-desktop", Quote(g_actions).c_str());
     return 1;
 }
