@@ -758,7 +758,9 @@ void WindDown()
     DWORD start = GetTickCount();
     while (LauncherRuns() && GetTickCount() - start < 60000) {
         Scene scene = Look();
-        if (scene.film) {
+        if (scene.film && IsIconic(scene.film)) {
+            Perform("restore:film"); // from the taskbar
+        } else if (scene.film) {
             SetForegroundWindow(scene.film);
             ui::KeyDown(VK_ESCAPE);
             ui::WaitForWindowGone(scene.film, 2000);
