@@ -297,7 +297,8 @@ DWORD WINAPI Watch(void*)
                 intro = intro || now.films > 0;
             }
             long took = static_cast<long>(GetTickCount() - silent);
-            if (blocked)
+            // A window that was silent until it went was on its way out with its process.
+            if (blocked || !IsWindow(window))
                 continue;
             std::atomic<long>& longest = intro ? g_introSilence : g_silence;
             longest = std::max(longest.load(), took);
