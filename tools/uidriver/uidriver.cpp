@@ -104,12 +104,16 @@ HWND WaitForMatch(Search search, DWORD timeoutMs)
     return search.found;
 }
 
+} // namespace
+
 POINT ControlCentre(HWND dialog, int controlId)
 {
     RECT rect = {};
     GetWindowRect(GetDlgItem(dialog, controlId), &rect);
     return {(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
 }
+
+namespace {
 
 void SendMouse(DWORD flags, POINT at)
 {
@@ -195,16 +199,16 @@ void MoveSteadily(POINT at)
         2000);
 }
 
+} // namespace
+
 // Presses and releases carry the position along.
-void ClickAt(POINT at)
+void ClickAt(POINT at, bool right)
 {
     MoveSteadily(at);
-    SendMouse(MOUSEEVENTF_MOVE | MOUSEEVENTF_LEFTDOWN, at);
+    SendMouse(MOUSEEVENTF_MOVE | (right ? MOUSEEVENTF_RIGHTDOWN : MOUSEEVENTF_LEFTDOWN), at);
     Sleep(50);
-    SendMouse(MOUSEEVENTF_MOVE | MOUSEEVENTF_LEFTUP, at);
+    SendMouse(MOUSEEVENTF_MOVE | (right ? MOUSEEVENTF_RIGHTUP : MOUSEEVENTF_LEFTUP), at);
 }
-
-} // namespace
 
 void MouseDownOn(HWND dialog, int controlId)
 {

@@ -43,6 +43,11 @@ void Click(HWND dialog, int controlId);
 // The two halves of a click, to look at a button while it is held down.
 void MouseDownOn(HWND dialog, int controlId);
 void MouseUp();
+// The middle of a control in screen coordinates.
+POINT ControlCentre(HWND dialog, int controlId);
+// Moves the mouse to a point of the screen, waits until the pointer is there, and clicks
+// there with the left (or the right) button, whatever window lies at that point.
+void ClickAt(POINT at, bool right = false);
 // Moves the mouse to the middle of a window and clicks it, which also brings it to the front.
 void ClickWindow(HWND window);
 void KeyDown(WORD virtualKey);
