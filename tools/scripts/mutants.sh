@@ -1,7 +1,8 @@
 # ./vesk mutants: the fault sample of tests/faults.txt, each fault made alone in a scratch copy
 # of the tree (build/mutants/tree), the tests that guard it built there and run, the copy put
-# back. The copy's build folders stay between faults and runs, so that a fault costs an
-# incremental build. One line a fault, and the counts at the end.
+# back. The copy's build folders (build/mutants/tree/build) stay between faults and runs, so
+# that a fault costs an incremental build; they lie in the copy as build/ lies in the tree,
+# so that the compiler cache serves both. One line a fault, and the counts at the end.
 
 MUT=
 FAULT_NAME=() FAULT_FILE=() FAULT_WAS=() FAULT_NOW=() FAULT_TESTS=()
@@ -50,7 +51,7 @@ sync_scratch_tree() {
 }
 
 # Replaces the fault's text in its file of the scratch copy; the original goes to
-# $MUT/original. Says why when the text is not there exactly once.
+# $MUT/original, its path to $MUT/original.path. Says why when the text is not there exactly once.
 apply_fault() { # index
     local i=$1 path=$MUT/tree/${FAULT_FILE[$1]} content before after
     [ -f "$path" ] || { echo "no file ${FAULT_FILE[i]}"; return 1; }
@@ -61,11 +62,15 @@ apply_fault() { # index
     after=${content#*"${FAULT_WAS[i]}"}
     [[ $after == *"${FAULT_WAS[i]}"* ]] && { echo "its text stands more than once in ${FAULT_FILE[i]}"; return 1; }
     cp "$path" "$MUT/original"
+    echo "$path" >"$MUT/original.path"
     printf '%s' "$before${FAULT_NOW[i]}$after" >"$path"
 }
 
-restore_fault() { # index
-    cp "$MUT/original" "$MUT/tree/${FAULT_FILE[$1]}"
+# Puts back the file that the last fault changed, if any.
+restore_fault() {
+    [ -f "$MUT/original.path" ] || return 0
+    cp "$MUT/original" "$(cat "$MUT/original.path")"
+    rm -f "$MUT/original.path"
 }
 
 NATIVE_TESTS=
@@ -82,12 +87,12 @@ build_for_tests() { # test...
     done
     local ROOT=$MUT/tree
     if [ ${#native[@]} -gt 0 ]; then
-        cmake --build "$MUT/native" -j "$JOBS" --target "${native[@]}" >"$MUT/build.log" 2>&1 || return 1
+        cmake --build "$MUT/tree/build/native" -j "$JOBS" --target "${native[@]}" >"$MUT/build.log" 2>&1 || return 1
     fi
     if [ ${#windows[@]} -gt 0 ]; then
-        cmake --build "$MUT/win" -j "$JOBS" --target Vesk smackw32 "${windows[@]}" >"$MUT/build.log" 2>&1 || return 1
-        cp "$MUT/win/Vesk.exe" "$MUT/medium/Vesk.exe"
-        cp "$MUT/win/smacker/smackw32.dll" "$MUT/medium/smackw32.dll"
+        cmake --build "$MUT/tree/build/win" -j "$JOBS" --target Vesk smackw32 "${windows[@]}" >"$MUT/build.log" 2>&1 || return 1
+        cp "$MUT/tree/build/win/Vesk.exe" "$MUT/medium/Vesk.exe"
+        cp "$MUT/tree/build/win/smacker/smackw32.dll" "$MUT/medium/smackw32.dll"
     fi
 }
 
@@ -99,9 +104,9 @@ run_guard() { # test
     log=$MUT/logs/$name.log
     mkdir -p "$MUT/logs"
     if is_native_test "$name"; then
-        dir=$MUT/native results=$MUT/results/native
+        dir=$MUT/tree/build/native results=$MUT/results/native
     else
-        dir=$MUT/win results=$MUT/results/windows
+        dir=$MUT/tree/build/win results=$MUT/results/windows
         rm -rf "$MUT/run/prefix" "$MUT/run/cd" "$MUT/run/fixed" "$MUT/run/cd-empty"
         prepare_test_prefix "$MUT/run" >/dev/null 2>&1
     fi
@@ -143,28 +148,28 @@ cmd_mutants() { # [--x64] [REGEX]
     [ ${#chosen[@]} -gt 0 ] || { say "no fault matches $regex"; return 1; }
 
     say "scratch copy of the tree: $MUT/tree"
+    restore_fault
     sync_scratch_tree
     local arch=i686
     [ "$WIN_BUILD" = "$BUILD/win64" ] && arch=x86_64
     (
         ROOT=$MUT/tree
-        configure_and_build "$MUT/native" -DCMAKE_BUILD_TYPE=Debug -DVESK_SANITIZE=ON -DVESK_TOOLS=OFF \
+        configure_and_build "$MUT/tree/build/native" -DCMAKE_BUILD_TYPE=Debug -DVESK_SANITIZE=ON -DVESK_TOOLS=OFF \
             -DVESK_TEST_RESULTS="$MUT/results/native" --target help >/dev/null
-        configure_and_build "$MUT/win" -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-$arch.cmake" \
+        configure_and_build "$MUT/tree/build/win" -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-$arch.cmake" \
             -DVESK_AUDIO_LIBS="$BUILD/deps/$arch" -DVESK_GTEST_SOURCE=/usr/src/googletest \
             -DVESK_TEST_RESULTS="$MUT/results/windows" --target help >/dev/null
     )
-    NATIVE_TESTS=$(cd "$MUT/native" && ctest -N | sed -n 's/^ *Test *#[0-9]*: //p')
+    NATIVE_TESTS=$(cd "$MUT/tree/build/native" && ctest -N | sed -n 's/^ *Test *#[0-9]*: //p')
     rm -rf "$MUT/medium"
     cp -a "$MEDIUM" "$MUT/medium"
     local MEDIUM=$MUT/medium
     start_xvfb "$MUT/xvfb"
     start_screenshot_service "$MUT/run/shots"
-    trap 'restore_fault "$i" 2>/dev/null; [ -d "$MUT/run/prefix" ] && WINEPREFIX=$MUT/run/prefix wineserver -k 2>/dev/null; stop_screenshot_service; stop_xvfb' EXIT
+    trap 'restore_fault; [ -d "$MUT/run/prefix" ] && WINEPREFIX=$MUT/run/prefix wineserver -k 2>/dev/null; stop_screenshot_service; stop_xvfb' EXIT
 
     # Without a fault every guarding test must pass, or what it catches says nothing.
     say "the guarding tests without a fault"
-    i=
     local failing=() caught=0 missed=0 stale=0 unsure=0 by why sure
     build_for_tests "${tests[@]}" || { say "the scratch copy does not build; see $MUT/build.log"; return 1; }
     for t in "${tests[@]}"; do
@@ -187,7 +192,7 @@ cmd_mutants() { # [--x64] [REGEX]
                 [ -n "$t" ] && by+=("$t")
             done
         fi
-        restore_fault "$i"
+        restore_fault
         sure=0
         for t in "${by[@]}"; do
             [[ " ${failing[*]} " == *" ${t%% *} "* ]] || sure=1
