@@ -107,7 +107,6 @@ run_guard() { # test
         dir=$MUT/tree/build/native results=$MUT/results/native
     else
         dir=$MUT/tree/build/win results=$MUT/results/windows
-        rm -rf "$MUT/run/prefix" "$MUT/run/cd" "$MUT/run/fixed" "$MUT/run/cd-empty"
         prepare_test_prefix "$MUT/run" >/dev/null 2>&1
     fi
     rm -f "$results/$name.xml"
