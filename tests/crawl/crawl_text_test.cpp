@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -144,12 +145,6 @@ TEST_F(CrawlTextTest, ReloadingReplacesTheTextAndFreeingEmptiesIt)
     FreeCrawlText();
 }
 
-class GlyphFontTest : public ::testing::Test {
-protected:
-    void SetUp() override { std::memset(g_glyphFont, 0xEE, sizeof g_glyphFont); }
-    ReadErrorRecorder errors;
-};
-
 std::vector<std::uint8_t> Pattern(std::size_t size)
 {
     std::vector<std::uint8_t> bytes(size);
@@ -158,38 +153,27 @@ std::vector<std::uint8_t> Pattern(std::size_t size)
     return bytes;
 }
 
-TEST_F(GlyphFontTest, FileOfExactSizeLoadsSilently)
+// A file of the table's size, a longer and a shorter one load what they hold; only the short
+// one is reported. A missing file leaves the table and says nothing.
+TEST(GlyphFontTest, FilesLoadWhatTheyHoldAndOnlyAShortOneIsReported)
 {
-    std::vector<std::uint8_t> bytes = Pattern(kGlyphFontBytes);
-    TempFile file(bytes);
-    EXPECT_EQ(LoadGlyphFont(file.path()), 0);
-    EXPECT_EQ(std::memcmp(g_glyphFont, bytes.data(), kGlyphFontBytes), 0);
-    EXPECT_TRUE(errors.names.empty());
-}
-
-TEST_F(GlyphFontTest, LongerFileLoadsItsFirstBytesSilently)
-{
-    std::vector<std::uint8_t> bytes = Pattern(kGlyphFontBytes + 500);
-    TempFile file(bytes);
-    EXPECT_EQ(LoadGlyphFont(file.path()), 0);
-    EXPECT_EQ(std::memcmp(g_glyphFont, bytes.data(), kGlyphFontBytes), 0);
-    EXPECT_TRUE(errors.names.empty());
-}
-
-TEST_F(GlyphFontTest, ShortFileIsReportedAndReplacesOnlyWhatItHolds)
-{
-    std::vector<std::uint8_t> bytes = Pattern(1000);
-    TempFile file(bytes);
-    EXPECT_EQ(LoadGlyphFont(file.path()), 0);
-    ASSERT_EQ(errors.names.size(), 1u);
-    EXPECT_EQ(errors.names[0], file.path());
-    EXPECT_EQ(std::memcmp(g_glyphFont, bytes.data(), 1000), 0);
-    EXPECT_EQ(g_glyphFont[1000], 0xEE);
-    EXPECT_EQ(g_glyphFont[kGlyphFontBytes - 1], 0xEE);
-}
-
-TEST_F(GlyphFontTest, MissingFileLeavesTheTableAndSaysNothing)
-{
+    for (std::size_t size : {std::size_t(kGlyphFontBytes), std::size_t(kGlyphFontBytes) + 500, std::size_t(1000)}) {
+        SCOPED_TRACE(size);
+        std::memset(g_glyphFont, 0xEE, sizeof g_glyphFont);
+        ReadErrorRecorder errors;
+        std::vector<std::uint8_t> bytes = Pattern(size);
+        TempFile file(bytes);
+        EXPECT_EQ(LoadGlyphFont(file.path()), 0);
+        const std::size_t loaded = std::min<std::size_t>(size, kGlyphFontBytes);
+        EXPECT_EQ(std::memcmp(g_glyphFont, bytes.data(), loaded), 0);
+        EXPECT_EQ(g_glyphFont[kGlyphFontBytes - 1], loaded < kGlyphFontBytes ? 0xEE : bytes[kGlyphFontBytes - 1]);
+        EXPECT_EQ(g_glyphFont[std::min<std::size_t>(loaded, kGlyphFontBytes - 1)],
+                  loaded < kGlyphFontBytes ? 0xEE : bytes[kGlyphFontBytes - 1]);
+        EXPECT_EQ(errors.names, loaded < kGlyphFontBytes ? std::vector<std::string>{file.path()}
+                                                         : std::vector<std::string>{});
+    }
+    std::memset(g_glyphFont, 0xEE, sizeof g_glyphFont);
+    ReadErrorRecorder errors;
     EXPECT_EQ(LoadGlyphFont("/nonexistent/ALPHABET.DAT"), 1);
     EXPECT_TRUE(errors.names.empty());
     EXPECT_EQ(g_glyphFont[0], 0xEE);
