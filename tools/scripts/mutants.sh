@@ -31,17 +31,18 @@ read_faults() { # file
     done <"$1"
 }
 
-# Brings the scratch copy up to the working tree: files whose content differs are copied
+# Brings the scratch copy up to the working tree (or to the checkout VESK_MUTANTS_FROM names,
+# to try the faults on another state of the tests): files whose content differs are copied
 # (their time is now, so that they are built again), files gone are removed.
 sync_scratch_tree() {
-    local tree=$MUT/tree f
+    local tree=$MUT/tree from=${VESK_MUTANTS_FROM:-$ROOT} f
     mkdir -p "$tree"
-    (cd "$ROOT" && git ls-files -co --exclude-standard) | sort >"$MUT/files.new"
+    (cd "$from" && git ls-files -co --exclude-standard) | sort >"$MUT/files.new"
     while IFS= read -r f; do
-        [ -f "$ROOT/$f" ] || continue
-        if ! cmp -s "$ROOT/$f" "$tree/$f"; then
+        [ -f "$from/$f" ] || continue
+        if ! cmp -s "$from/$f" "$tree/$f"; then
             mkdir -p "$(dirname "$tree/$f")"
-            cp "$ROOT/$f" "$tree/$f"
+            cp "$from/$f" "$tree/$f"
         fi
     done <"$MUT/files.new"
     if [ -f "$MUT/files" ]; then
@@ -146,7 +147,7 @@ cmd_mutants() { # [--x64] [REGEX]
     done
     [ ${#chosen[@]} -gt 0 ] || { say "no fault matches $regex"; return 1; }
 
-    say "scratch copy of the tree: $MUT/tree"
+    say "scratch copy of ${VESK_MUTANTS_FROM:-the tree}: $MUT/tree"
     restore_fault
     sync_scratch_tree
     local arch=i686
