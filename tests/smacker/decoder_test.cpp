@@ -83,35 +83,9 @@ TEST(SmackerDecoder, ByteTreeCodesAreReadFromTheRootOneBitAtATime)
     EXPECT_FALSE(bits.Overrun());
 }
 
-// A type tree with the cache: leaves "0" a solid block of colour 0x55, "10" and "110" the
-// first marker, of which only the last reads the cache's first cell ("10" is an ordinary
-// leaf of value 0: a mono block of colour 0), "111" the second marker. A value that the
-// first cell holds already does not move the cache on. The frame: "0", "0", "110", "111".
 TEST(SmackerDecoder, TheLastLeafOfAMarkerReadsTheCacheWhichMovesOnlyForANewValue)
 {
-    std::vector<uint8_t> bytes;
-    uint32_t bitCount = 0;
-    auto put = [&](uint32_t value, int n) {
-        for (int i = 0; i < n; ++i, ++bitCount) {
-            if (bitCount % 8 == 0)
-                bytes.push_back(0);
-            bytes.back() |= uint8_t(((value >> i) & 1) << (bitCount % 8));
-        }
-    };
-    put(0b1000, 4); // mmap, mclr, full absent; type present
-    put(1, 1), put(1, 1), put(0, 9), put(0x03 << 1, 9), put(0, 1); // low bytes 0 ("0") and 3 ("1")
-    put(1, 1), put(1, 1), put(0, 9), put(0x55 << 1, 9), put(0, 1); // high bytes 0 and 0x55
-    put(0, 16), put(0x0003, 16), put(0x1111, 16);                  // the markers
-    put(1, 1), put(0b110, 3), put(1, 1), put(0, 3), put(1, 1), put(0, 3), put(0b010, 3), put(0, 1);
-    std::vector<uint8_t> file(kSmkHeaderSize, 0);
-    // Signature, 16x4, one frame, 100 ms a frame, the trees' size, the type tree's size field.
-    const uint32_t fields[][2] = {{0, kSmkSignature2}, {4, 16}, {8, 4}, {12, 1}, {16, 100},
-                                  {52, uint32_t(bytes.size())}, {68, 64}};
-    for (const auto& f : fields)
-        PutU32(file, f[0], f[1]);
-    file.insert(file.end(), {4, 0, 0, 0, 0}); // one record of 4 bytes, no palette or sound
-    file.insert(file.end(), bytes.begin(), bytes.end());
-    file.insert(file.end(), {0xEC, 0, 0, 0});
+    const std::vector<uint8_t> file = CacheMarkerFilm();
     SmkFilm film;
     ASSERT_TRUE(SmkOpenMemory(film, file.data(), file.size(), 0x7F));
     ASSERT_EQ(SmkRead::Ready, SmkReadRecord(film, 0));
