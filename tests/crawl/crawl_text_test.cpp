@@ -26,57 +26,40 @@ protected:
     ReadErrorRecorder errors;
 };
 
-TEST_F(CrawlTextTest, CarriageReturnsAreDroppedSoBothLineEndsGiveTheSameLines)
+// Both line ends, an empty line, a last line without line feed (stored, not counted), an
+// empty file, and control codes, which vanish while high bytes stay as glyph codes: each
+// line stored behind the NUL of the one before.
+TEST_F(CrawlTextTest, LinesEndAtLineFeedsAndControlCodesVanish)
 {
-    TempFile crlf("Skat\r\nGrand Hand\r\n");
-    ASSERT_EQ(LoadCrawlText(crlf.path()), 2);
-    EXPECT_EQ(Line(1), "Skat");
-    EXPECT_EQ(Line(2), "Grand Hand");
-    EXPECT_EQ(g_crawlText.LineLimit, 3);
-    EXPECT_EQ(g_crawlText.LineStart[3], 16) << "just behind the NUL of the last line";
-
-    TempFile lf("Skat\nGrand Hand\n");
-    ASSERT_EQ(LoadCrawlText(lf.path()), 2);
-    EXPECT_EQ(Line(1), "Skat");
-    EXPECT_EQ(Line(2), "Grand Hand");
-    EXPECT_TRUE(errors.names.empty());
-}
-
-TEST_F(CrawlTextTest, EmptyLineBetweenTwoLinesKeepsItsPlace)
-{
-    TempFile file("A\n\nB\n");
-    ASSERT_EQ(LoadCrawlText(file.path()), 3);
-    EXPECT_EQ(g_crawlText.LineLimit, 4);
-    EXPECT_EQ(g_crawlText.LineStart[0], 0);
-    EXPECT_EQ(g_crawlText.LineStart[1], 0);
-    EXPECT_EQ(g_crawlText.LineStart[2], 2);
-    EXPECT_EQ(g_crawlText.LineStart[3], 3);
-    EXPECT_EQ(g_crawlText.LineStart[4], 5);
-    EXPECT_EQ(Line(2), "");
-    EXPECT_EQ(Line(3), "B");
-}
-
-TEST_F(CrawlTextTest, LastLineWithoutLineFeedIsStoredButNotCounted)
-{
-    TempFile file("eins\nzwei");
-    ASSERT_EQ(LoadCrawlText(file.path()), 1);
-    EXPECT_EQ(g_crawlText.LineLimit, 2);
-    EXPECT_EQ(std::memcmp(g_crawlText.Buffer + 5, "zwei", 4), 0);
-}
-
-TEST_F(CrawlTextTest, EmptyFileHasNoLines)
-{
-    TempFile file{std::string()};
-    EXPECT_EQ(LoadCrawlText(file.path()), 0);
-    EXPECT_EQ(g_crawlText.LineLimit, 1);
-    EXPECT_TRUE(errors.names.empty());
-}
-
-TEST_F(CrawlTextTest, ControlCodesVanishAndHighBytesStayAsGlyphCodes)
-{
-    TempFile file(std::string("Gr\t\x01\xF6\xDF" "e\x7F\xFF\n", 10));
-    ASSERT_EQ(LoadCrawlText(file.path()), 1);
-    EXPECT_EQ(Line(1), "Gr\xF6\xDF" "e\x7F\xFF");
+    const struct {
+        std::string text;
+        int lines;
+        std::vector<std::string> stored;
+    } cases[] = {
+        {"Skat\r\nGrand Hand\r\n", 2, {"Skat", "Grand Hand"}},
+        {"Skat\nGrand Hand\n", 2, {"Skat", "Grand Hand"}},
+        {"A\n\nB\n", 3, {"A", "", "B"}},
+        {"eins\nzwei", 1, {"eins", "zwei"}},
+        {"", 0, {}},
+        {std::string("Gr\t\x01\xF6\xDF" "e\x7F\xFF\n", 10), 1, {"Gr\xF6\xDF" "e\x7F\xFF"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.text));
+        TempFile file(c.text);
+        ASSERT_EQ(LoadCrawlText(file.path()), c.lines);
+        EXPECT_EQ(g_crawlText.LineLimit, c.lines + 1);
+        EXPECT_EQ(g_crawlText.LineStart[0], 0);
+        EXPECT_EQ(g_crawlText.LineStart[1], 0);
+        for (int i = 1; i <= int(c.stored.size()); ++i) {
+            const std::string& line = c.stored[std::size_t(i - 1)];
+            EXPECT_EQ(std::string(g_crawlText.Buffer + g_crawlText.LineStart[i], line.size()), line) << i;
+            if (i <= c.lines) {
+                EXPECT_EQ(g_crawlText.Buffer[g_crawlText.LineStart[i] + int(line.size())], '\0') << i;
+                EXPECT_EQ(g_crawlText.LineStart[i + 1], g_crawlText.LineStart[i] + int(line.size()) + 1) << i;
+            }
+        }
+        EXPECT_TRUE(errors.names.empty());
+    }
 }
 
 TEST_F(CrawlTextTest, MissingFileIsReportedOnceAndCountsAsOneLineWithNothingToShow)
