@@ -190,28 +190,23 @@ TEST_F(CdAudioTest, FailedOpensReturnTheDefaultDevicesErrorAndKeepTheIdentifier)
     EXPECT_EQ(Messages(), (std::vector<UINT>{MCI_OPEN, MCI_OPEN, MCI_STOP, MCI_CLOSE})) << "to the identifier kept";
 }
 
-TEST_F(CdAudioTest, FailedSetClosesTheDevice)
+// A command that fails after the open closes the device again and returns its error; a
+// later stop goes to the closed device.
+TEST_F(CdAudioTest, AFailedSetLengthQueryOrPlayClosesTheDevice)
 {
-    recorder.failOn = MCI_SET;
-    EXPECT_EQ(PlayCdTrack(dialog, 2), kFailure);
-    ASSERT_EQ(Messages(), (std::vector<UINT>{MCI_OPEN, MCI_SET, MCI_CLOSE}));
-    EXPECT_EQ(recorder.commands[2].device, 7u);
-    EXPECT_EQ(recorder.commands[2].flags, 0u);
-    EXPECT_FALSE(recorder.commands[2].hasParameters);
-}
-
-TEST_F(CdAudioTest, FailedLengthQueryPlaysNothingAndClosesTheDevice)
-{
-    recorder.failOn = MCI_STATUS;
-    EXPECT_EQ(PlayCdTrack(dialog, 2), kFailure);
-    EXPECT_EQ(Messages(), (std::vector<UINT>{MCI_OPEN, MCI_SET, MCI_STATUS, MCI_CLOSE}));
-}
-
-TEST_F(CdAudioTest, FailedPlayClosesTheDeviceAndALaterStopGoesToTheClosedOne)
-{
-    recorder.failOn = MCI_PLAY;
-    EXPECT_EQ(PlayCdTrack(dialog, 2), kFailure);
-    EXPECT_EQ(Messages(), (std::vector<UINT>{MCI_OPEN, MCI_SET, MCI_STATUS, MCI_PLAY, MCI_CLOSE}));
+    const std::vector<UINT> sequences[] = {{MCI_OPEN, MCI_SET, MCI_CLOSE},
+                                           {MCI_OPEN, MCI_SET, MCI_STATUS, MCI_CLOSE},
+                                           {MCI_OPEN, MCI_SET, MCI_STATUS, MCI_PLAY, MCI_CLOSE}};
+    for (const std::vector<UINT>& sent : sequences) {
+        recorder.commands.clear();
+        recorder.failOn = sent[sent.size() - 2];
+        SCOPED_TRACE(recorder.failOn);
+        EXPECT_EQ(PlayCdTrack(dialog, 2), kFailure);
+        ASSERT_EQ(Messages(), sent);
+        EXPECT_EQ(recorder.commands.back().device, 7u);
+        EXPECT_EQ(recorder.commands.back().flags, 0u);
+        EXPECT_FALSE(recorder.commands.back().hasParameters);
+    }
     recorder.commands.clear();
     StopCdAudio();
     EXPECT_EQ(Messages(), (std::vector<UINT>{MCI_STOP, MCI_CLOSE}));

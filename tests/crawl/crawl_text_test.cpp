@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -25,57 +26,40 @@ protected:
     ReadErrorRecorder errors;
 };
 
-TEST_F(CrawlTextTest, CarriageReturnsAreDroppedSoBothLineEndsGiveTheSameLines)
+// Both line ends, an empty line, a last line without line feed (stored, not counted), an
+// empty file, and control codes, which vanish while high bytes stay as glyph codes: each
+// line stored behind the NUL of the one before.
+TEST_F(CrawlTextTest, LinesEndAtLineFeedsAndControlCodesVanish)
 {
-    TempFile crlf("Skat\r\nGrand Hand\r\n");
-    ASSERT_EQ(LoadCrawlText(crlf.path()), 2);
-    EXPECT_EQ(Line(1), "Skat");
-    EXPECT_EQ(Line(2), "Grand Hand");
-    EXPECT_EQ(g_crawlText.LineLimit, 3);
-    EXPECT_EQ(g_crawlText.LineStart[3], 16) << "just behind the NUL of the last line";
-
-    TempFile lf("Skat\nGrand Hand\n");
-    ASSERT_EQ(LoadCrawlText(lf.path()), 2);
-    EXPECT_EQ(Line(1), "Skat");
-    EXPECT_EQ(Line(2), "Grand Hand");
-    EXPECT_TRUE(errors.names.empty());
-}
-
-TEST_F(CrawlTextTest, EmptyLineBetweenTwoLinesKeepsItsPlace)
-{
-    TempFile file("A\n\nB\n");
-    ASSERT_EQ(LoadCrawlText(file.path()), 3);
-    EXPECT_EQ(g_crawlText.LineLimit, 4);
-    EXPECT_EQ(g_crawlText.LineStart[0], 0);
-    EXPECT_EQ(g_crawlText.LineStart[1], 0);
-    EXPECT_EQ(g_crawlText.LineStart[2], 2);
-    EXPECT_EQ(g_crawlText.LineStart[3], 3);
-    EXPECT_EQ(g_crawlText.LineStart[4], 5);
-    EXPECT_EQ(Line(2), "");
-    EXPECT_EQ(Line(3), "B");
-}
-
-TEST_F(CrawlTextTest, LastLineWithoutLineFeedIsStoredButNotCounted)
-{
-    TempFile file("eins\nzwei");
-    ASSERT_EQ(LoadCrawlText(file.path()), 1);
-    EXPECT_EQ(g_crawlText.LineLimit, 2);
-    EXPECT_EQ(std::memcmp(g_crawlText.Buffer + 5, "zwei", 4), 0);
-}
-
-TEST_F(CrawlTextTest, EmptyFileHasNoLines)
-{
-    TempFile file{std::string()};
-    EXPECT_EQ(LoadCrawlText(file.path()), 0);
-    EXPECT_EQ(g_crawlText.LineLimit, 1);
-    EXPECT_TRUE(errors.names.empty());
-}
-
-TEST_F(CrawlTextTest, ControlCodesVanishAndHighBytesStayAsGlyphCodes)
-{
-    TempFile file(std::string("Gr\t\x01\xF6\xDF" "e\x7F\xFF\n", 10));
-    ASSERT_EQ(LoadCrawlText(file.path()), 1);
-    EXPECT_EQ(Line(1), "Gr\xF6\xDF" "e\x7F\xFF");
+    const struct {
+        std::string text;
+        int lines;
+        std::vector<std::string> stored;
+    } cases[] = {
+        {"Skat\r\nGrand Hand\r\n", 2, {"Skat", "Grand Hand"}},
+        {"Skat\nGrand Hand\n", 2, {"Skat", "Grand Hand"}},
+        {"A\n\nB\n", 3, {"A", "", "B"}},
+        {"eins\nzwei", 1, {"eins", "zwei"}},
+        {"", 0, {}},
+        {std::string("Gr\t\x01\xF6\xDF" "e\x7F\xFF\n", 10), 1, {"Gr\xF6\xDF" "e\x7F\xFF"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.text));
+        TempFile file(c.text);
+        ASSERT_EQ(LoadCrawlText(file.path()), c.lines);
+        EXPECT_EQ(g_crawlText.LineLimit, c.lines + 1);
+        EXPECT_EQ(g_crawlText.LineStart[0], 0);
+        EXPECT_EQ(g_crawlText.LineStart[1], 0);
+        for (int i = 1; i <= int(c.stored.size()); ++i) {
+            const std::string& line = c.stored[std::size_t(i - 1)];
+            EXPECT_EQ(std::string(g_crawlText.Buffer + g_crawlText.LineStart[i], line.size()), line) << i;
+            if (i <= c.lines) {
+                EXPECT_EQ(g_crawlText.Buffer[g_crawlText.LineStart[i] + int(line.size())], '\0') << i;
+                EXPECT_EQ(g_crawlText.LineStart[i + 1], g_crawlText.LineStart[i] + int(line.size()) + 1) << i;
+            }
+        }
+        EXPECT_TRUE(errors.names.empty());
+    }
 }
 
 TEST_F(CrawlTextTest, MissingFileIsReportedOnceAndCountsAsOneLineWithNothingToShow)
@@ -144,12 +128,6 @@ TEST_F(CrawlTextTest, ReloadingReplacesTheTextAndFreeingEmptiesIt)
     FreeCrawlText();
 }
 
-class GlyphFontTest : public ::testing::Test {
-protected:
-    void SetUp() override { std::memset(g_glyphFont, 0xEE, sizeof g_glyphFont); }
-    ReadErrorRecorder errors;
-};
-
 std::vector<std::uint8_t> Pattern(std::size_t size)
 {
     std::vector<std::uint8_t> bytes(size);
@@ -158,38 +136,27 @@ std::vector<std::uint8_t> Pattern(std::size_t size)
     return bytes;
 }
 
-TEST_F(GlyphFontTest, FileOfExactSizeLoadsSilently)
+// A file of the table's size, a longer and a shorter one load what they hold; only the short
+// one is reported. A missing file leaves the table and says nothing.
+TEST(GlyphFontTest, FilesLoadWhatTheyHoldAndOnlyAShortOneIsReported)
 {
-    std::vector<std::uint8_t> bytes = Pattern(kGlyphFontBytes);
-    TempFile file(bytes);
-    EXPECT_EQ(LoadGlyphFont(file.path()), 0);
-    EXPECT_EQ(std::memcmp(g_glyphFont, bytes.data(), kGlyphFontBytes), 0);
-    EXPECT_TRUE(errors.names.empty());
-}
-
-TEST_F(GlyphFontTest, LongerFileLoadsItsFirstBytesSilently)
-{
-    std::vector<std::uint8_t> bytes = Pattern(kGlyphFontBytes + 500);
-    TempFile file(bytes);
-    EXPECT_EQ(LoadGlyphFont(file.path()), 0);
-    EXPECT_EQ(std::memcmp(g_glyphFont, bytes.data(), kGlyphFontBytes), 0);
-    EXPECT_TRUE(errors.names.empty());
-}
-
-TEST_F(GlyphFontTest, ShortFileIsReportedAndReplacesOnlyWhatItHolds)
-{
-    std::vector<std::uint8_t> bytes = Pattern(1000);
-    TempFile file(bytes);
-    EXPECT_EQ(LoadGlyphFont(file.path()), 0);
-    ASSERT_EQ(errors.names.size(), 1u);
-    EXPECT_EQ(errors.names[0], file.path());
-    EXPECT_EQ(std::memcmp(g_glyphFont, bytes.data(), 1000), 0);
-    EXPECT_EQ(g_glyphFont[1000], 0xEE);
-    EXPECT_EQ(g_glyphFont[kGlyphFontBytes - 1], 0xEE);
-}
-
-TEST_F(GlyphFontTest, MissingFileLeavesTheTableAndSaysNothing)
-{
+    for (std::size_t size : {std::size_t(kGlyphFontBytes), std::size_t(kGlyphFontBytes) + 500, std::size_t(1000)}) {
+        SCOPED_TRACE(size);
+        std::memset(g_glyphFont, 0xEE, sizeof g_glyphFont);
+        ReadErrorRecorder errors;
+        std::vector<std::uint8_t> bytes = Pattern(size);
+        TempFile file(bytes);
+        EXPECT_EQ(LoadGlyphFont(file.path()), 0);
+        const std::size_t loaded = std::min<std::size_t>(size, kGlyphFontBytes);
+        EXPECT_EQ(std::memcmp(g_glyphFont, bytes.data(), loaded), 0);
+        EXPECT_EQ(g_glyphFont[kGlyphFontBytes - 1], loaded < kGlyphFontBytes ? 0xEE : bytes[kGlyphFontBytes - 1]);
+        EXPECT_EQ(g_glyphFont[std::min<std::size_t>(loaded, kGlyphFontBytes - 1)],
+                  loaded < kGlyphFontBytes ? 0xEE : bytes[kGlyphFontBytes - 1]);
+        EXPECT_EQ(errors.names, loaded < kGlyphFontBytes ? std::vector<std::string>{file.path()}
+                                                         : std::vector<std::string>{});
+    }
+    std::memset(g_glyphFont, 0xEE, sizeof g_glyphFont);
+    ReadErrorRecorder errors;
     EXPECT_EQ(LoadGlyphFont("/nonexistent/ALPHABET.DAT"), 1);
     EXPECT_TRUE(errors.names.empty());
     EXPECT_EQ(g_glyphFont[0], 0xEE);

@@ -78,7 +78,7 @@ protected:
 
 } // namespace
 
-TEST_F(Game, LowThenHighGiveTheGameItsModeAndTheirTwoFilesDataFirst)
+TEST_F(Game, LowThenHighGiveTheGameItsModeAndTheirTwoFilesDataFirstAndAMissingFileEndsTheLauncher)
 {
     StartReporting();
     auto low = Play(IDC_PLAY_LOW);
@@ -98,11 +98,15 @@ TEST_F(Game, LowThenHighGiveTheGameItsModeAndTheirTwoFilesDataFirst)
     EXPECT_EQ(FirstBytesOfFile(Library("skatgrf.key")), high["key.first"]);
     EXPECT_NE(low["data.crc32"], high["data.crc32"]);
     ExpectFilesReleased();
-
     EXPECT_EQ(nullptr, ui::WaitForWindow(launcher_.program.id, nullptr, kFilmClass, 0))
         << "without an installation in this run, no intro comes first";
-    ui::Click(launcher_.dialog, IDC_CLOSE);
-    EXPECT_EQ(1u, ui::WaitForExit(launcher_.program, kTimeout));
+
+    // A graphics file gone: the launcher ends with 0, without a message and without a game.
+    ASSERT_TRUE(DeleteFileA(Library("skatgrf.dat").c_str()));
+    DeleteFileA(report_.c_str());
+    ui::Click(launcher_.dialog, IDC_PLAY_HIGH);
+    EXPECT_EQ(0u, ui::WaitForExit(launcher_.program, kTimeout));
+    EXPECT_FALSE(Exists(report_)) << "no game was started";
 }
 
 TEST_F(Game, TheGameShowsItsWindowWhileTheLauncherWaits)
@@ -126,20 +130,7 @@ TEST_F(Game, TheGameShowsItsWindowWhileTheLauncherWaits)
     EXPECT_EQ(1u, ui::WaitForExit(launcher_.program, kTimeout));
 }
 
-TEST_F(Game, AMissingGraphicsFileEndsTheLauncherWithZeroAndNoMessage)
-{
-    StartReporting();
-    ASSERT_TRUE(DeleteFileA(Library("skatgrf.dat").c_str()));
-    // The low-resolution files are all there.
-    EXPECT_EQ("low", Play(IDC_PLAY_LOW)["mode"]);
-    DeleteFileA(report_.c_str());
-    ui::Click(launcher_.dialog, IDC_PLAY_HIGH);
-    EXPECT_EQ(0u, ui::WaitForExit(launcher_.program, kTimeout));
-    EXPECT_FALSE(Exists(report_)) << "no game was started";
-}
-
 namespace {
-
 
 // The real installation, driven through its options dialog: a full installation to the
 // first fixed drive, C:.
@@ -196,11 +187,18 @@ protected:
 
 } // namespace
 
-TEST_F(GameAfterInstallation, TheFirstGamePlaysTheIntroFirstAndTheSecondStartsAtOnce)
+// Started in the medium's root, as from the CD: the installation writes its settings file
+// there (the test's medium is writable). After a game the current directory is the
+// installation's, yet the removal takes the file where the launcher started away too, so
+// that the next start there does not count as installed.
+TEST_F(GameAfterInstallation, TheFirstGamePlaysTheIntroFirstTheSecondStartsAtOnceAndARemovalLeavesNoSettings)
 {
-    launcher_ = StartLauncher(kLauncher, dir_.c_str());
+    const std::string mediumSettings = "E:\\VeskMarlit.ini";
+    DeleteFileA(mediumSettings.c_str());
+    launcher_ = StartLauncher(kLauncher, "E:\\");
     ASSERT_NE(nullptr, launcher_.dialog);
     ASSERT_TRUE(Install()) << "the installation did not finish";
+    ASSERT_TRUE(Exists(mediumSettings));
 
     // "Spielen LORES": the 320x240 intro first; the game waits until it is over.
     ui::Click(launcher_.dialog, IDC_PLAY_LOW);
@@ -225,29 +223,6 @@ TEST_F(GameAfterInstallation, TheFirstGamePlaysTheIntroFirstAndTheSecondStartsAt
     EXPECT_EQ(FirstBytesOfFile(std::string(kInstallDirectory) + "\\Lib\\skatgrf.dat"), high["data.first"]);
     EXPECT_EQ(FirstBytesOfFile(std::string(kInstallDirectory) + "\\Lib\\skatgrf.key"), high["key.first"]);
     EXPECT_EQ(nullptr, ui::WaitForWindow(launcher_.program.id, kFilmTitle, kFilmClass, 0));
-
-    ui::Click(launcher_.dialog, IDC_CLOSE);
-    EXPECT_EQ(1u, ui::WaitForExit(launcher_.program, kTimeout));
-}
-
-TEST_F(GameAfterInstallation, ARemovalAfterPlayingLeavesNoSettingsFileBehind)
-{
-    // Started in the medium's root, as from the CD: the installation writes its settings
-    // file there (the test's medium is writable). After a game the current directory is the
-    // installation's, yet the removal takes the file where the launcher started away too,
-    // so that the next start there does not count as installed.
-    const std::string mediumSettings = "E:\\VeskMarlit.ini";
-    DeleteFileA(mediumSettings.c_str());
-    launcher_ = StartLauncher(kLauncher, "E:\\");
-    ASSERT_NE(nullptr, launcher_.dialog);
-    ASSERT_TRUE(Install()) << "the installation did not finish";
-    ASSERT_TRUE(Exists(mediumSettings));
-
-    ui::Click(launcher_.dialog, IDC_PLAY_HIGH);
-    HWND film = ui::WaitForWindow(launcher_.program.id, kFilmTitle, kFilmClass, kTimeout);
-    ASSERT_NE(nullptr, film) << "the intro comes first";
-    EXPECT_TRUE(EscapeFilmAndCrawl(film));
-    ASSERT_FALSE(WaitForReport().empty()) << "the game did not run";
 
     ui::Click(launcher_.dialog, IDC_INSTALL);
     HWND box = ui::WaitForWindowWithText(launcher_.program.id, kConfirmation, kTimeout);

@@ -77,5 +77,6 @@ TEST(GameProgramPath, OnlyADriveRootOrAShareIsAbsolute)
     EXPECT_FALSE(IsAbsolutePath("G:"));
     EXPECT_FALSE(IsAbsolutePath("\\VeskMarlit\\")) << "relative to the current drive";
     EXPECT_FALSE(IsAbsolutePath("\\\\"));
+    EXPECT_FALSE(IsAbsolutePath("\\\\\\VeskMarlit\\")) << "a share without a server name";
     EXPECT_FALSE(IsAbsolutePath("1:\\VeskMarlit\\"));
 }

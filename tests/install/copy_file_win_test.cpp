@@ -218,6 +218,12 @@ TEST_F(CopyWithProgress, AReadOnlySourceGivesAWritableCopy)
     ASSERT_NE(INVALID_FILE_ATTRIBUTES, attributes);
     EXPECT_EQ(0u, attributes & FILE_ATTRIBUTE_READONLY) << std::hex << attributes;
     EXPECT_EQ(Pattern(100, 5), test::ReadWholeFile(destination_ + "schreibgeschuetzt.dat"));
+
+    // A read-only copy in the way is made writable, at the latest for the next attempt.
+    ASSERT_TRUE(SetFileAttributesA((destination_ + "schreibgeschuetzt.dat").c_str(), FILE_ATTRIBUTE_READONLY));
+    Copy("schreibgeschuetzt.dat");
+    EXPECT_EQ(0u, GetFileAttributesA((destination_ + "schreibgeschuetzt.dat").c_str()) & FILE_ATTRIBUTE_READONLY);
+    EXPECT_EQ(kCopyComplete, Copy("schreibgeschuetzt.dat"));
     SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 

@@ -55,6 +55,7 @@ TEST(RemovalGuard, RefusesEveryOtherDirectory)
         "C:\\VeskMarlit\\..\\",
         "C:\\VeskMarlit\\..\\Windows\\",
         "C:VeskMarlit\\",
+        "C:/VeskMarlit\\",          // a slash for the root's backslash
         "C:/VeskMarlit/",
         "1:\\VeskMarlit\\",
         "\\\\Server\\VeskMarlit\\",

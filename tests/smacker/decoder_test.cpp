@@ -83,6 +83,17 @@ TEST(SmackerDecoder, ByteTreeCodesAreReadFromTheRootOneBitAtATime)
     EXPECT_FALSE(bits.Overrun());
 }
 
+TEST(SmackerDecoder, TheLastLeafOfAMarkerReadsTheCacheWhichMovesOnlyForANewValue)
+{
+    const std::vector<uint8_t> file = CacheMarkerFilm();
+    SmkFilm film;
+    ASSERT_TRUE(SmkOpenMemory(film, file.data(), file.size(), 0x7F));
+    ASSERT_EQ(SmkRead::Ready, SmkReadRecord(film, 0));
+    ASSERT_TRUE(SmkDecodeVideo(film));
+    for (size_t i = 0; i < film.Picture.size(); ++i)
+        ASSERT_EQ(i % 16 < 12 ? 0x55 : 0, film.Picture[i]) << "pixel " << i;
+}
+
 TEST(SmackerDecoder, LongCodesWalkOnPastTheTableAndStopAtTheEnd)
 {
     // A comb: leaf k has the code of k ones and a zero, up to 20 ones for the last leaf.

@@ -2,6 +2,7 @@
 // library, and looked up by ordinal at run time; films made on the spot by our encoder.
 #include "smacker/smacker_decoder.h"
 #include "smacker/smackw32.h"
+#include "tests/smacker/test_films.h"
 #include "tests/support/win_files.h"
 #include "tools/smacker/film_patterns.h"
 #include "tools/smacker/smacker_encoder.h"
@@ -311,6 +312,19 @@ TEST(Smackw32, FilesThatAreNotFilmsDoNotOpen)
     std::fclose(f);
     EXPECT_TRUE(SmackOpen(path.c_str(), kSmackAllTracks, kSmackAutoExtraBuffer) == nullptr);
     EXPECT_TRUE(SmackOpen(nullptr, 0, 0) == nullptr);
+}
+
+TEST(Smackw32, AFirstFrameWithoutAPaletteChunkStillBringsANewPalette)
+{
+    char folder[MAX_PATH];
+    GetTempPathA(MAX_PATH, folder);
+    const std::vector<uint8_t> bytes = CacheMarkerFilm();
+    const std::string path = std::string(folder) + "smackw32-no-palette.smk";
+    ASSERT_TRUE(test::WriteWholeFile(path, std::string(bytes.begin(), bytes.end())));
+    SmackFilm* film = SmackOpen(path.c_str(), kSmackAllTracks, kSmackAutoExtraBuffer);
+    ASSERT_TRUE(film != nullptr);
+    EXPECT_EQ(1u, film->NewPalette);
+    SmackClose(film);
 }
 
 TEST(Smackw32, ThePlayersIntroFilmsOpenFromTheMedium)

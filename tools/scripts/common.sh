@@ -380,6 +380,7 @@ stop_screenshot_service() {
 source "$ROOT/tools/scripts/run.sh"
 source "$ROOT/tools/scripts/test.sh"
 source "$ROOT/tools/scripts/soak.sh"
+source "$ROOT/tools/scripts/mutants.sh"
 
 # ./vesk bench: every benchmark of tools/scripts/bench-steps, each printing its figures.
 cmd_bench() { # [--x64]

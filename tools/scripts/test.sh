@@ -6,16 +6,26 @@ RESULTS=
 #   D:  CD-ROM drive without a disc (an empty folder)
 #   E:  CD-ROM drive holding a copy of the sample medium (tests may change the copy)
 #   F:  fixed drive whose root holds a decoy "Vesk.exe": never to be taken for the medium
+# The prefix is a copy of one made once with these drives, whose links lead to the folders
+# beside the prefix: no Wine program runs to set it up.
 prepare_test_prefix() { # run folder
-    local run=$1
-    new_prefix "$run/prefix"
+    local run=$1 t=$TEMPLATE-test
+    if [ ! -f "$t/.vesk-ready" ] || [ "$TEMPLATE/.vesk-ready" -nt "$t/.vesk-ready" ]; then
+        ensure_template_prefix
+        say "test prefix (once)"
+        rm -rf "$t"
+        cp -a "$TEMPLATE" "$t"
+        mount_drive "$t" d ../../cd-empty cdrom
+        mount_drive "$t" e ../../cd cdrom
+        mount_drive "$t" f ../../fixed hd
+        WINEPREFIX=$t wineserver -w
+        touch "$t/.vesk-ready"
+    fi
+    rm -rf "$run/prefix" "$run/cd"
+    cp -a "$t" "$run/prefix"
     mkdir -p "$run/cd-empty" "$run/fixed" "$run/shots"
     cp -a "$MEDIUM" "$run/cd"
     cp "$MEDIUM/Vesk.exe" "$run/fixed/Vesk.exe"
-    mount_drive "$run/prefix" d "$run/cd-empty" cdrom
-    mount_drive "$run/prefix" e "$run/cd" cdrom
-    mount_drive "$run/prefix" f "$run/fixed" hd
-    WINEPREFIX=$run/prefix wineserver -k 2>/dev/null || true
 }
 
 windows_path() { # unix path -> the same through drive Z:
@@ -129,6 +139,7 @@ cmd_test() { # [--x64] [REGEX]
         shift
     fi
     [ -n "${1:-}" ] && filter=(-R "$1")
+    BUILD_START=$SECONDS
     choose_windows_build "${x64[@]}"
     ensure_deps
     build_host
@@ -140,10 +151,36 @@ cmd_test() { # [--x64] [REGEX]
     mkdir -p "$BUILD/test-results/native" "$BUILD/test-results/windows" "$BUILD/test-results/other"
     CRASHED=0
 
+    local start=$SECONDS fuzzing= fuzz_crashed
+    TIMES="build $((SECONDS - BUILD_START))s"
+    if [ ${#filter[@]} -eq 0 ]; then
+        # The cross-checks, then the fuzzers (for a fixed time each, with the films of the
+        # cross-check as seeds) on one core while the native tests take the other; all are
+        # done before Wine starts, whose tests keep time.
+        (
+            CRASHED=0 TIMES=
+            run_test_steps '*-crosscheck'
+            run_test_steps '*-fuzz'
+            echo "$CRASHED" >"$BUILD/test-results/other/steps.crashed"
+            echo "$TIMES" >"$BUILD/test-results/other/steps.times"
+        ) >"$BUILD/test-results/other/steps.log" 2>&1 &
+        fuzzing=$!
+    fi
     say "native tests"
     run_ctest "$BUILD/native" "$BUILD/test-results/native" -L native "${filter[@]}"
-    [ ${#filter[@]} -eq 0 ] && extra_test_steps
+    TIMES+=", native $((SECONDS - start))s"
+    if [ -n "$fuzzing" ]; then
+        wait "$fuzzing" || true
+        cat "$BUILD/test-results/other/steps.log"
+        read -r fuzz_crashed <"$BUILD/test-results/other/steps.crashed" || fuzz_crashed=1
+        CRASHED=$((CRASHED + fuzz_crashed))
+        TIMES+=$(cat "$BUILD/test-results/other/steps.times")
+        TIMES+=" (beside the native tests)"
+        run_test_steps '*' '*-fuzz|*-crosscheck'
+    fi
+    start=$SECONDS
     run_windows_tests "${filter[@]}"
+    TIMES+=", Windows tests $((SECONDS - start))s"
 
     local passed failed skipped n_pass n_fail n_skip w_pass w_fail w_skip o_pass o_fail o_skip
     read -r n_pass n_fail n_skip < <(count_results "$BUILD/test-results/native")
@@ -155,18 +192,26 @@ cmd_test() { # [--x64] [REGEX]
     echo "native: $n_pass passed, $n_fail failed, $n_skip skipped;" \
         "Windows: $w_pass passed, $w_fail failed, $w_skip skipped;" \
         "other: $o_pass passed, $o_fail failed, $o_skip skipped; programs that ended without results: $CRASHED"
+    echo "times: $TIMES, in all $((SECONDS - BUILD_START))s"
     echo "Windows build tested: $FLAVOUR"
     echo "$passed passed, $failed failed, $skipped skipped"
     [ "$failed" -eq 0 ] && [ "$passed" -gt 0 ]
 }
 
 # Further test steps of the subsystems (fuzzing, cross-checks against other tools) hook in
-# here; each writes a gtest-style XML file into build/test-results/other.
-extra_test_steps() {
-    local step
+# here; each writes a gtest-style XML file into build/test-results/other. Runs the steps whose
+# names match the first pattern and not the second, and adds each one's time to TIMES.
+TIMES=
+run_test_steps() { # pattern [exclude-pattern]
+    local step name start
     for step in "$ROOT"/tools/scripts/test-steps/*.sh; do
         [ -e "$step" ] || continue
-        say "$(basename "$step" .sh)"
+        name=$(basename "$step" .sh)
+        [[ $name == $1 ]] || continue
+        [ -n "${2:-}" ] && [[ $name == @($2) ]] && continue
+        start=$SECONDS
+        say "$name"
         (set -- "$BUILD" "$BUILD/test-results/other"; source "$step") || CRASHED=$((CRASHED + 1))
+        TIMES+=", $name $((SECONDS - start))s"
     done
 }
