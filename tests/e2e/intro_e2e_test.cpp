@@ -20,6 +20,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <map>
 #include <random>
 #include <string>
@@ -356,6 +357,34 @@ bool PictureMoves()
     return !before.Pixels.empty() && before.Pixels != CaptureScreen().Pixels;
 }
 
+// The questions asked of a window, and how long each that went unanswered waited (ms).
+struct Answers {
+    int Asked = 0;
+    std::string Late;
+};
+
+// Waits, asking the window every 20 ms whether it answers within `limit` ms (100: as Windows
+// asks before it takes a window for hung), until `ms` have passed or `done` holds. Never while
+// this test reads the screen back: the X server serves that first, and every program's
+// drawing waits meanwhile; so the first question waits a moment after such a read.
+void WaitAsking(HWND window, DWORD ms, Answers& answers, const std::function<bool()>& done = nullptr,
+                DWORD limit = 100)
+{
+    Sleep(50);
+    for (DWORD start = GetTickCount(); GetTickCount() - start < ms && IsWindow(window); Sleep(20)) {
+        DWORD_PTR answer = 0;
+        DWORD asked = GetTickCount();
+        bool answered = SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, limit, &answer) != 0;
+        if (!IsWindow(window)) // gone meanwhile: nothing to answer with
+            break;
+        ++answers.Asked;
+        if (!answered)
+            answers.Late.append(" ").append(std::to_string(GetTickCount() - asked));
+        if (done && done())
+            break;
+    }
+}
+
 class Intro : public testing::Test {
 protected:
     void SetUp() override
@@ -399,6 +428,8 @@ protected:
         EXPECT_EQ(static_cast<DWORD>(STILL_ACTIVE), ui::WaitForExit(launcher_.program, 1000))
             << "the launcher is still running";
         EXPECT_TRUE(IsWindowVisible(launcher_.dialog));
+        EXPECT_TRUE(IsWindowEnabled(launcher_.dialog)) << "held only while the intro plays";
+        EXPECT_EQ(launcher_.dialog, GetForegroundWindow()) << "the launcher is in front again";
     }
     // The film window in the window, over the whole screen, with the desktop's mode.
     bool Windowed(HWND window) const
@@ -408,16 +439,45 @@ protected:
             && DWORD(rect.right) == desktop_.Width && DWORD(rect.bottom) == desktop_.Height;
     }
     // Alt+Enter to the window and back to the mode: each time the display changes, the film
-    // or the crawl goes on on it (the film's frames advance, the crawl's picture moves).
+    // or the crawl goes on on it (the film's frames advance, the crawl's picture moves). The
+    // window is asked throughout whether it answers: a switch holds it for the mode change,
+    // never for a second.
     void SwitchBothWays(HWND window, ScreenMode mode, const FilmView& film, bool crawl)
     {
         auto goesOn = [&] { return crawl ? PictureMoves() : film.Advances(); };
+        Answers answers;
         ui::PressWithAlt(VK_RETURN);
-        EXPECT_TRUE(ui::WaitUntil([&] { return Windowed(window); }, 5000)) << "Alt+Enter: in a window, " << CurrentMode();
+        WaitAsking(window, 5000, answers, [&] { return Windowed(window); }, 1000);
+        EXPECT_TRUE(Windowed(window)) << "Alt+Enter: in a window, " << CurrentMode();
         EXPECT_TRUE(goesOn()) << "the intro goes on in the window";
         ui::PressWithAlt(VK_RETURN);
-        EXPECT_TRUE(ui::WaitUntil([&] { return CurrentMode() == mode; }, 5000)) << "Alt+Enter: back in " << mode;
+        WaitAsking(window, 5000, answers, [&] { return CurrentMode() == mode; }, 1000);
+        EXPECT_EQ(mode, CurrentMode()) << "Alt+Enter: back in the mode";
         EXPECT_TRUE(goesOn()) << "the intro goes on at full screen";
+        EXPECT_EQ("", answers.Late) << "unanswered of " << answers.Asked << " (waited, ms)";
+    }
+    // Away to another program and back, as a player does by Alt+Tab (the first time) or by
+    // minimising the intro and bringing it back from the taskbar: away, the desktop has its
+    // mode and the intro goes on unseen (the crawl's music plays on); back by the launcher's
+    // button, the held launcher hands the front to the intro, which is on its mode again.
+    void AwayAndBack(HWND window, ScreenMode mode, bool minimise, const MusicView* music)
+    {
+        HWND other = CreateWindowExA(0, "STATIC", "", WS_POPUP | WS_VISIBLE, 0, 0, 200, 200, nullptr, nullptr,
+                                     nullptr, nullptr);
+        if (minimise)
+            PostMessageA(window, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+        else
+            SetForegroundWindow(other);
+        EXPECT_TRUE(ui::WaitUntil([&] { return CurrentMode() == desktop_; }, 5000)) << "away: " << CurrentMode();
+        EXPECT_FALSE(IsWindowEnabled(launcher_.dialog)) << "the launcher is held";
+        if (music) {
+            EXPECT_TRUE(MusicRefilled(*music)) << "the crawl goes on while the player is away";
+        }
+        SetForegroundWindow(launcher_.dialog);
+        EXPECT_TRUE(ui::WaitUntil([&] { return CurrentMode() == mode && GetForegroundWindow() == window; }, 5000))
+            << "back: " << CurrentMode();
+        EXPECT_FALSE(IsIconic(window));
+        DestroyWindow(other);
     }
     DWORD Close()
     {
@@ -427,7 +487,8 @@ protected:
     // Plays the intro of one button to its end: the film in its mode, a screenshot while it
     // runs, the crawl after its last frame with the track's music, ended with Escape.
     // With switching, Alt+Enter takes the intro to the window and back, mid-film and
-    // mid-crawl.
+    // mid-crawl; otherwise the player goes away and comes back, mid-film by Alt+Tab and
+    // mid-crawl by minimising the intro, and ends the crawl by Alt+F4.
     void PlayToTheEnd(int button, const char* film, ScreenMode mode, const char* filmShot, const char* crawlShot,
                       const MusicTrack& track, bool switching = false)
     {
@@ -451,8 +512,13 @@ protected:
         ASSERT_TRUE(filmView.Find(launcher_.program.process)) << "the launcher's film player record";
         if (switching) {
             SwitchBothWays(window, mode, filmView, false);
-            EXPECT_TRUE(IsWindow(window)) << "the film is still running";
+        } else {
+            AwayAndBack(window, mode, false, nullptr);
+            EXPECT_TRUE(filmView.Advances()) << "the film goes on";
+            Sleep(300);
+            ExpectAFilmFrame(CaptureScreen(), SampleFilm(film), {int(mode.Width), int(mode.Height), 1, 0, 0});
         }
+        EXPECT_TRUE(IsWindow(window)) << "the film is still running";
         EXPECT_FALSE(MusicFileHeld(track)) << "no music during the film";
         EXPECT_EQ(-1, music.Read().FileIndex);
         // Past the last frame the crawl runs over it with its music, and the film window
@@ -477,8 +543,11 @@ protected:
         if (switching) {
             SwitchBothWays(window, mode, filmView, true);
             EXPECT_TRUE(MusicRefilled(music)) << "the music plays on";
+        } else {
+            AwayAndBack(window, mode, true, &music);
+            EXPECT_TRUE(PictureMoves()) << "the crawl goes on";
         }
-        EscapeStopsTheMusicAtOnce(window, music, track);
+        EscapeStopsTheMusicAtOnce(window, music, track, !switching);
         ExpectLauncherBack();
     }
     // Puts bytes in place of a file of the medium until the test ends.
@@ -531,17 +600,23 @@ protected:
         EXPECT_TRUE(MusicRefilled(music)) << "the buffer is refilled from the file as it plays";
     }
     // Escape ends the crawl, and the music with it: the file is let go within a few of the
-    // crawl's passes, before the film window goes.
-    void EscapeStopsTheMusicAtOnce(HWND window, const MusicView& music, const MusicTrack& track)
+    // crawl's passes, before the film window goes. Alt+F4 (the film window's Close) does the
+    // same.
+    void EscapeStopsTheMusicAtOnce(HWND window, const MusicView& music, const MusicTrack& track, bool altF4 = false)
     {
         DWORD pressed = GetTickCount();
-        ui::KeyDown(VK_ESCAPE);
+        WORD key = altF4 ? VK_F4 : VK_ESCAPE;
+        if (altF4)
+            ui::KeyDown(VK_MENU);
+        ui::KeyDown(key);
         bool released = ui::WaitUntil([&] { return !MusicFileHeld(track); }, 5000);
         DWORD took = GetTickCount() - pressed;
         bool gone = ui::WaitForWindowGone(window, kTimeout);
-        ui::KeyUp(VK_ESCAPE);
+        ui::KeyUp(key);
+        if (altF4)
+            ui::KeyUp(VK_MENU);
         EXPECT_TRUE(released) << "the music file is released";
-        EXPECT_LT(took, 500u) << "milliseconds from Escape to the file's release";
+        EXPECT_LT(took, 500u) << "milliseconds from the key to the file's release";
         EXPECT_TRUE(gone) << "the film window goes after the crawl";
         CrawlMusic after = music.Read();
         EXPECT_EQ(-1, after.FileIndex);
@@ -656,9 +731,10 @@ TEST_F(Intro, WithoutItsMusicFolderTheCrawlRunsSilent)
 
 // Intro after intro in one run, each starting on the display the last one was switched to
 // or the window menu chose: full screen, switched to the window; the next in the window,
-// switched back; the next at full screen, where Alt+Enter held down switches once and three
-// quick presses after it leave it on a whole display; the next in the window that the menu
-// chose.
+// switched back and closed from the taskbar (no crawl follows); the next at full screen,
+// where Alt+Enter held down switches once (its five repeats would switch it to the window)
+// and three quick presses after it leave it on a whole display; the next in the window that
+// the menu chose.
 TEST_F(Intro, EachIntroStartsOnTheDisplayLastChosen)
 {
     Start();
@@ -684,7 +760,7 @@ TEST_F(Intro, EachIntroStartsOnTheDisplayLastChosen)
         Sleep(800);
         if (step.Presses > 1) { // held down, as the keyboard repeats it
             ui::KeyDown(VK_MENU);
-            for (int repeat = 0; repeat < 5; ++repeat, Sleep(30))
+            for (int repeat = 0; repeat < 6; ++repeat, Sleep(30))
                 ui::KeyDown(VK_RETURN);
             ui::KeyUp(VK_RETURN);
             ui::KeyUp(VK_MENU);
@@ -695,7 +771,12 @@ TEST_F(Intro, EachIntroStartsOnTheDisplayLastChosen)
         EXPECT_TRUE(ui::WaitUntil([&] { return on(inWindow); }, 5000)) << "after " << step.Presses << " Alt+Enter";
         EXPECT_TRUE(ui::WaitUntil([&] { return IntroWindowChosen() == inWindow; }, 2000)) << "remembered";
         EXPECT_TRUE(PictureMoves()) << "the intro goes on";
-        EXPECT_TRUE(EscapeFilmAndCrawl(window));
+        if (step.Presses == 1 && step.InWindow) { // the taskbar's "Close window"
+            PostMessageA(window, WM_SYSCOMMAND, SC_CLOSE, 0);
+            EXPECT_TRUE(ui::WaitForWindowGone(window, 1000)) << "the intro ends at once";
+        } else {
+            EXPECT_TRUE(EscapeFilmAndCrawl(window));
+        }
         ExpectLauncherBack();
     }
     EXPECT_EQ(1u, Close());
@@ -748,31 +829,6 @@ TEST_F(Intro, DamagedOrHostileMediumFilesLeaveTheLauncherWorking)
             return;
     }
     EXPECT_EQ(1u, Close());
-}
-
-// The questions asked of a window, and how long each that went unanswered waited (ms).
-struct Answers {
-    int Asked = 0;
-    std::string Late;
-};
-
-// Waits, asking the window every 20 ms whether it answers within 100 ms, as Windows asks
-// before it takes a window for hung. Never while this test reads the screen back: the X
-// server serves that first, and every program's drawing waits meanwhile; so the first
-// question waits a moment after such a read.
-void WaitAsking(HWND window, DWORD ms, Answers& answers)
-{
-    Sleep(50);
-    for (DWORD start = GetTickCount(); GetTickCount() - start < ms && IsWindow(window); Sleep(20)) {
-        DWORD_PTR answer = 0;
-        DWORD asked = GetTickCount();
-        bool answered = SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, 100, &answer) != 0;
-        if (!IsWindow(window)) // gone meanwhile: nothing to answer with
-            break;
-        ++answers.Asked;
-        if (!answered)
-            answers.Late.append(" ").append(std::to_string(GetTickCount() - asked));
-    }
 }
 
 // Where exclusive 8-bit mode cannot be set (here: a prefix without Wine's virtual desktop,
@@ -830,6 +886,16 @@ protected:
         EXPECT_TRUE(filmView.Advances()) << "Alt+Enter with no mode to go to changes nothing";
         EXPECT_FALSE(IntroWindowChosen());
         EXPECT_TRUE(Windowed(window));
+        // The launcher is held: brought over the film, a click on its button starts nothing.
+        SetWindowPos(launcher_.dialog, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        ui::Click(launcher_.dialog, button);
+        SetWindowPos(launcher_.dialog, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        WaitAsking(window, 500, answers);
+        HWND film = FindWindowExA(nullptr, nullptr, kFilmClass, nullptr);
+        EXPECT_EQ(nullptr, FindWindowExA(nullptr, film, kFilmClass, nullptr)) << "a second film window";
+        // Minimised and brought back from the launcher's button, the window shows the film again.
+        AwayAndBack(window, desktop_, true, nullptr);
+        EXPECT_TRUE(filmView.Advances());
 
         DWORD elapsed = GetTickCount() - start;
         WaitAsking(window, length / 2 > elapsed ? length / 2 - elapsed : 0, answers);
