@@ -296,6 +296,8 @@ void OnComeBack(HWND window)
         EndWithoutDisplay(window);
         return;
     }
+    // Made the foreground window, it is not always brought over the others (Wine).
+    BringWindowToTop(window);
     SetForegroundWindow(window);
     SetFocus(window);
     SetCursor(nullptr);

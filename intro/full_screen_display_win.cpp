@@ -623,10 +623,14 @@ SwitchOutcome SwitchDisplay(HWND window)
 
 void DisplayToBackground() { g_display.InBackground = !Windowed() && g_display.Primary; }
 
-// The picture comes with the next frame, which the film and the crawl draw whole.
+// The full-screen picture comes with the next frame, which the film and the crawl draw
+// whole. The window is shown whole at once: what was sent to it while it was minimised may
+// not have reached the screen, and the system need not ask for all of it to be painted.
 SwitchOutcome DisplayToForeground(HWND window)
 {
     g_display.InBackground = false;
+    if (Windowed())
+        ShowWindowedScreen(true);
     if (Windowed() || !g_display.Primary || g_display.Primary->IsLost() != DDERR_SURFACELOST)
         return SwitchOutcome::Unchanged;
     if (RestoreFullScreen(window))
