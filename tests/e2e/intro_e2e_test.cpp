@@ -363,27 +363,8 @@ struct Answers {
     std::string Late;
 };
 
-// Waits, asking the window every 20 ms whether it answers within `limit` ms (100: as Windows
-// asks before it takes a window for hung), until `ms` have passed or `done` holds. Never while
-// this test reads the screen back: the X server serves that first, and every program's
-// drawing waits meanwhile; so the first question waits a moment after such a read.
 void WaitAsking(HWND window, DWORD ms, Answers& answers, const std::function<bool()>& done = nullptr,
-                DWORD limit = 100)
-{
-    Sleep(50);
-    for (DWORD start = GetTickCount(); GetTickCount() - start < ms && IsWindow(window); Sleep(20)) {
-        DWORD_PTR answer = 0;
-        DWORD asked = GetTickCount();
-        bool answered = SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, limit, &answer) != 0;
-        if (!IsWindow(window)) // gone meanwhile: nothing to answer with
-            break;
-        ++answers.Asked;
-        if (!answered)
-            answers.Late.append(" ").append(std::to_string(GetTickCount() - asked));
-        if (done && done())
-            break;
-    }
-}
+                DWORD limit = 100);
 
 class Intro : public testing::Test {
 protected:
@@ -439,9 +420,8 @@ protected:
             && DWORD(rect.right) == desktop_.Width && DWORD(rect.bottom) == desktop_.Height;
     }
     // Alt+Enter to the window and back to the mode: each time the display changes, the film
-    // or the crawl goes on on it (the film's frames advance, the crawl's picture moves). The
-    // window is asked throughout whether it answers: a switch holds it for the mode change,
-    // never for a second.
+    // or the crawl goes on on it (the film's frames advance, the crawl's picture moves). A
+    // switch holds the window for the mode change, never for a second.
     void SwitchBothWays(HWND window, ScreenMode mode, const FilmView& film, bool crawl)
     {
         auto goesOn = [&] { return crawl ? PictureMoves() : film.Advances(); };
@@ -456,10 +436,9 @@ protected:
         EXPECT_TRUE(goesOn()) << "the intro goes on at full screen";
         EXPECT_EQ("", answers.Late) << "unanswered of " << answers.Asked << " (waited, ms)";
     }
-    // Away to another program and back, as a player does by Alt+Tab (the first time) or by
-    // minimising the intro and bringing it back from the taskbar: away, the desktop has its
-    // mode and the intro goes on unseen (the crawl's music plays on); back by the launcher's
-    // button, the held launcher hands the front to the intro, which is on its mode again.
+    // Away to another program (Alt+Tab, or the intro minimised) and back by the launcher's
+    // taskbar button: away, the desktop has its mode; back, the held launcher hands the front
+    // to the intro, on its mode again.
     void AwayAndBack(HWND window, ScreenMode mode, bool minimise, const MusicView* music)
     {
         HWND other = CreateWindowExA(0, "STATIC", "", WS_POPUP | WS_VISIBLE, 0, 0, 200, 200, nullptr, nullptr,
@@ -470,9 +449,7 @@ protected:
             SetForegroundWindow(other);
         EXPECT_TRUE(ui::WaitUntil([&] { return CurrentMode() == desktop_; }, 5000)) << "away: " << CurrentMode();
         EXPECT_FALSE(IsWindowEnabled(launcher_.dialog)) << "the launcher is held";
-        if (music) {
-            EXPECT_TRUE(MusicRefilled(*music)) << "the crawl goes on while the player is away";
-        }
+        EXPECT_TRUE(!music || MusicRefilled(*music)) << "the crawl goes on while the player is away";
         SetForegroundWindow(launcher_.dialog);
         EXPECT_TRUE(ui::WaitUntil([&] { return CurrentMode() == mode && GetForegroundWindow() == window; }, 5000))
             << "back: " << CurrentMode();
@@ -600,21 +577,15 @@ protected:
         EXPECT_TRUE(MusicRefilled(music)) << "the buffer is refilled from the file as it plays";
     }
     // Escape ends the crawl, and the music with it: the file is let go within a few of the
-    // crawl's passes, before the film window goes. Alt+F4 (the film window's Close) does the
-    // same.
+    // crawl's passes, before the film window goes. Alt+F4 (its window's Close) too.
     void EscapeStopsTheMusicAtOnce(HWND window, const MusicView& music, const MusicTrack& track, bool altF4 = false)
     {
         DWORD pressed = GetTickCount();
-        WORD key = altF4 ? VK_F4 : VK_ESCAPE;
-        if (altF4)
-            ui::KeyDown(VK_MENU);
-        ui::KeyDown(key);
+        altF4 ? ui::PressWithAlt(VK_F4) : ui::KeyDown(VK_ESCAPE);
         bool released = ui::WaitUntil([&] { return !MusicFileHeld(track); }, 5000);
         DWORD took = GetTickCount() - pressed;
         bool gone = ui::WaitForWindowGone(window, kTimeout);
-        ui::KeyUp(key);
-        if (altF4)
-            ui::KeyUp(VK_MENU);
+        ui::KeyUp(VK_ESCAPE);
         EXPECT_TRUE(released) << "the music file is released";
         EXPECT_LT(took, 500u) << "milliseconds from the key to the file's release";
         EXPECT_TRUE(gone) << "the film window goes after the crawl";
@@ -732,9 +703,8 @@ TEST_F(Intro, WithoutItsMusicFolderTheCrawlRunsSilent)
 // Intro after intro in one run, each starting on the display the last one was switched to
 // or the window menu chose: full screen, switched to the window; the next in the window,
 // switched back and closed from the taskbar (no crawl follows); the next at full screen,
-// where Alt+Enter held down switches once (its five repeats would switch it to the window)
-// and three quick presses after it leave it on a whole display; the next in the window that
-// the menu chose.
+// where Alt+Enter held down (five repeats) switches once and three quick presses after it
+// leave it on a whole display; the next in the window that the menu chose.
 TEST_F(Intro, EachIntroStartsOnTheDisplayLastChosen)
 {
     Start();
@@ -829,6 +799,27 @@ TEST_F(Intro, DamagedOrHostileMediumFilesLeaveTheLauncherWorking)
             return;
     }
     EXPECT_EQ(1u, Close());
+}
+
+// Waits, asking the window every 20 ms whether it answers within 100 ms, as Windows asks
+// before it takes a window for hung (or within `limit`), until `done`. Never while this test
+// reads the screen back: the X server serves that first, and every program's drawing waits
+// meanwhile; so the first question waits a moment after such a read.
+void WaitAsking(HWND window, DWORD ms, Answers& answers, const std::function<bool()>& done, DWORD limit)
+{
+    Sleep(50);
+    for (DWORD start = GetTickCount(); GetTickCount() - start < ms && IsWindow(window); Sleep(20)) {
+        DWORD_PTR answer = 0;
+        DWORD asked = GetTickCount();
+        bool answered = SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, limit, &answer) != 0;
+        if (!IsWindow(window)) // gone meanwhile: nothing to answer with
+            break;
+        ++answers.Asked;
+        if (!answered)
+            answers.Late.append(" ").append(std::to_string(GetTickCount() - asked));
+        if (done && done())
+            break;
+    }
 }
 
 // Where exclusive 8-bit mode cannot be set (here: a prefix without Wine's virtual desktop,

@@ -39,8 +39,7 @@ TEST(PicturePlacement, TheLargestWholeFactorThatFitsCentred)
         {{320, 240}, {1024, 768}, {3, 0, 0, 320, 240, 32, 24, 960, 720}},
         {{640, 480}, {1920, 1080}, {2, 0, 0, 640, 480, 320, 60, 1280, 960}},
         {{320, 240}, {3840, 2160}, {9, 0, 0, 320, 240, 480, 0, 2880, 2160}},
-        // Odd sizes: the spare pixel goes to the far side, then the picture to a column
-        // divisible by 4, on a monitor whose own first column is not.
+        // Odd sizes: the spare pixel to the far side, the picture to a column divisible by 4.
         {{320, 240}, {1366, 768}, {3, 0, 0, 320, 240, 204, 24, 960, 720}, 0},
         {{320, 240}, {1366, 768}, {3, 0, 0, 320, 240, 202, 24, 960, 720}, 1366},
         {{640, 480}, {641, 481}, {1, 0, 0, 640, 480, 0, 0, 640, 480}},
@@ -74,9 +73,8 @@ TEST(PicturePlacement, NothingToPlaceOnAnEmptyScreenOrFromAnEmptyPicture)
     EXPECT_EQ(0, PlacePicture({0, 0}, {1024, 768}).Scale);
 }
 
-// Whatever the sizes and the origin: the target lies inside the screen, the source inside
-// the picture, every source pixel becomes a whole block, and the picture is as large as it
-// can be.
+// Whatever the sizes: the target lies inside the screen, the source inside the picture,
+// every source pixel becomes a whole block, and the picture is as large as it can be.
 TEST(PicturePlacement, AlwaysInsideTheScreenAndThePicture)
 {
     std::mt19937 random(20261209);
@@ -99,8 +97,7 @@ TEST(PicturePlacement, AlwaysInsideTheScreenAndThePicture)
         ASSERT_EQ(p.SourceHeight * p.Scale, p.TargetHeight);
         bool larger = picture.Width * (p.Scale + 1) <= screen.Width && picture.Height * (p.Scale + 1) <= screen.Height;
         ASSERT_FALSE(larger) << "factor " << p.Scale << " is not the largest";
-        // Centred, then moved by at most two pixels to a column divisible by 4 where the
-        // margins allow.
+        // Centred, then moved to a column divisible by 4 where the margins allow.
         std::int32_t spare = screen.Width - p.TargetWidth, shift = 2 * p.TargetX - spare;
         ASSERT_LE(std::abs(shift), 5);
         ASSERT_TRUE((left + p.TargetX) % 4 == 0 || spare < 4) << left << "+" << p.TargetX;
