@@ -801,6 +801,7 @@ TEST_F(Intro, DamagedOrHostileMediumFilesLeaveTheLauncherWorking)
     EXPECT_EQ(1u, Close());
 }
 
+namespace {
 // Waits, asking the window every 20 ms whether it answers within 100 ms, as Windows asks
 // before it takes a window for hung (or within `limit`), until `done`. Never while this test
 // reads the screen back: the X server serves that first, and every program's drawing waits
@@ -821,6 +822,7 @@ void WaitAsking(HWND window, DWORD ms, Answers& answers, const std::function<boo
             break;
     }
 }
+} // namespace
 
 // Where exclusive 8-bit mode cannot be set (here: a prefix without Wine's virtual desktop,
 // run by the intro's test step on a screen of 1536x1152 at 144 DPI), the same film and crawl

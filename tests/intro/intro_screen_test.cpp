@@ -98,9 +98,8 @@ TEST(PicturePlacement, AlwaysInsideTheScreenAndThePicture)
         bool larger = picture.Width * (p.Scale + 1) <= screen.Width && picture.Height * (p.Scale + 1) <= screen.Height;
         ASSERT_FALSE(larger) << "factor " << p.Scale << " is not the largest";
         // Centred, then moved to a column divisible by 4 where the margins allow.
-        std::int32_t spare = screen.Width - p.TargetWidth, shift = 2 * p.TargetX - spare;
-        ASSERT_LE(std::abs(shift), 5);
-        ASSERT_TRUE((left + p.TargetX) % 4 == 0 || spare < 4) << left << "+" << p.TargetX;
+        ASSERT_LE(std::abs(2 * p.TargetX - (screen.Width - p.TargetWidth)), 5);
+        ASSERT_TRUE((left + p.TargetX) % 4 == 0 || screen.Width - p.TargetWidth < 4) << left << "+" << p.TargetX;
         ASSERT_LE(screen.Height - p.TargetHeight - 2 * p.TargetY, 1);
     }
 }
