@@ -324,10 +324,14 @@ void PlayIntro(int resolution)
     g_film.Ending = false;
     g_film.Closing = false;
     g_film.Minimised = false;
-    HWND window = CreateFilmWindow();
-    if (!window)
-        return;
+    // Held before the film window is made, as a modal dialog's owner is: disabling the dialog
+    // takes the keyboard from it, and so it must not take it from the film window afterwards.
     HoldLauncher();
+    HWND window = CreateFilmWindow();
+    if (!window) {
+        ReleaseLauncher();
+        return;
+    }
     SmackSoundUseDirectSound(nullptr);
     g_film.Film = OpenFilm(resolution);
     if (!g_film.Film) {
@@ -360,6 +364,8 @@ void PlayIntro(int resolution)
         }
     }
     g_film.Window = window;
+    // The film runs while its window has the keyboard.
+    SetFocus(window);
     ClearBackBuffer(1);
     ClearBackBuffer(0);
     SetCursor(nullptr);
