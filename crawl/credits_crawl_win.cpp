@@ -72,7 +72,9 @@ bool CaptureBackground(CrawlScreen& screen)
 }
 
 // The front buffer is locked only for the final copy; each row lands at the surface's
-// pitch, leaving the bytes between rows alone. False ends the crawl.
+// pitch, leaving the bytes between rows alone. False ends the crawl. While the program is in
+// the background, away from full screen, there is no surface to draw on: the frame is let go
+// and the crawl keeps its pace and its music for the player's return.
 bool ShowFrame(void* context, std::int32_t scrollPosition)
 {
     auto& screen = *static_cast<CrawlScreen*>(context);
@@ -81,7 +83,7 @@ bool ShowFrame(void* context, std::int32_t scrollPosition)
     if (!DrawCrawlRows(0, 0, scrollPosition))
         return false;
     if (!LockFrontBuffer())
-        return false;
+        return DisplayInBackground();
     int columns, rows;
     LockedArea(screen, columns, rows);
     for (int y = 0; y < rows; ++y)
@@ -90,9 +92,10 @@ bool ShowFrame(void* context, std::int32_t scrollPosition)
     return true;
 }
 
+// Escape, or the film window closed: the crawl ends either way.
 bool EscapeDown(void*)
 {
-    return (GetAsyncKeyState(VK_ESCAPE) & kKeyDown) != 0;
+    return (GetAsyncKeyState(VK_ESCAPE) & kKeyDown) != 0 || IntroClosing();
 }
 
 std::int64_t Counter(void*)

@@ -27,6 +27,9 @@ constexpr int kInitialWindowSize = 4;
 // SmackOpen: load every sound track, and let the library size its own buffers.
 constexpr uint32_t kFilmOpenFlags = kSmackAllTracks;
 constexpr uint32_t kFilmExtraBuffer = kSmackAutoExtraBuffer;
+// Posted by the film window to itself when the program comes back to the front: the display
+// is made whole again once the activation has run to its end.
+constexpr UINT kComeBack = WM_APP;
 
 void RegisterFilmWindowClass()
 {
@@ -45,11 +48,38 @@ HWND CreateFilmWindow()
                            kInitialWindowSize, nullptr, nullptr, g_launcher.Instance, nullptr);
 }
 
+// From the click to the intro's end the launcher's dialog takes no input, as a modal dialog's
+// owner does: nothing of it (a button, a key, its window menu) can start a second intro, a
+// game or an installation inside this one.
+void HoldLauncher()
+{
+    HWND dialog = g_launcher.LauncherDialog;
+    g_film.LauncherHeld = dialog && IsWindowEnabled(dialog);
+    if (g_film.LauncherHeld)
+        EnableWindow(dialog, FALSE);
+}
+
+// As a modal dialog gives its owner back: enabled, and made active before the film window
+// goes, so that the system does not hand the activation to another program's window. Only
+// while the program is in front: an intro that ends while the player is in another program
+// does not take the screen from it.
+void ReleaseLauncher()
+{
+    if (!g_film.LauncherHeld)
+        return;
+    g_film.LauncherHeld = false;
+    HWND dialog = g_launcher.LauncherDialog;
+    EnableWindow(dialog, TRUE);
+    if (GetWindowThreadProcessId(GetForegroundWindow(), nullptr) == GetCurrentThreadId())
+        SetForegroundWindow(dialog);
+}
+
 // Destroying the window posts the quit message that ends the player's loop; a window that
 // is already gone makes the call fail, which does no harm. The class can go only after its
-// last window.
+// last window. Every intro that made its window ends here, so the launcher is given back here.
 void DestroyFilmWindow(HWND window)
 {
+    ReleaseLauncher();
     DestroyWindow(window);
     UnregisterClassA(kFilmWindowClass, g_launcher.Instance);
 }
@@ -121,13 +151,32 @@ void TearDown(HWND window)
 // The crawl runs over the picture on the screen; afterwards the film window goes, which
 // ends the player's loop. It runs once: a message box inside the crawl (a read error)
 // dispatches messages, and an Escape queued for the film window would come back here while
-// the crawl is still running.
+// the crawl is still running. A closed film window has no crawl.
 void EndFilm(HWND window)
 {
     if (g_film.Ending)
         return;
     g_film.Ending = true;
-    g_filmCrawl();
+    if (!g_film.Closing)
+        g_filmCrawl();
+    DestroyFilmWindow(window);
+}
+
+// The film window's Close (the taskbar's "Close window", Alt+F4, another program asking it
+// to close) ends the whole intro: the film without its crawl, a running crawl at its next
+// pass. The window itself goes only with the intro, never from under a film or a crawl that
+// would go on unseen.
+void CloseIntro(HWND window)
+{
+    g_film.Closing = true;
+    EndFilm(window);
+}
+
+// No display to go on with: the intro ends as a film that ran out does, without the crawl it
+// could not show; a crawl that is running ends at its next pass.
+void EndWithoutDisplay(HWND window)
+{
+    g_film.Ending = true;
     DestroyFilmWindow(window);
 }
 
@@ -142,10 +191,11 @@ std::uint32_t LockedRows()
 }
 
 // Keeps the client area on a screen column divisible by 4. The player itself never moves
-// the window; this is for anyone who does.
+// the window; this is for anyone who does. The window over a whole monitor is not moved off
+// it: its picture is aligned inside it instead.
 void AlignWindowPosition(WINDOWPOS& position)
 {
-    if (position.flags & SWP_NOMOVE)
+    if ((position.flags & SWP_NOMOVE) || DisplayIsWindowed())
         return;
     position.x = AlignFilmWindowX(position.x, g_film.ClientOrigin.x);
 }
@@ -178,10 +228,7 @@ void OnAltEnter(HWND window)
     case SwitchOutcome::Unchanged:
         break;
     case SwitchOutcome::Lost:
-        // No display to go on with: the intro ends as a film that ran out does, without
-        // the crawl it could not show; a crawl that is running ends at its next frame.
-        g_film.Ending = true;
-        DestroyFilmWindow(window);
+        EndWithoutDisplay(window);
         return;
     }
     SetCursor(nullptr);
@@ -189,11 +236,71 @@ void OnAltEnter(HWND window)
 
 LRESULT OnSystemKeyDown(HWND window, UINT message, WPARAM key, LPARAM flags)
 {
+    // Alt+F4 as the system would make it of a window whose class has no Close.
+    if (key == VK_F4 && (flags & kAltDown)) {
+        CloseIntro(window);
+        return 0;
+    }
     if (!IsAltEnter(key, flags))
         return DefWindowProcA(window, message, key, flags);
     if (!(flags & kRepeat))
         OnAltEnter(window);
     return 0;
+}
+
+LRESULT OnSystemCommand(HWND window, WPARAM command, LPARAM where)
+{
+    if ((command & 0xFFF0) != SC_CLOSE)
+        return DefWindowProcA(window, WM_SYSCOMMAND, command, where);
+    CloseIntro(window);
+    return 0;
+}
+
+// Alt+Tab, or the window minimised: away from full screen the system gives the desktop its
+// mode back and the surfaces are lost. The program comes back when any of its windows is
+// brought to the front; the launcher's dialog, held meanwhile, hands the front back to the
+// intro, as a modal dialog's owner does.
+void OnActivateApp(HWND window, bool active)
+{
+    if (window != g_film.Window)
+        return;
+    if (active)
+        PostMessageA(window, kComeBack, 0, 0);
+    else
+        DisplayToBackground();
+}
+
+void OnSize(HWND window, WPARAM kind)
+{
+    if (window != g_film.Window)
+        return;
+    if (kind == SIZE_MINIMIZED) {
+        g_film.Minimised = true;
+    } else if (g_film.Minimised) {
+        g_film.Minimised = false;
+        PostMessageA(window, kComeBack, 0, 0);
+    }
+}
+
+// The display whole again (restored surfaces with their palette, or the window where the
+// mode cannot be had again) and the film window in front with the keyboard, so that the film
+// goes on. Nothing is remembered of a move to the window here: the player did not choose it.
+void OnComeBack(HWND window)
+{
+    if (window != g_film.Window)
+        return;
+    g_film.Minimised = false;
+    if (IsIconic(window))
+        ShowWindow(window, SW_RESTORE);
+    if (DisplayToForeground(window) == SwitchOutcome::Lost) {
+        EndWithoutDisplay(window);
+        return;
+    }
+    // Made the foreground window, it is not always brought over the others (Wine).
+    BringWindowToTop(window);
+    SetForegroundWindow(window);
+    SetFocus(window);
+    SetCursor(nullptr);
 }
 
 LRESULT OnPaletteChanged(HWND window, HWND changer)
@@ -207,13 +314,24 @@ LRESULT OnPaletteChanged(HWND window, HWND changer)
 
 void PlayIntro(int resolution)
 {
+    // One intro at a time: one asked for inside another (a command that reached the program
+    // all the same) is not started.
+    if (g_film.Film)
+        return;
     // The crawl opens its text and font relative to the current directory.
     SetCurrentDirectoryA(g_launcher.SourceRoot);
     RegisterFilmWindowClass();
     g_film.Ending = false;
+    g_film.Closing = false;
+    g_film.Minimised = false;
+    // Held before the film window is made, as a modal dialog's owner is: disabling the dialog
+    // takes the keyboard from it, and so it must not take it from the film window afterwards.
+    HoldLauncher();
     HWND window = CreateFilmWindow();
-    if (!window)
+    if (!window) {
+        ReleaseLauncher();
         return;
+    }
     SmackSoundUseDirectSound(nullptr);
     g_film.Film = OpenFilm(resolution);
     if (!g_film.Film) {
@@ -226,7 +344,7 @@ void PlayIntro(int resolution)
     // cannot be set (a remote session, a virtual machine, a driver without 8-bit modes) the
     // same pictures go to the film window, scaled.
     if (!(IntroWindowChosen() && OpenWindowedDisplay(window, resolution))) {
-        switch (OpenDisplay(window, resolution)) {
+        switch (ClaimDisplay(window, resolution)) {
         case DisplayOutcome::NotOpened:
             if (OpenWindowedDisplay(window, resolution))
                 break;
@@ -234,8 +352,8 @@ void PlayIntro(int resolution)
             DestroyFilmWindowOutsideLoop(window);
             return;
         case DisplayOutcome::Incomplete:
-            // The mode has changed, or was claimed and not set: closing puts the desktop's
-            // back first.
+            // The mode has changed, or was claimed and not set twice: closing puts the
+            // desktop's back first.
             CloseDisplay();
             if (OpenWindowedDisplay(window, resolution))
                 break;
@@ -246,6 +364,8 @@ void PlayIntro(int resolution)
         }
     }
     g_film.Window = window;
+    // The film runs while its window has the keyboard.
+    SetFocus(window);
     ClearBackBuffer(1);
     ClearBackBuffer(0);
     SetCursor(nullptr);
@@ -253,6 +373,15 @@ void PlayIntro(int resolution)
     g_film.Window = nullptr;
     TearDown(window);
     g_film.Ending = false;
+    g_film.Closing = false;
+}
+
+bool IntroClosing() { return g_film.Closing || (g_film.Window && !IsWindow(g_film.Window)); }
+
+void ReturnToIntro()
+{
+    if (g_film.Window)
+        PostMessageA(g_film.Window, kComeBack, 0, 0);
 }
 
 // The crawl runs its own loop; between its frames the film window's messages are taken
@@ -306,6 +435,9 @@ LRESULT CALLBACK FilmWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_DESTROY:
         PostQuitMessage(0);
         return 0;
+    case WM_CLOSE:
+        CloseIntro(window);
+        return 0;
     case WM_PAINT:
         PaintDisplay(window);
         return 0;
@@ -315,6 +447,17 @@ LRESULT CALLBACK FilmWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         return OnKeyDown(window, wParam);
     case WM_SYSKEYDOWN:
         return OnSystemKeyDown(window, message, wParam, lParam);
+    case WM_SYSCOMMAND:
+        return OnSystemCommand(window, wParam, lParam);
+    case WM_ACTIVATEAPP:
+        OnActivateApp(window, wParam != FALSE);
+        return 0;
+    case kComeBack:
+        OnComeBack(window);
+        return 0;
+    case WM_SIZE:
+        OnSize(window, wParam);
+        return 0;
     case WM_SYSCHAR:
         // Alt+Enter's character would only make the system beep.
         return wParam == '\r' ? 0 : DefWindowProcA(window, message, wParam, lParam);

@@ -11,6 +11,11 @@ struct FilmPlayer {
     POINT ClientOrigin;  // screen position of the film window's client area, taken after opening
     bool Ending;         // the crawl has begun: the intro is ending, the crawl runs no second time
     HWND Window;         // the film window while a display shows the intro; null otherwise
+    bool Closing;        // the film window was closed (its Close, Alt+F4): the intro ends now,
+                         // without the crawl or with the crawl ending at its next pass
+    bool LauncherHeld;   // the launcher's dialog is disabled for the intro, as a modal
+                         // dialog's owner is, until the film window goes
+    bool Minimised;      // the film window is minimised; restored, the intro comes back
 };
 
 extern FilmPlayer g_film;

@@ -44,6 +44,8 @@ struct FullScreenDisplay {
     WindowedPicture Windowed;       // in use while Windowed.Pixels is not empty
     bool ModeRefused;               // the last opening could not set the mode at all: Alt+Enter
                                     // stays in the window rather than ask the driver again
+    bool InBackground;              // the player went to another program from full screen: the
+                                    // surfaces are the system's until the program is back
 };
 
 extern FullScreenDisplay g_display;
@@ -55,6 +57,9 @@ enum class DisplayOutcome {
 };
 
 DisplayOutcome OpenDisplay(HWND window, int lowResolution);
+// OpenDisplay, and where the mode was claimed but not set, closed and asked for once more
+// after the desktop has settled. A driver that refuses the mode outright is not asked again.
+DisplayOutcome ClaimDisplay(HWND window, int lowResolution);
 // Where OpenDisplay could not set the mode: the windowed picture in the window, the
 // desktop's mode untouched. False, with nothing held, when it cannot be made.
 bool OpenWindowedDisplay(HWND window, int lowResolution);
@@ -69,6 +74,14 @@ enum class SwitchOutcome {
 // Alt+Enter: moves the intro from the full-screen display to the windowed one, or back where
 // the mode can be set. The picture on the screen and the whole palette go along.
 SwitchOutcome SwitchDisplay(HWND window);
+// The program goes to the background (Alt+Tab, the window minimised) and comes back. Away
+// from full screen, the system gives the desktop its mode back and the surfaces are lost, so
+// nothing can be drawn; back in front, the surfaces are restored with the palette and both
+// buffers cleared for the next frame, or, where the mode cannot be had again, the intro goes
+// on in the window (Switched; Lost when neither can be opened).
+void DisplayToBackground();
+SwitchOutcome DisplayToForeground(HWND window);
+bool DisplayInBackground();
 void ClearBackBuffer(int flip);
 bool LockFrontBuffer();
 void UnlockFrontBuffer();

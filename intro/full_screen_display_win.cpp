@@ -22,6 +22,24 @@ constexpr int kWindowWidth = kHighResolutionScreen.Width, kWindowHeight = kHighR
 // tug of war cannot hold the program in the loop.
 constexpr int kRestoreAttempts = 8;
 
+// How long the desktop is given to settle after a mode change before the mode is asked for
+// once more. Under Wine, a program that starts while the mode changes writes the desktop's
+// old size back; that is over within this time.
+constexpr DWORD kSettleMs = 200;
+
+// Waits for the desktop to settle. What other programs send meanwhile is answered (the
+// system's question whether the program still answers, among others); input and posted
+// messages stay queued for the intro.
+void SettleDesktop()
+{
+    const DWORD start = GetTickCount();
+    for (DWORD waited; (waited = GetTickCount() - start) < kSettleMs;) {
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, kSettleMs - waited, QS_SENDMESSAGE);
+        MSG message;
+        PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    }
+}
+
 void SetDisplaySize(int lowResolution)
 {
     ScreenSize size = lowResolution ? kLowResolutionScreen : kHighResolutionScreen;
@@ -301,7 +319,7 @@ void LeaveFullScreen(HWND window)
 // desktop's mode back, where it cannot.
 bool OpenFullScreen(HWND window, int lowResolution)
 {
-    switch (OpenDisplay(window, lowResolution)) {
+    switch (ClaimDisplay(window, lowResolution)) {
     case DisplayOutcome::Ready:
         return true;
     case DisplayOutcome::Incomplete:
@@ -311,6 +329,27 @@ bool OpenFullScreen(HWND window, int lowResolution)
         return false;
     }
     return false;
+}
+
+// The system sets the mode back when the program returns to the front. Where it has not (or
+// another program overruled it at that moment), the mode is asked for once more after the
+// desktop has settled. Restoring the primary surface restores its back buffer with it; the
+// palette must be attached again.
+bool RestoreFullScreen(HWND window)
+{
+    IDirectDrawSurface* primary = g_display.Primary;
+    if (FAILED(primary->Restore())) {
+        SettleDesktop();
+        if (FAILED(g_display.DirectDraw->SetDisplayMode(g_display.Width, g_display.Height, kDisplayBits))
+            || FAILED(primary->Restore()))
+            return false;
+    }
+    SetWindowPos(window, HWND_TOP, 0, 0, kWindowWidth, kWindowHeight, SWP_NOMOVE);
+    ReattachPalette();
+    ApplyPaletteTable();
+    ClearBackBuffer(1);
+    ClearBackBuffer(0);
+    return true;
 }
 
 } // namespace
@@ -346,6 +385,16 @@ DisplayOutcome OpenDisplay(HWND window, int lowResolution)
     return DisplayOutcome::Ready;
 }
 
+DisplayOutcome ClaimDisplay(HWND window, int lowResolution)
+{
+    DisplayOutcome outcome = OpenDisplay(window, lowResolution);
+    if (outcome != DisplayOutcome::Incomplete)
+        return outcome;
+    CloseDisplay();
+    SettleDesktop();
+    return OpenDisplay(window, lowResolution);
+}
+
 // The window is brought to the top, over the whole monitor and without a frame (the film
 // window has none), and takes the keyboard: the film stands still while it has not.
 bool OpenWindowedDisplay(HWND window, int lowResolution)
@@ -354,7 +403,7 @@ bool OpenWindowedDisplay(HWND window, int lowResolution)
     WindowedPicture& w = g_display.Windowed;
     RECT monitor = IntroMonitor(window);
     ScreenSize screen = {monitor.right - monitor.left, monitor.bottom - monitor.top};
-    w.Placement = PlacePicture({g_display.Width, g_display.Height}, screen);
+    w.Placement = PlacePicture({g_display.Width, g_display.Height}, screen, monitor.left);
     if (!CreateWindowedPicture(window)) {
         ReleaseWindowedPicture();
         return false;
@@ -571,3 +620,22 @@ SwitchOutcome SwitchDisplay(HWND window)
     PutScreen(copy);
     return outcome;
 }
+
+void DisplayToBackground() { g_display.InBackground = !Windowed() && g_display.Primary; }
+
+// The full-screen picture comes with the next frame, which the film and the crawl draw
+// whole. The window is shown whole at once: what was sent to it while it was minimised may
+// not have reached the screen, and the system need not ask for all of it to be painted.
+SwitchOutcome DisplayToForeground(HWND window)
+{
+    g_display.InBackground = false;
+    if (Windowed())
+        ShowWindowedScreen(true);
+    if (Windowed() || !g_display.Primary || g_display.Primary->IsLost() != DDERR_SURFACELOST)
+        return SwitchOutcome::Unchanged;
+    if (RestoreFullScreen(window))
+        return SwitchOutcome::Unchanged;
+    return SwitchDisplay(window);
+}
+
+bool DisplayInBackground() { return g_display.InBackground; }

@@ -7,6 +7,7 @@
 // Fenster" in the launcher's window menu. Anything else stored there (a value of another
 // type or size, or another number) means full screen, as does nothing stored at all.
 bool IntroWindowChosen();
+// The window is stored as 1; full screen as nothing at all, the key going once it is empty.
 void RememberIntroWindowChosen(bool window);
 // The removal takes the choice away with the rest of what the program made.
 void ForgetIntroChoice();

@@ -25,11 +25,13 @@ constexpr int kLastFilmColour = 245;
 // Where the picture of the mode goes in a window covering a screen of another size: every
 // picture pixel becomes a Scale x Scale block, Scale the largest whole factor that fits (at
 // least 1), centred. On a screen smaller than the picture the factor is 1 and the picture's
-// middle is shown: Source is the part of the picture shown, Target where it lands.
+// middle is shown: Source is the part of the picture shown, Target where it lands. The
+// picture's first column lands on a screen column divisible by 4 (screenLeft is the screen's
+// own first column) wherever the margins leave room to move it by the pixel or two needed.
 struct PicturePlacement {
     std::int32_t Scale;
     std::int32_t SourceX, SourceY, SourceWidth, SourceHeight;
     std::int32_t TargetX, TargetY, TargetWidth, TargetHeight;
 };
 
-PicturePlacement PlacePicture(ScreenSize picture, ScreenSize screen);
+PicturePlacement PlacePicture(ScreenSize picture, ScreenSize screen, std::int32_t screenLeft = 0);

@@ -60,3 +60,41 @@ void FitUiFontToDpi(UINT dpi)
         g_launcher.UiFont = font;
     }
 }
+
+// Windows 10 1703 on scales the dialog of a program aware of each monitor's DPI by itself
+// when it moves to a monitor of another DPI, from its dialog font; before it, and under Wine,
+// nothing does. The launcher's dialog therefore scales itself everywhere, and the system's
+// dialog manager is told to leave it alone, so that nothing is scaled twice. The call is
+// looked up: older Windows versions lack it.
+void ScaleDialogOnItsOwn(HWND dialog)
+{
+    constexpr int kDisableAllScaling = 0x0001; // DDC_DISABLE_ALL
+    using SetBehaviourFunction = BOOL(WINAPI*)(HWND, int, int);
+    static const auto setBehaviour = reinterpret_cast<SetBehaviourFunction>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("user32.dll"), "SetDialogDpiChangeBehavior")));
+    if (setBehaviour)
+        setBehaviour(dialog, kDisableAllScaling, kDisableAllScaling);
+}
+
+// The dialog takes the place and size that the system suggests for the new DPI, and each
+// control grows or shrinks with the client area from where it stands, so that the buttons
+// keep their places on the picture; the labels get a font for the new DPI.
+void ScaleDialogToDpi(HWND dialog, UINT dpi, const RECT& suggested)
+{
+    RECT before, after;
+    GetClientRect(dialog, &before);
+    SetWindowPos(dialog, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+                 suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    GetClientRect(dialog, &after);
+    if (before.right > 0 && before.bottom > 0) {
+        for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+            RECT r;
+            GetWindowRect(child, &r);
+            MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&r), 2);
+            int left = MulDiv(r.left, after.right, before.right), top = MulDiv(r.top, after.bottom, before.bottom);
+            int right = MulDiv(r.right, after.right, before.right), bottom = MulDiv(r.bottom, after.bottom, before.bottom);
+            SetWindowPos(child, nullptr, left, top, right - left, bottom - top, SWP_NOZORDER | SWP_NOACTIVATE);
+        }
+    }
+    FitUiFontToDpi(dpi);
+}

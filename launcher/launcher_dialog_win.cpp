@@ -39,6 +39,7 @@ void OnInitDialog(HWND dialog)
     g_launcher.LauncherDialog = dialog;
     // The font was made for the screen's DPI; the dialog's monitor may have another.
     FitUiFontToDpi(WindowDpi(dialog));
+    ScaleDialogOnItsOwn(dialog);
     if (!g_launcher.Installed)
         for (int id : kInstalledOnlyButtons)
             ShowButton(dialog, id, false);
@@ -91,12 +92,11 @@ bool OnSystemCommand(HWND dialog, WPARAM command, LPARAM key)
     return true;
 }
 
-// On a monitor of another DPI the dialog manager scales the dialog and its buttons; their
-// label font is made anew here for the new DPI, and everything is drawn again at its new
-// size from the pictures.
-void OnDpiChanged(HWND dialog, UINT dpi)
+// On a monitor of another DPI the dialog and its buttons take their new sizes and the labels
+// a font for the new DPI; everything is drawn again at its new size from the pictures.
+void OnDpiChanged(HWND dialog, UINT dpi, const RECT& suggested)
 {
-    FitUiFontToDpi(dpi);
+    ScaleDialogToDpi(dialog, dpi, suggested);
     RedrawWindow(dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
 
@@ -168,17 +168,26 @@ INT_PTR CALLBACK LauncherDialogProc(HWND dialog, UINT message, WPARAM wParam, LP
         // drawn in its colours, so the whole dialog is drawn again.
         RedrawWindow(dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
         return FALSE;
+    case WM_ACTIVATE:
+        // Held by the intro, the dialog hands the front on to it, as a modal dialog's owner
+        // does (brought forward from the taskbar or by Alt+Tab).
+        if (LOWORD(wParam) != WA_INACTIVE && !IsWindowEnabled(dialog))
+            ReturnToIntro();
+        return FALSE;
     case WM_CONTEXTMENU:
         ShowWindowMenu(dialog, lParam);
         return TRUE;
     case WM_SYSCOMMAND:
         return OnSystemCommand(dialog, wParam, lParam) ? TRUE : FALSE;
     case kDpiChanged:
-        OnDpiChanged(dialog, LOWORD(wParam));
-        return FALSE; // the dialog manager's own scaling goes on
+        OnDpiChanged(dialog, LOWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
+        return TRUE;
     case WM_COMMAND:
-        // Escape (IDCANCEL) and Enter (IDOK) land here too and are swallowed: only
-        // "Schließen" closes the launcher.
+        // While the dialog is held (the intro, a box of its own), a command that reaches it
+        // all the same, posted by some other program, does nothing. Escape (IDCANCEL) and
+        // Enter (IDOK) land here too and are swallowed: only "Schließen" closes the launcher.
+        if (!IsWindowEnabled(dialog))
+            return TRUE;
         return OnCommand(dialog, LOWORD(wParam)) ? FALSE : TRUE;
     default:
         return FALSE;

@@ -36,4 +36,8 @@ void DrawBackground(HDC dc, const RECT& rect, int resourceId);
 UINT WindowDpi(HWND window);
 HFONT CreateUiFont(UINT dpi);
 void FitUiFontToDpi(UINT dpi);
+// The launcher's dialog on a monitor of another DPI: it scales itself (from WM_INITDIALOG on),
+// to the rectangle that WM_DPICHANGED suggests.
+void ScaleDialogOnItsOwn(HWND dialog);
+void ScaleDialogToDpi(HWND dialog, UINT dpi, const RECT& suggested);
 void DrawPictureButton(const DRAWITEMSTRUCT& item, const char* label);

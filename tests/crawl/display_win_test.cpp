@@ -149,9 +149,13 @@ TEST_F(DisplayTest, WindowThatCannotOwnTheScreenLeavesNothingOpen)
 }
 
 // Stands in for a driver that reports the mode as set and gives a primary surface of the
-// desktop's old size and depth.
-HRESULT STDMETHODCALLTYPE DesktopSizedDesc(IDirectDrawSurface*, DDSURFACEDESC* desc)
+// desktop's old size and depth, as many times as told.
+int g_lies = 0;
+HRESULT(STDMETHODCALLTYPE* g_realDesc)(IDirectDrawSurface*, DDSURFACEDESC*) = nullptr;
+HRESULT STDMETHODCALLTYPE DesktopSizedDesc(IDirectDrawSurface* surface, DDSURFACEDESC* desc)
 {
+    if (g_lies-- <= 0)
+        return g_realDesc(surface, desc);
     desc->dwFlags = DDSD_WIDTH | DDSD_HEIGHT | DDSD_PIXELFORMAT;
     desc->dwWidth = 1024;
     desc->dwHeight = 768;
@@ -159,19 +163,27 @@ HRESULT STDMETHODCALLTYPE DesktopSizedDesc(IDirectDrawSurface*, DDSURFACEDESC* d
     return DD_OK;
 }
 
-TEST_F(DisplayTest, AModeClaimedButNotSetIsIncompleteAndClosingPutsTheDesktopBack)
+// A mode claimed but not set is asked for once more; only a second failure is final.
+TEST_F(DisplayTest, AModeClaimedButNotSetIsAskedForOnceMoreAndClosingPutsTheDesktopBack)
 {
     // Every primary surface shares one table of methods: its GetSurfaceDesc, the 23rd, lies
-    // for the time of one opening.
+    // for the time of a test.
     ASSERT_EQ(OpenDisplay(window.handle(), 0), DisplayOutcome::Ready);
     void** getSurfaceDesc = *reinterpret_cast<void***>(g_display.Primary) + 22;
     CloseDisplay();
     DWORD protection;
     ASSERT_TRUE(VirtualProtect(getSurfaceDesc, sizeof(void*), PAGE_EXECUTE_READWRITE, &protection));
-    void* real = std::exchange(*getSurfaceDesc, reinterpret_cast<void*>(DesktopSizedDesc));
-    DisplayOutcome outcome = OpenDisplay(window.handle(), 0);
-    *getSurfaceDesc = real;
-    EXPECT_EQ(DisplayOutcome::Incomplete, outcome);
+    g_realDesc = reinterpret_cast<decltype(g_realDesc)>(
+        std::exchange(*getSurfaceDesc, reinterpret_cast<void*>(DesktopSizedDesc)));
+    g_lies = 1;
+    DisplayOutcome askedAgain = ClaimDisplay(window.handle(), 0);
+    EXPECT_TRUE(g_display.Primary && CurrentMode().dwWidth == 640) << "the second request got the mode";
+    CloseDisplay();
+    g_lies = 2;
+    DisplayOutcome twice = ClaimDisplay(window.handle(), 0);
+    *getSurfaceDesc = reinterpret_cast<void*>(g_realDesc);
+    EXPECT_EQ(DisplayOutcome::Ready, askedAgain);
+    EXPECT_EQ(DisplayOutcome::Incomplete, twice);
     EXPECT_EQ(nullptr, g_display.Primary) << "nothing is drawn on a surface that is not the mode's";
     CloseDisplay();
     EXPECT_EQ(GetSystemMetrics(SM_CXSCREEN), 1024) << "the desktop's mode is back";
@@ -196,6 +208,18 @@ TEST_F(DisplayTest, LostSurfaceIsRestoredForTheLockAndTheClear)
     EXPECT_EQ(g_display.Primary->IsLost(), DD_OK);
     ClearBackBuffer(0);
     EXPECT_TRUE(FrontHoldsOnly(0));
+
+    // Away and back to another mode: the mode asked for once more, the palette attached.
+    FillFront(0xAB);
+    DisplayToBackground();
+    g_display.DirectDraw->SetDisplayMode(320, 240, 8);
+    EXPECT_EQ(DisplayToForeground(window.handle()), SwitchOutcome::Unchanged);
+    ASSERT_EQ(g_display.Primary->IsLost(), DD_OK);
+    IDirectDrawPalette* attached = nullptr;
+    EXPECT_TRUE(SUCCEEDED(g_display.Primary->GetPalette(&attached)) && attached == g_display.Palette);
+    if (attached)
+        attached->Release();
+    EXPECT_TRUE(CurrentMode().dwWidth == 640 && FrontHoldsOnly(0));
 }
 
 } // namespace

@@ -22,6 +22,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <map>
 #include <random>
 #include <string>
@@ -381,6 +382,15 @@ bool PictureMoves()
     return !before.Pixels.empty() && before.Pixels != CaptureScreen().Pixels;
 }
 
+// The questions asked of a window, and how long each that went unanswered waited (ms).
+struct Answers {
+    int Asked = 0;
+    std::string Late;
+};
+
+void WaitAsking(HWND window, DWORD ms, Answers& answers, const std::function<bool()>& done = nullptr,
+                DWORD limit = 100);
+
 class Intro : public testing::Test {
 protected:
     void SetUp() override
@@ -424,6 +434,8 @@ protected:
         EXPECT_EQ(static_cast<DWORD>(STILL_ACTIVE), ui::WaitForExit(launcher_.program, 1000))
             << "the launcher is still running";
         EXPECT_TRUE(IsWindowVisible(launcher_.dialog));
+        EXPECT_TRUE(IsWindowEnabled(launcher_.dialog)) << "held only while the intro plays";
+        EXPECT_EQ(launcher_.dialog, GetForegroundWindow()) << "the launcher is in front again";
     }
     // The film window in the window, over the whole screen, with the desktop's mode.
     bool Windowed(HWND window) const
@@ -433,16 +445,40 @@ protected:
             && DWORD(rect.right) == desktop_.Width && DWORD(rect.bottom) == desktop_.Height;
     }
     // Alt+Enter to the window and back to the mode: each time the display changes, the film
-    // or the crawl goes on on it (the film's frames advance, the crawl's picture moves).
+    // or the crawl goes on on it (the film's frames advance, the crawl's picture moves). A
+    // switch holds the window for the mode change, never for a second.
     void SwitchBothWays(HWND window, ScreenMode mode, const FilmView& film, bool crawl)
     {
         auto goesOn = [&] { return crawl ? PictureMoves() : film.Advances(); };
+        Answers answers;
         ui::PressWithAlt(VK_RETURN);
-        EXPECT_TRUE(ui::WaitUntil([&] { return Windowed(window); }, 5000)) << "Alt+Enter: in a window, " << CurrentMode();
+        WaitAsking(window, 5000, answers, [&] { return Windowed(window); }, 1000);
+        EXPECT_TRUE(Windowed(window)) << "Alt+Enter: in a window, " << CurrentMode();
         EXPECT_TRUE(goesOn()) << "the intro goes on in the window";
         ui::PressWithAlt(VK_RETURN);
-        EXPECT_TRUE(ui::WaitUntil([&] { return CurrentMode() == mode; }, 5000)) << "Alt+Enter: back in " << mode;
+        WaitAsking(window, 5000, answers, [&] { return CurrentMode() == mode; }, 1000);
+        EXPECT_EQ(mode, CurrentMode()) << "Alt+Enter: back in the mode";
         EXPECT_TRUE(goesOn()) << "the intro goes on at full screen";
+        EXPECT_EQ("", answers.Late) << "unanswered of " << answers.Asked << " (waited, ms)";
+    }
+    // Away to another program (Alt+Tab, or the intro minimised) and back by the launcher's
+    // taskbar button: away, the desktop has its mode; back, the held launcher hands the front
+    // to the intro, on its mode again.
+    void AwayAndBack(HWND window, ScreenMode mode, bool minimise, const MusicView* music)
+    {
+        HWND other = CreateWindowExA(0, "STATIC", "", WS_POPUP | WS_VISIBLE, 0, 0, 200, 200, nullptr, nullptr,
+                                     nullptr, nullptr);
+        if (minimise)
+            PostMessageA(window, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+        else
+            SetForegroundWindow(other);
+        EXPECT_TRUE(ui::WaitUntil([&] { return CurrentMode() == desktop_; }, 5000)) << "away: " << CurrentMode();
+        EXPECT_FALSE(IsWindowEnabled(launcher_.dialog)) << "the launcher is held";
+        EXPECT_TRUE(!music || MusicRefilled(*music)) << "the crawl goes on while the player is away";
+        SetForegroundWindow(launcher_.dialog);
+        EXPECT_TRUE(ui::WaitUntil([&] { return CurrentMode() == mode && GetForegroundWindow() == window; }, 5000))
+            << "back: " << CurrentMode();
+        DestroyWindow(other);
     }
     DWORD Close()
     {
@@ -450,9 +486,10 @@ protected:
         return ui::WaitForExit(launcher_.program, kTimeout);
     }
     // Plays the intro of one button to its end: the film in its mode, a screenshot while it
-    // runs, the crawl after its last frame with the track's music, ended with Escape.
+    // runs, the crawl after its last frame with the track's music, ended by a key.
     // With switching, Alt+Enter takes the intro to the window and back, mid-film and
-    // mid-crawl.
+    // mid-crawl, and the crawl is ended by Alt+F4; otherwise the player goes away and comes
+    // back, mid-film by Alt+Tab and mid-crawl by minimising the intro, and ends it by Escape.
     void PlayToTheEnd(int button, const char* film, ScreenMode mode, const char* filmShot, const char* crawlShot,
                       const MusicTrack& track, bool switching = false, DWORD escapeMs = 500)
     {
@@ -476,8 +513,13 @@ protected:
         ASSERT_TRUE(filmView.Find(launcher_.program.process)) << "the launcher's film player record";
         if (switching) {
             SwitchBothWays(window, mode, filmView, false);
-            EXPECT_TRUE(IsWindow(window)) << "the film is still running";
+        } else {
+            AwayAndBack(window, mode, false, nullptr);
+            EXPECT_TRUE(filmView.Advances()) << "the film goes on";
+            Sleep(300);
+            ExpectAFilmFrame(CaptureScreen(), SampleFilm(film), {int(mode.Width), int(mode.Height), 1, 0, 0});
         }
+        EXPECT_TRUE(IsWindow(window)) << "the film is still running";
         EXPECT_FALSE(MusicFileHeld(track)) << "no music during the film";
         EXPECT_EQ(-1, music.Read().FileIndex);
         // Past the last frame the crawl runs over it with its music, and the film window
@@ -502,8 +544,11 @@ protected:
         if (switching) {
             SwitchBothWays(window, mode, filmView, true);
             EXPECT_TRUE(MusicRefilled(music)) << "the music plays on";
+        } else {
+            AwayAndBack(window, mode, true, &music);
+            EXPECT_TRUE(PictureMoves()) << "the crawl goes on";
         }
-        EscapeStopsTheMusicAtOnce(window, music, track, escapeMs);
+        EscapeStopsTheMusicAtOnce(window, music, track, escapeMs, switching);
         ExpectLauncherBack();
     }
     // Puts bytes in place of a file of the medium until the test ends.
@@ -556,17 +601,18 @@ protected:
         EXPECT_TRUE(MusicRefilled(music)) << "the buffer is refilled from the file as it plays";
     }
     // Escape ends the crawl, and the music with it: the file is let go within a few of the
-    // crawl's passes, before the film window goes.
-    void EscapeStopsTheMusicAtOnce(HWND window, const MusicView& music, const MusicTrack& track, DWORD escapeMs)
+    // crawl's passes, before the film window goes. Alt+F4 (its window's Close) too.
+    void EscapeStopsTheMusicAtOnce(HWND window, const MusicView& music, const MusicTrack& track, DWORD escapeMs,
+                                   bool altF4)
     {
         DWORD pressed = GetTickCount();
-        ui::KeyDown(VK_ESCAPE);
+        altF4 ? ui::PressWithAlt(VK_F4) : ui::KeyDown(VK_ESCAPE);
         bool released = ui::WaitUntil([&] { return !MusicFileHeld(track); }, 5000);
         DWORD took = GetTickCount() - pressed;
         bool gone = ui::WaitForWindowGone(window, kTimeout);
         ui::KeyUp(VK_ESCAPE);
         EXPECT_TRUE(released) << "the music file is released";
-        EXPECT_LT(took, escapeMs) << "milliseconds from Escape to the file's release";
+        EXPECT_LT(took, escapeMs) << "milliseconds from the key to the file's release";
         EXPECT_TRUE(gone) << "the film window goes after the crawl";
         CrawlMusic after = music.Read();
         EXPECT_EQ(-1, after.FileIndex);
@@ -683,9 +729,9 @@ TEST_F(Intro, WithoutItsMusicFolderTheCrawlRunsSilent)
 
 // Intro after intro in one run, each starting on the display the last one was switched to
 // or the window menu chose: full screen, switched to the window; the next in the window,
-// switched back; the next at full screen, where Alt+Enter held down switches once and three
-// quick presses after it leave it on a whole display; the next in the window that the menu
-// chose.
+// switched back and closed from the taskbar (no crawl follows); the next at full screen,
+// where Alt+Enter held down (five repeats) switches once and three quick presses after it
+// leave it on a whole display; the next in the window that the menu chose.
 TEST_F(Intro, EachIntroStartsOnTheDisplayLastChosen)
 {
     Start();
@@ -711,7 +757,7 @@ TEST_F(Intro, EachIntroStartsOnTheDisplayLastChosen)
         Sleep(800);
         if (step.Presses > 1) { // held down, as the keyboard repeats it
             ui::KeyDown(VK_MENU);
-            for (int repeat = 0; repeat < 5; ++repeat, Sleep(30))
+            for (int repeat = 0; repeat < 6; ++repeat, Sleep(30))
                 ui::KeyDown(VK_RETURN);
             ui::KeyUp(VK_RETURN);
             ui::KeyUp(VK_MENU);
@@ -722,7 +768,10 @@ TEST_F(Intro, EachIntroStartsOnTheDisplayLastChosen)
         EXPECT_TRUE(ui::WaitUntil([&] { return on(inWindow); }, 5000)) << "after " << step.Presses << " Alt+Enter";
         EXPECT_TRUE(ui::WaitUntil([&] { return IntroWindowChosen() == inWindow; }, 2000)) << "remembered";
         EXPECT_TRUE(PictureMoves()) << "the intro goes on";
-        EXPECT_TRUE(EscapeFilmAndCrawl(window));
+        const bool close = step.Presses == 1 && step.InWindow; // the taskbar's "Close window"
+        if (close)
+            PostMessageA(window, WM_SYSCOMMAND, SC_CLOSE, 0);
+        EXPECT_TRUE(close ? ui::WaitForWindowGone(window, 1000) : EscapeFilmAndCrawl(window));
         ExpectLauncherBack();
     }
     EXPECT_EQ(1u, Close());
@@ -777,30 +826,28 @@ TEST_F(Intro, DamagedOrHostileMediumFilesLeaveTheLauncherWorking)
     EXPECT_EQ(1u, Close());
 }
 
-// The questions asked of a window, and how long each that went unanswered waited (ms).
-struct Answers {
-    int Asked = 0;
-    std::string Late;
-};
-
+namespace {
 // Waits, asking the window every 20 ms whether it answers within 100 ms, as Windows asks
-// before it takes a window for hung. Never while this test reads the screen back: the X
-// server serves that first, and every program's drawing waits meanwhile; so the first
-// question waits a moment after such a read.
-void WaitAsking(HWND window, DWORD ms, Answers& answers)
+// before it takes a window for hung (or within `limit`), until `done`. Never while this test
+// reads the screen back: the X server serves that first, and every program's drawing waits
+// meanwhile; so the first question waits a moment after such a read.
+void WaitAsking(HWND window, DWORD ms, Answers& answers, const std::function<bool()>& done, DWORD limit)
 {
     Sleep(50);
     for (DWORD start = GetTickCount(); GetTickCount() - start < ms && IsWindow(window); Sleep(20)) {
         DWORD_PTR answer = 0;
         DWORD asked = GetTickCount();
-        bool answered = SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, 100, &answer) != 0;
+        bool answered = SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, limit, &answer) != 0;
         if (!IsWindow(window)) // gone meanwhile: nothing to answer with
             break;
         ++answers.Asked;
         if (!answered)
             answers.Late.append(" ").append(std::to_string(GetTickCount() - asked));
+        if (done && done())
+            break;
     }
 }
+} // namespace
 
 // Where exclusive 8-bit mode cannot be set (here: a prefix without Wine's virtual desktop,
 // run by the intro's test step on a screen of 1536x1152 at 144 DPI), the same film and crawl
@@ -857,6 +904,15 @@ protected:
         EXPECT_TRUE(filmView.Advances()) << "Alt+Enter with no mode to go to changes nothing";
         EXPECT_FALSE(IntroWindowChosen());
         EXPECT_TRUE(Windowed(window));
+        // The launcher is held: brought over the film, a click on its button starts nothing.
+        SetWindowPos(launcher_.dialog, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        ui::Click(launcher_.dialog, button);
+        SetWindowPos(launcher_.dialog, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        WaitAsking(window, 500, answers);
+        HWND film = FindWindowExA(nullptr, nullptr, kFilmClass, nullptr);
+        EXPECT_EQ(nullptr, FindWindowExA(nullptr, film, kFilmClass, nullptr)) << "a second film window";
+        AwayAndBack(window, desktop_, true, nullptr);
+        EXPECT_TRUE(filmView.Advances());
 
         DWORD elapsed = GetTickCount() - start;
         WaitAsking(window, length / 2 > elapsed ? length / 2 - elapsed : 0, answers);

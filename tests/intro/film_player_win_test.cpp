@@ -18,6 +18,7 @@
 
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -101,6 +102,9 @@ protected:
         screenWidth_ = GetSystemMetrics(SM_CXSCREEN);
         g_launcher = LauncherState{};
         g_launcher.Instance = GetModuleHandleA(nullptr);
+        // Stands in for the launcher's dialog, which the intro holds while it plays.
+        g_launcher.LauncherDialog = CreateWindowExA(0, "STATIC", "", WS_POPUP | WS_VISIBLE, 0, 0, 64, 48, nullptr,
+                                                    nullptr, g_launcher.Instance, nullptr);
         root_ = test::MakeScratchDirectory("film") + "\\";
         CreateDirectoryA((root_ + "intro").c_str(), nullptr);
         CopyText(g_launcher.SourceRoot, root_.c_str());
@@ -111,6 +115,7 @@ protected:
     void TearDown() override
     {
         g_filmCrawl = RunCreditsCrawl;
+        DestroyWindow(g_launcher.LauncherDialog);
         SetCurrentDirectoryA(saved_.c_str());
         test::RemoveTree(WithoutTrailingBackslash(root_));
     }
@@ -139,6 +144,7 @@ protected:
         EXPECT_EQ(nullptr, FindWindowA(kFilmWindowClass, nullptr));
         EXPECT_EQ(nullptr, g_film.Film);
         EXPECT_EQ(nullptr, g_display.DirectDraw);
+        EXPECT_TRUE(IsWindowEnabled(g_launcher.LauncherDialog)) << "the launcher is given back";
         EXPECT_FALSE(QuitMessageWaiting()) << "a quit message would end the launcher's dialog";
         EXPECT_STRCASEEQ(WithoutTrailingBackslash(root_).c_str(), test::CurrentDirectory().c_str());
     }
@@ -220,34 +226,42 @@ TEST_F(FilmPlayerTest, TheWholeFilmPlaysAtLowResolutionToItsLastFrame)
 
 namespace {
 
-// Presses Escape once the film is a few frames in; a machine under load may take longer
+// What ends the film in the middle: Escape, the taskbar's Close, Alt+F4.
+std::pair<UINT, WPARAM> g_press;
+
+// Posts the press once the film is a few frames in; a machine under load may take longer
 // than usual to show the first.
-void CALLBACK PressEscapeOnTheFilm(HWND, UINT, UINT_PTR timer, DWORD)
+void CALLBACK PressOnTheFilm(HWND, UINT, UINT_PTR timer, DWORD)
 {
     if (!g_film.Film || g_film.Film->CurrentFrame < 3)
         return;
     if (HWND film = FindWindowA(kFilmWindowClass, nullptr)) {
         KillTimer(nullptr, timer);
-        PostMessageA(film, WM_KEYDOWN, VK_ESCAPE, 0);
+        PostMessageA(film, g_press.first, g_press.second, g_press.first == WM_SYSKEYDOWN ? LPARAM(1) << 29 : 0);
     }
 }
 
 } // namespace
 
-TEST_F(FilmPlayerTest, EscapeEndsTheFilmAtOnceWithTheCrawl)
+// Escape ends the film at once and the crawl follows; the film window's Close ends the
+// whole intro, the crawl too.
+TEST_F(FilmPlayerTest, EscapeEndsTheFilmAtOnceWithTheCrawlAndCloseWithout)
 {
     WriteIntro("intro.smk", 640, 480, 40, 100); // four seconds
-    UINT_PTR timer = SetTimer(nullptr, 0, 100, PressEscapeOnTheFilm);
-    DWORD start = GetTickCount();
-    PlayIntro(kHighResolution);
-    DWORD elapsed = GetTickCount() - start;
-    KillTimer(nullptr, timer);
-    ASSERT_EQ(1, g_visit.Calls);
-    EXPECT_LT(g_visit.Frame, 39u);
-    EXPECT_GT(g_visit.Frame, 0u);
-    EXPECT_TRUE(g_visit.FilmWindowAlive);
-    EXPECT_LT(elapsed, 3000u) << "the rest of the film is not shown";
-    ExpectIdleAgain();
+    const std::pair<UINT, WPARAM> presses[] = {{WM_KEYDOWN, VK_ESCAPE}, {WM_SYSCOMMAND, SC_CLOSE}, {WM_SYSKEYDOWN, VK_F4}};
+    for (const auto& press : presses) {
+        g_press = press;
+        g_visit = CrawlVisit{};
+        UINT_PTR timer = SetTimer(nullptr, 0, 100, PressOnTheFilm);
+        DWORD start = GetTickCount();
+        PlayIntro(kHighResolution);
+        DWORD elapsed = GetTickCount() - start;
+        KillTimer(nullptr, timer);
+        EXPECT_EQ(press.first == WM_KEYDOWN ? 1 : 0, g_visit.Calls) << "the crawl follows Escape, not Close";
+        EXPECT_TRUE(press.first != WM_KEYDOWN || (g_visit.Frame > 0 && g_visit.Frame < 39 && g_visit.FilmWindowAlive));
+        EXPECT_LT(elapsed, 3000u) << "the rest of the film is not shown";
+        ExpectIdleAgain();
+    }
 }
 
 namespace {
@@ -374,6 +388,8 @@ protected:
     }
     void TearDown() override
     {
+        CloseDisplay();
+        ForgetIntroChoice();
         if (g_film.Film)
             SmackClose(g_film.Film);
         g_film.Film = nullptr;
@@ -516,8 +532,6 @@ TEST_F(FilmWindowTest, AltEnterCarriesThePictureAndEveryColourToTheWindowAndBack
                       RGB(colours[i].Red, colours[i].Green, colours[i].Blue)) << "entry " << i;
         EXPECT_EQ(0, pixels(false)) << "pixels that did not come along";
     }
-    CloseDisplay();
-    ForgetIntroChoice();
 }
 
 TEST_F(FilmWindowTest, MessagesAnsweredAsTheLauncherExpects)

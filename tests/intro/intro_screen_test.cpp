@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <random>
 
 namespace {
@@ -11,11 +12,12 @@ namespace {
 struct Expected {
     ScreenSize picture, screen;
     PicturePlacement placement;
+    std::int32_t screenLeft = 0;
 };
 
 void ExpectPlacement(const Expected& e)
 {
-    PicturePlacement p = PlacePicture(e.picture, e.screen);
+    PicturePlacement p = PlacePicture(e.picture, e.screen, e.screenLeft);
     const PicturePlacement& w = e.placement;
     SCOPED_TRACE(testing::Message() << e.picture.Width << "x" << e.picture.Height << " on " << e.screen.Width << "x"
                                     << e.screen.Height);
@@ -37,8 +39,9 @@ TEST(PicturePlacement, TheLargestWholeFactorThatFitsCentred)
         {{320, 240}, {1024, 768}, {3, 0, 0, 320, 240, 32, 24, 960, 720}},
         {{640, 480}, {1920, 1080}, {2, 0, 0, 640, 480, 320, 60, 1280, 960}},
         {{320, 240}, {3840, 2160}, {9, 0, 0, 320, 240, 480, 0, 2880, 2160}},
-        // Odd sizes: the spare pixel goes to the far side.
-        {{320, 240}, {1366, 768}, {3, 0, 0, 320, 240, 203, 24, 960, 720}},
+        // Odd sizes: the spare pixel to the far side, the picture to a column divisible by 4.
+        {{320, 240}, {1366, 768}, {3, 0, 0, 320, 240, 204, 24, 960, 720}, 0},
+        {{320, 240}, {1366, 768}, {3, 0, 0, 320, 240, 202, 24, 960, 720}, 1366},
         {{640, 480}, {641, 481}, {1, 0, 0, 640, 480, 0, 0, 640, 480}},
         {{640, 480}, {640, 480}, {1, 0, 0, 640, 480, 0, 0, 640, 480}},
     };
@@ -79,7 +82,8 @@ TEST(PicturePlacement, AlwaysInsideTheScreenAndThePicture)
     for (int i = 0; i < 20000; ++i) {
         ScreenSize picture = {size(random) % 700 + 1, size(random) % 500 + 1};
         ScreenSize screen = {size(random), size(random)};
-        PicturePlacement p = PlacePicture(picture, screen);
+        std::int32_t left = size(random) - 2500;
+        PicturePlacement p = PlacePicture(picture, screen, left);
         ASSERT_GE(p.Scale, 1);
         ASSERT_GE(p.TargetX, 0);
         ASSERT_GE(p.TargetY, 0);
@@ -93,8 +97,9 @@ TEST(PicturePlacement, AlwaysInsideTheScreenAndThePicture)
         ASSERT_EQ(p.SourceHeight * p.Scale, p.TargetHeight);
         bool larger = picture.Width * (p.Scale + 1) <= screen.Width && picture.Height * (p.Scale + 1) <= screen.Height;
         ASSERT_FALSE(larger) << "factor " << p.Scale << " is not the largest";
-        // Centred: the two margins differ by at most a pixel.
-        ASSERT_LE(screen.Width - p.TargetWidth - 2 * p.TargetX, 1);
+        // Centred, then moved to a column divisible by 4 where the margins allow.
+        ASSERT_LE(std::abs(2 * p.TargetX - (screen.Width - p.TargetWidth)), 5);
+        ASSERT_TRUE((left + p.TargetX) % 4 == 0 || screen.Width - p.TargetWidth < 4) << left << "+" << p.TargetX;
         ASSERT_LE(screen.Height - p.TargetHeight - 2 * p.TargetY, 1);
     }
 }

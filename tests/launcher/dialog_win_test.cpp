@@ -163,6 +163,9 @@ TEST_F(LauncherDialog, EscapeEnterAndOtherCommandsAreSwallowed)
     EXPECT_EQ(FALSE, LauncherDialogProc(dialog_, WM_COMMAND, MAKEWPARAM(IDC_PLAY_HIGH, BN_CLICKED), 0));
     EXPECT_EQ(FALSE, LauncherDialogProc(dialog_, WM_COMMAND, MAKEWPARAM(IDC_PLAY_LOW, 0), 0));
     EXPECT_TRUE(IsWindowVisible(dialog_));
+    EnableWindow(dialog_, FALSE);
+    LauncherDialogProc(dialog_, WM_COMMAND, MAKEWPARAM(IDC_CLOSE, 0), 0);
+    EXPECT_TRUE(EnableWindow(dialog_, TRUE) && IsWindowVisible(dialog_)) << "held, as by the intro, it does nothing";
     EXPECT_EQ(FALSE, LauncherDialogProc(dialog_, WM_COMMAND, MAKEWPARAM(IDC_CLOSE, 0), 0));
     EXPECT_FALSE(IsWindowVisible(dialog_)) << "Schließen ends the dialog";
 }
@@ -173,9 +176,12 @@ TEST_F(LauncherDialog, TheWindowMenuItemFlipsTheIntroChoiceAndAnythingElseStored
 {
     ASSERT_NE(nullptr, Open());
     ForgetIntroChoice();
+    HKEY key;
+    auto keyExists = [&] { return RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\VeskMarlit", 0, KEY_READ, &key) == 0 && !RegCloseKey(key); };
     for (bool chosen : {true, false}) {
         EXPECT_EQ(FALSE, LauncherDialogProc(dialog_, WM_COMMAND, MAKEWPARAM(IDM_INTRO_WINDOW, 0), 0));
         EXPECT_EQ(chosen, IntroWindowChosen());
+        EXPECT_EQ(chosen, keyExists()) << "the key exists only while it holds the choice";
     }
     const struct {
         DWORD type;
@@ -192,6 +198,24 @@ TEST_F(LauncherDialog, TheWindowMenuItemFlipsTheIntroChoiceAndAnythingElseStored
     }
     ForgetIntroChoice();
     EXPECT_FALSE(IntroWindowChosen()) << "nothing stored";
+}
+
+// Moved to a monitor of 144 DPI, the buttons grow by half and the labels get a font for it.
+TEST_F(LauncherDialog, OnAMonitorOfAnotherDpiTheButtonsAndTheirFontGrow)
+{
+    ASSERT_NE(nullptr, Open());
+    RECT window, before, after;
+    GetWindowRect(dialog_, &window);
+    GetWindowRect(GetDlgItem(dialog_, IDC_INTRO_LOW), &before);
+    RECT suggested = {window.left, window.top, window.left + (window.right - window.left) * 3 / 2,
+                      window.top + (window.bottom - window.top) * 3 / 2};
+    LauncherDialogProc(dialog_, 0x02E0 /* WM_DPICHANGED */, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&suggested));
+    GetWindowRect(GetDlgItem(dialog_, IDC_INTRO_LOW), &after);
+    LOGFONTA font = {};
+    ASSERT_TRUE(GetObjectA(g_launcher.UiFont, sizeof font, &font));
+    EXPECT_EQ(22, font.lfHeight) << "15 pixels at 96 DPI";
+    EXPECT_NEAR((before.right - before.left) * 1.5, after.right - after.left, 2.0);
+    EXPECT_NEAR((before.bottom - before.top) * 1.5, after.bottom - after.top, 2.0);
 }
 
 TEST_F(LauncherDialog, UninstallModePostsTheInstallCommandToItself)
