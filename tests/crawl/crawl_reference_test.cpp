@@ -125,13 +125,10 @@ void CompareRandomRounds(unsigned seed, int rounds, double brokenShare, const st
     }
 }
 
+// Sound fonts, and fonts with a fifth of their records broken.
 TEST(CrawlReferenceTest, RandomFontsAndTextsAtBothWidths)
 {
     CompareRandomRounds(20240611, 4, 0, "sound font");
-}
-
-TEST(CrawlReferenceTest, FontsWithBrokenRecords)
-{
     CompareRandomRounds(77, 4, 0.2, "broken records");
 }
 
