@@ -171,10 +171,7 @@ TEST_F(CrawlMusicTest, EveryFailureOfTheDriveLeadsToTheFileWhichPlaysUntilTheCra
         mci = {{}, failing};
         PlayCrawlMusic(window);
         EXPECT_EQ(2, Chosen());
-        if (failing == MCI_OPEN)
-            EXPECT_EQ(mci.messages, (std::vector<UINT>{MCI_OPEN, MCI_OPEN}));
-        else
-            EXPECT_EQ(MCI_CLOSE, mci.messages.back()) << "the device closed before the file plays";
+        EXPECT_EQ(failing == MCI_OPEN ? MCI_OPEN : MCI_CLOSE, mci.messages.back()) << "the device closed before the file plays";
         ASSERT_NE(nullptr, g_crawlMusic.Buffer);
         DWORD status = 0;
         g_crawlMusic.Buffer->GetStatus(&status);
@@ -182,8 +179,9 @@ TEST_F(CrawlMusicTest, EveryFailureOfTheDriveLeadsToTheFileWhichPlaysUntilTheCra
         EXPECT_FALSE(CanBeRenamed(medium + "Music\\Track02.wav")) << "held while it plays";
         mci.messages.clear();
         StopCrawlMusic();
-        if (failing == MCI_OPEN)
+        if (failing == MCI_OPEN) {
             EXPECT_EQ(mci.messages, (std::vector<UINT>{})) << "no device was opened";
+        }
         EXPECT_EQ(-1, g_crawlMusic.FileIndex);
         EXPECT_EQ(nullptr, g_crawlMusic.Buffer);
         EXPECT_EQ(nullptr, g_crawlMusic.Thread);

@@ -311,8 +311,9 @@ TEST_F(MusicFileChoice, TheFirstThatPlaysIsTaken)
         }
         EXPECT_EQ(c.channels, stream.Channels);
         EXPECT_EQ(c.rate, stream.Rate);
-        if (c.taken == 1)
+        if (c.taken == 1) {
             EXPECT_EQ(4410u, firstFrames) << "its first second, here all of it";
+        }
         CloseMusicStream(stream);
     }
 }
