@@ -149,9 +149,9 @@ TEST(CrawlReferenceTest, LinesWiderThanTheFieldAreCutAtTheRowsEnd)
 {
     std::mt19937 random(9);
     for (int width : {640, 320}) {
-        reference::Inputs in = RandomInputs(random, width, 0);
+        reference::Inputs in = RandomInputs(random, width, 0.1);
         // Lines of up to 512 characters and 64 marks are drawn from run lists, longer ones
-        // glyph by glyph: both kinds are here.
+        // glyph by glyph: both kinds are here, with broken records among the glyphs.
         std::string text = "*" + std::string(200, 'W') + "\n" + std::string(150, 'm') + "\n*\n**\n" +
                            std::string(60, '*') + "\n" + std::string(700, 'W') + "\n*" + std::string(600, 'i') +
                            "\n" + std::string(150, '*') + "\n";
