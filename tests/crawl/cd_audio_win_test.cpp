@@ -102,20 +102,17 @@ protected:
     HWND dialog = reinterpret_cast<HWND>(0x1234);
 };
 
-TEST(CdAudioStartTest, NoDeviceUntilTheFirstOpen)
+TEST_F(CdAudioTest, NoDeviceUntilTheFirstOpenAndAStopBeforeItSendsNothing)
 {
     EXPECT_EQ(kIdAtStart, 0xFFFFu);
-}
-
-TEST_F(CdAudioTest, StopBeforeAnyPlaySendsNothing)
-{
     StopCdAudio();
     EXPECT_TRUE(recorder.commands.empty());
 }
 
+// Only the track number's low byte counts.
 TEST_F(CdAudioTest, TrackTwoPlaysFromItsStartToItsEndWithNoticeToTheDialog)
 {
-    ASSERT_EQ(PlayCdTrack(dialog, 2), 0u);
+    ASSERT_EQ(PlayCdTrack(dialog, 0x302), 0u);
     ASSERT_EQ(Messages(), (std::vector<UINT>{MCI_OPEN, MCI_SET, MCI_STATUS, MCI_PLAY}));
     const Command& open = recorder.commands[0];
     EXPECT_EQ(open.device, 0u);
@@ -152,13 +149,6 @@ TEST_F(CdAudioTest, TrackTwoPlaysFromItsStartToItsEndWithNoticeToTheDialog)
     EXPECT_EQ(recorder.commands[1].flags, 0u);
     EXPECT_FALSE(recorder.commands[1].hasParameters);
     EXPECT_EQ(g_cdDeviceId, 7u) << "a close keeps the identifier";
-}
-
-TEST_F(CdAudioTest, OnlyTheTracksLowByteCounts)
-{
-    ASSERT_EQ(PlayCdTrack(dialog, 0x302), 0u);
-    EXPECT_EQ(recorder.commands[2].track, 2u);
-    EXPECT_EQ(recorder.commands[3].from, 2u);
 }
 
 TEST_F(CdAudioTest, TheMediumsDriveRefusedTheDefaultDevicePlays)

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -55,9 +56,10 @@ struct Machine {
     }
 };
 
+// An empty text draws one frame.
 TEST(CrawlPaceTest, TextOfLLinesEndsAfter28LPlusOneStepsWithAFrameForEveryPosition)
 {
-    for (std::int32_t lines : {1, 3, 59}) {
+    for (std::int32_t lines : {0, 1, 3, 59}) {
         Machine m;
         double ticks = m.Run(lines);
         std::int32_t limit = 28 * lines;
@@ -69,14 +71,6 @@ TEST(CrawlPaceTest, TextOfLLinesEndsAfter28LPlusOneStepsWithAFrameForEveryPositi
         EXPECT_GE(ticks, 5.0 * (limit + 1)) << lines << " lines";
         EXPECT_LT(ticks, 5.0 * (limit + 1) + 0.1 + 1e-9) << lines << " lines";
     }
-}
-
-TEST(CrawlPaceTest, EmptyTextDrawsOneFrame)
-{
-    Machine m;
-    m.Run(0);
-    ASSERT_EQ(m.frames.size(), 1u);
-    EXPECT_EQ(m.frames[0], 0);
 }
 
 TEST(CrawlPaceTest, SlowMachineDropsFramesWithoutSlowingThePace)
@@ -126,28 +120,17 @@ TEST(CrawlPaceTest, WithoutACounterEveryPassIsOneTick)
         EXPECT_EQ(m.frames[i], i);
 }
 
-TEST(CrawlPaceTest, EscapeHeldFromTheFilmEndsBeforeTheFirstFrame)
+// Escape held from the film ends the crawl before its first frame, Escape later after the
+// frames shown, and so does a frame that cannot be shown.
+TEST(CrawlPaceTest, EscapeOrAFrameThatCannotBeShownEndsTheCrawl)
 {
-    Machine m;
-    m.escapeAfterFrames = 0;
-    m.Run(10);
-    EXPECT_TRUE(m.frames.empty());
-}
-
-TEST(CrawlPaceTest, EscapeEndsTheCrawlAfterTheFramesShown)
-{
-    Machine m;
-    m.escapeAfterFrames = 12;
-    m.Run(10);
-    EXPECT_EQ(m.frames.size(), 12u);
-}
-
-TEST(CrawlPaceTest, FrameThatCannotBeShownEndsTheCrawl)
-{
-    Machine m;
-    m.failingFrame = 4;
-    m.Run(10);
-    EXPECT_EQ(m.frames.size(), 4u);
+    for (auto [escapeAfter, failing, shown] : {std::tuple{0, -1, 0u}, {12, -1, 12u}, {-1, 4, 4u}}) {
+        Machine m;
+        m.escapeAfterFrames = escapeAfter;
+        m.failingFrame = failing;
+        m.Run(10);
+        EXPECT_EQ(m.frames.size(), shown) << escapeAfter << " " << failing;
+    }
 }
 
 TEST(CrawlPaceTest, ArithmeticOfOnePass)

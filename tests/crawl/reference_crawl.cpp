@@ -116,20 +116,17 @@ struct Painter {
 };
 
 // The record's runs when it is one the renderer may draw; false for a broken record.
-bool ReadRecord(const std::uint8_t* record, int& lead, std::vector<std::pair<int, int>>& runs)
+bool ReadRecord(const std::uint8_t* record, int& lead, int& runs)
 {
     lead = record[0];
-    runs.clear();
+    runs = 0;
     if (lead > 31)
         return false;
-    int i = 1;
-    while (i <= 13) {
+    for (int i = 1; i <= 13; i += 2, ++runs) {
         if (record[i] == 255)
             return true;
         if (record[i] > 31 || record[i + 1] > 31)
             return false;
-        runs.push_back({record[i], record[i + 1]});
-        i += 2;
     }
     return false;
 }
@@ -162,30 +159,32 @@ void DrawLine(Painter& p, const Scene& s, const Row& row, const std::string& lin
 {
     std::uint32_t pen = static_cast<std::uint32_t>(row.left);
     std::int64_t eight = As32(8 * row.unit);
+    // widthsFrom[i]: the advance widths of the line's glyphs from i to its end.
+    std::vector<std::int64_t> widthsFrom(line.size() + 1, 0);
+    for (std::size_t j = line.size(); j-- > 0;)
+        widthsFrom[j] = widthsFrom[j + 1] + s.font[static_cast<std::uint8_t>(line[j]) * 432 + 15];
     for (std::size_t i = 0; i < line.size(); ++i) {
         std::uint8_t code = static_cast<std::uint8_t>(line[i]);
         std::int64_t centring = 0;
         if (code == '*') {
             if (i + 1 == line.size())
                 break;
-            std::int64_t sum = 0;
-            for (std::size_t j = i + 1; j < line.size(); ++j)
-                sum += s.font[static_cast<std::uint8_t>(line[j]) * 432 + 15];
+            std::int64_t sum = widthsFrom[i + 1];
             centring = eight * 320 / 8 - sum * eight / 16;
             ++i;
             code = static_cast<std::uint8_t>(line[i]);
         }
         pen += static_cast<std::uint32_t>(As32(centring));
         const std::uint8_t* record = &s.font[code * 432 + scanline * 16];
-        int lead;
-        std::vector<std::pair<int, int>> runs;
+        int lead, runs;
         if (!ReadRecord(record, lead, runs)) {
             std::int64_t width = s.font[code * 432 + 15];
             pen += static_cast<std::uint32_t>(As32(width * As32(row.unit)));
             continue;
         }
         pen += static_cast<std::uint32_t>(As32(lead * row.unit));
-        for (auto [ink, gap] : runs) {
+        for (int r = 0; r < runs; ++r) {
+            std::int64_t ink = record[1 + 2 * r], gap = record[2 + 2 * r];
             std::int64_t length = As32(ink * row.unit);
             Run(p, row, pen, length);
             pen += static_cast<std::uint32_t>(length);
