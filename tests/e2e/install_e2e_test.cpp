@@ -255,7 +255,7 @@ protected:
         Sleep(300);
         SetEnvironmentVariableA("VESK_GAME_REPORT", nullptr);
         EXPECT_EQ(1u, Close(first_));
-        std::string report = "\n" + ReadWholeFile(report_);
+        std::string report = '\n' + ReadWholeFile(report_);
         CharLowerBuffA(&report[0], static_cast<DWORD>(report.size()));
         return report;
     }

@@ -121,8 +121,9 @@ TEST_F(CopyWithProgress, CountsBlocksOnBothBarsAndTheTotalGoesOnFromFileToFile)
         EXPECT_EQ(kCopyNothingThere, Copy(name)) << name;
         EXPECT_EQ(0, BarPosition(fileBar_)) << name;
         EXPECT_EQ(5, BarPosition(totalBar_)) << name;
-        if (name[0] == 'f')
+        if (name[0] == 'f') {
             EXPECT_EQ(name, Title());
+        }
     }
     for (const char* name : {"fehlt.dat", "Unter"})
         EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA((destination_ + name).c_str())) << name;

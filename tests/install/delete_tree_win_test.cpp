@@ -125,8 +125,9 @@ TEST_F(DeleteTreeTest, ALinkIsNotFollowedAndItsTargetSurvives)
     Delete(tree_);
     expectTargetKept("inside the tree");
     EXPECT_FALSE(Exists(tree_ + "\\SaveGames\\spiel.sav"));
-    if (!IsWine())
+    if (!IsWine()) {
         EXPECT_FALSE(Exists(tree_));
+    }
 
     RemoveScratchTree(tree_);
     ASSERT_TRUE(MakeDirectoryLink(tree_, target));
@@ -135,6 +136,7 @@ TEST_F(DeleteTreeTest, ALinkIsNotFollowedAndItsTargetSurvives)
     expectTargetKept("at the top");
     Delete(tree_);
     expectTargetKept("at the top, without the backslash");
-    if (!IsWine())
+    if (!IsWine()) {
         EXPECT_FALSE(Exists(tree_));
+    }
 }
