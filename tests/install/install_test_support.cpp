@@ -81,15 +81,6 @@ bool MakeDirectoryLink(const std::string& link, const std::string& target)
     });
 }
 
-void RemoveDirectoryLink(const std::string& link)
-{
-    if (RemoveDirectoryA(link.c_str()) || GetFileAttributesA(link.c_str()) == INVALID_FILE_ATTRIBUTES)
-        return;
-    std::string unixLink = UnixPath(link);
-    if (IsWine() && !unixLink.empty() && RunUnix("/bin/rm -f \"" + unixLink + "\""))
-        WaitFor([&] { return GetFileAttributesA(link.c_str()) == INVALID_FILE_ATTRIBUTES; });
-}
-
 bool MakeLongDirectory(const std::string& path) { return CreateDirectoryW(LongForm(path).c_str(), nullptr) != FALSE; }
 
 bool MakeLongFile(const std::string& path, const std::string& bytes)
@@ -126,7 +117,7 @@ void RemoveLongTree(const std::string& path)
             if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && !(entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
                 RemoveLongTree(full);
             else if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                RemoveDirectoryLink(full);
+                RemoveDirectoryW(LongForm(full).c_str()); // a link, as the link it is
             else
                 DeleteFileW(LongForm(full).c_str());
         } while (FindNextFileW(search, &entry));

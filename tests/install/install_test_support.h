@@ -14,8 +14,6 @@ bool IsWine();
 // Makes link a link to the directory target: a directory symbolic link on Windows; under
 // Wine, which shows a Unix symbolic link to a directory as a reparse point, one made by ln.
 bool MakeDirectoryLink(const std::string& link, const std::string& target);
-// Removes such a link, never what it points to.
-void RemoveDirectoryLink(const std::string& link);
 
 // Paths past MAX_PATH, through the "\\?\" form of the wide functions.
 bool MakeLongDirectory(const std::string& path);
