@@ -273,11 +273,6 @@ TEST_F(Installation, OptionsPlayFromCdFullWithLossesAndRemovalHandedOverToTheMed
         GTEST_SKIP() << "the medium is read-only";
     ASSERT_FALSE(Names("E:\\Lib", true).empty()) << "the medium's Lib has a subdirectory";
     ASSERT_GT(SizeOf(std::string("E:\\") + kBigLibraryFile), 1u << 20);
-    // The user's entry of an earlier installation, which the machine's replaces.
-    HKEY old;
-    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, kUninstallKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                                             &old, nullptr));
-    RegCloseKey(old);
     first_ = StartLauncher(kLauncher, "E:\\");
     ASSERT_NE(nullptr, first_.dialog);
     HWND options = OpenOptions(first_);
@@ -318,7 +313,12 @@ TEST_F(Installation, OptionsPlayFromCdFullWithLossesAndRemovalHandedOverToTheMed
     EXPECT_FALSE(Exists(DirectXLog()));
     EXPECT_EQ(kNotInstalledButtons, ui::VisibleControls(first_.dialog, kAllButtons));
 
-    // To play from CD: the libraries stay on the medium.
+    // To play from CD: the libraries stay on the medium. The user's entry of an earlier
+    // installation goes; the machine's replaces it.
+    HKEY old;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, kUninstallKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                                             &old, nullptr));
+    RegCloseKey(old);
     options = OpenOptions(first_);
     ASSERT_NE(nullptr, options);
     ui::Click(options, IDC_PLAY_FROM_CD);
