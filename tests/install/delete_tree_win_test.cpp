@@ -45,46 +45,38 @@ protected:
 
 } // namespace
 
-TEST_F(DeleteTreeTest, RemovesANestedTreeWithEverythingInIt)
+TEST_F(DeleteTreeTest, RemovesANestedTreeAndAnEmptyPathNothing)
 {
-    Make("SaveGames");
-    Make("SaveGames\\spiel1.sav", "1");
-    Make("Lib");
-    Make("Lib\\a.dat", "a");
-    Make("Lib\\Tief");
-    Make("Lib\\Tief\\Tiefer");
-    Make("Lib\\Tief\\Tiefer\\b.dat", "b");
-    Make("Leer");
-    Make("Vesk.exe", "MZ");
+    for (const char* dir : {"SaveGames", "Lib", "Lib\\Tief", "Lib\\Tief\\Tiefer", "Leer"})
+        Make(dir);
+    for (const char* file : {"SaveGames\\spiel1.sav", "Lib\\a.dat", "Lib\\Tief\\Tiefer\\b.dat", "Vesk.exe"})
+        Make(file, "x");
     Delete(tree_ + "\\");
     EXPECT_FALSE(Exists(tree_));
     EXPECT_TRUE(Exists(scratch_)) << "the parent stays";
-}
 
-TEST_F(DeleteTreeTest, APathWithoutBackslashGetsOneInPlace)
-{
+    // A path without its backslash gets one in place.
+    CreateDirectoryA(tree_.c_str(), nullptr);
     Make("a.dat", "a");
     char buffer[kPathSize];
     ASSERT_TRUE(CopyText(buffer, tree_.c_str()));
     DeleteTree(buffer);
     EXPECT_EQ(tree_ + "\\", buffer);
     EXPECT_FALSE(Exists(tree_));
-}
 
-TEST_F(DeleteTreeTest, AnEmptyPathRemovesNothing)
-{
     // "\" would be the root of the current drive.
+    CreateDirectoryA(tree_.c_str(), nullptr);
     std::string saved = test::CurrentDirectory();
     SetCurrentDirectoryA(tree_.c_str());
     Make("a.dat", "a");
-    char buffer[kPathSize] = "";
+    buffer[0] = '\0';
     DeleteTree(buffer);
     SetCurrentDirectoryA(saved.c_str());
     EXPECT_STREQ("", buffer);
     EXPECT_TRUE(Exists(tree_ + "\\a.dat"));
 }
 
-TEST_F(DeleteTreeTest, AReadOnlyFileStaysAndSoDoItsParents)
+TEST_F(DeleteTreeTest, AReadOnlyFileOrAnEntryTooLongForTheBufferStaysAndSoDoItsParents)
 {
     Make("SaveGames");
     Make("SaveGames\\Alt");
@@ -94,38 +86,6 @@ TEST_F(DeleteTreeTest, AReadOnlyFileStaysAndSoDoItsParents)
     Make("Lib\\a.dat", "a");
     std::string locked = tree_ + "\\SaveGames\\Alt\\gesperrt.sav";
     ASSERT_TRUE(SetFileAttributesA(locked.c_str(), FILE_ATTRIBUTE_READONLY));
-    Delete(tree_);
-    EXPECT_EQ("keep", test::ReadWholeFile(locked));
-    EXPECT_FALSE(Exists(tree_ + "\\SaveGames\\Alt\\frei.sav"));
-    EXPECT_FALSE(Exists(tree_ + "\\Lib")) << "the rest of the tree goes";
-    SetFileAttributesA(locked.c_str(), FILE_ATTRIBUTE_NORMAL);
-}
-
-TEST_F(DeleteTreeTest, ALinkIsNotFollowedAndItsTargetSurvives)
-{
-    std::string target = scratch_ + "\\Woanders";
-    CreateDirectoryA(target.c_str(), nullptr);
-    CreateDirectoryA((target + "\\Innen").c_str(), nullptr);
-    test::WriteWholeFile(target + "\\wichtig.txt", "keep");
-    test::WriteWholeFile(target + "\\Innen\\auch.txt", "keep too");
-    Make("SaveGames");
-    Make("SaveGames\\spiel.sav", "go");
-    ASSERT_TRUE(MakeDirectoryLink(tree_ + "\\SaveGames\\Verweis", target));
-    ASSERT_EQ("keep", test::ReadWholeFile(tree_ + "\\SaveGames\\Verweis\\wichtig.txt")) << "a working link";
-
-    Delete(tree_);
-    EXPECT_EQ("keep", test::ReadWholeFile(target + "\\wichtig.txt"));
-    EXPECT_EQ("keep too", test::ReadWholeFile(target + "\\Innen\\auch.txt"));
-    EXPECT_FALSE(Exists(tree_ + "\\SaveGames\\spiel.sav"));
-    // Windows removes a junction as the link it is; Wine cannot remove a link to a
-    // directory that is not empty, so there the link and its parents stay.
-    if (!IsWine()) {
-        EXPECT_FALSE(Exists(tree_));
-    }
-}
-
-TEST_F(DeleteTreeTest, AnEntryTooLongForTheBufferStaysAndSoDoItsParents)
-{
     // The directory's own path fits; the path of the file inside it would not.
     std::string deep = tree_ + "\\" + std::string(250 - tree_.size(), 'd');
     std::string file = deep + "\\" + std::string(40, 'f') + ".dat";
@@ -133,34 +93,49 @@ TEST_F(DeleteTreeTest, AnEntryTooLongForTheBufferStaysAndSoDoItsParents)
     ASSERT_GT(file.size(), 255u);
     ASSERT_TRUE(MakeLongDirectory(deep));
     ASSERT_TRUE(MakeLongFile(file, "far"));
-    Make("kurz.dat", "short");
 
     Delete(tree_);
+    EXPECT_EQ("keep", test::ReadWholeFile(locked));
+    EXPECT_FALSE(Exists(tree_ + "\\SaveGames\\Alt\\frei.sav"));
+    EXPECT_FALSE(Exists(tree_ + "\\Lib")) << "the rest of the tree goes";
     EXPECT_TRUE(LongPathExists(file));
     EXPECT_TRUE(Exists(deep));
-    EXPECT_FALSE(Exists(tree_ + "\\kurz.dat"));
+    SetFileAttributesA(locked.c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
-TEST_F(DeleteTreeTest, ALinkAtTheTopGoesAsALinkAndWhatItPointsToStays)
+// A link inside the tree, and the installation directory itself as a link (named as
+// InstallRoot names it, with and without its backslash): each goes as the link it is and
+// what it points to stays. Windows removes a junction as the link it is; Wine cannot remove
+// a link to a directory that is not empty, so there the link and its parents stay.
+TEST_F(DeleteTreeTest, ALinkIsNotFollowedAndItsTargetSurvives)
 {
     std::string target = scratch_ + "\\Woanders";
     CreateDirectoryA(target.c_str(), nullptr);
     CreateDirectoryA((target + "\\Innen").c_str(), nullptr);
     test::WriteWholeFile(target + "\\wichtig.txt", "keep");
     test::WriteWholeFile(target + "\\Innen\\auch.txt", "keep too");
-    // The installation directory itself is the link, named as InstallRoot names it.
-    RemoveDirectoryA(tree_.c_str());
+    auto expectTargetKept = [&](const char* how) {
+        EXPECT_EQ("keep", test::ReadWholeFile(target + "\\wichtig.txt")) << how;
+        EXPECT_EQ("keep too", test::ReadWholeFile(target + "\\Innen\\auch.txt")) << how;
+    };
+    Make("SaveGames");
+    Make("SaveGames\\spiel.sav", "go");
+    ASSERT_TRUE(MakeDirectoryLink(tree_ + "\\SaveGames\\Verweis", target));
+    ASSERT_EQ("keep", test::ReadWholeFile(tree_ + "\\SaveGames\\Verweis\\wichtig.txt")) << "a working link";
+    Delete(tree_);
+    expectTargetKept("inside the tree");
+    EXPECT_FALSE(Exists(tree_ + "\\SaveGames\\spiel.sav"));
+    if (!IsWine()) {
+        EXPECT_FALSE(Exists(tree_));
+    }
+
+    RemoveScratchTree(tree_);
     ASSERT_TRUE(MakeDirectoryLink(tree_, target));
     ASSERT_EQ("keep", test::ReadWholeFile(tree_ + "\\wichtig.txt")) << "a working link";
-
     Delete(tree_ + "\\");
-    EXPECT_EQ("keep", test::ReadWholeFile(target + "\\wichtig.txt"));
-    EXPECT_EQ("keep too", test::ReadWholeFile(target + "\\Innen\\auch.txt"));
+    expectTargetKept("at the top");
     Delete(tree_);
-    EXPECT_EQ("keep", test::ReadWholeFile(target + "\\wichtig.txt")) << "also without the backslash";
-    EXPECT_EQ("keep too", test::ReadWholeFile(target + "\\Innen\\auch.txt"));
-    // Windows removes the junction; Wine cannot remove a link to a directory that is not
-    // empty, and there the link stays.
+    expectTargetKept("at the top, without the backslash");
     if (!IsWine()) {
         EXPECT_FALSE(Exists(tree_));
     }

@@ -72,43 +72,33 @@ TEST(RelativeName, KeepsThePatternsDirectoryPart)
     EXPECT_STREQ("NNet\\.", out);
     ASSERT_TRUE(RelativeName(out, sizeof out, "Vesk.exe", "VESK.EXE"));
     EXPECT_STREQ("VESK.EXE", out) << "the match's own spelling";
-}
 
-TEST(RelativeName, RefusesANameThatDoesNotFit)
-{
-    char out[16];
-    std::memset(out, 'x', sizeof out);
-    out[15] = '\0';
-    EXPECT_FALSE(RelativeName(out, sizeof out, "Lib\\*.*", "abcdefghijkl"));
-    EXPECT_STREQ("xxxxxxxxxxxxxxx", out) << "unchanged";
-    EXPECT_TRUE(RelativeName(out, sizeof out, "Lib\\*.*", "abcdefghijk")); // 15 characters fit
-    EXPECT_STREQ("Lib\\abcdefghijk", out);
-    std::string longName(300, 'n');
-    char path[256];
-    EXPECT_FALSE(RelativeName(path, sizeof path, "Vesk.exe", longName.c_str()));
+    // A name that does not fit is refused, and leaves the buffer as it was.
+    char small[16] = "xxxxxxxxxxxxxxx";
+    EXPECT_FALSE(RelativeName(small, sizeof small, "Lib\\*.*", "abcdefghijkl"));
+    EXPECT_STREQ("xxxxxxxxxxxxxxx", small);
+    EXPECT_TRUE(RelativeName(small, sizeof small, "Lib\\*.*", "abcdefghijk")); // 15 characters fit
+    EXPECT_STREQ("Lib\\abcdefghijk", small);
+    EXPECT_FALSE(RelativeName(out, sizeof out, "Vesk.exe", std::string(300, 'n').c_str()));
 }
 
 TEST(CopyFailureMessage, ListsEveryFileOnItsOwnLine)
 {
     EXPECT_EQ("Diese Dateien konnten nicht vollst\xe4ndig kopiert werden:\n\nE:\\Lib\\a.dat\nE:\\NNet\\b.nn",
               CopyFailureMessage({"E:\\Lib\\a.dat", "E:\\NNet\\b.nn"}));
-}
 
-TEST(CopyFailureMessage, ShortensNamesTooLongForTheBoxInTheMiddle)
-{
+    // Names too long for the box are shortened in the middle.
     std::string name = "E:\\Lib\\" + std::string(200, 'x') + ".dat";
     std::string text = CopyFailureMessage({name, std::string(64, 'y')});
     std::string shown = "E:\\Lib\\" + std::string(21, 'x') + "..." + std::string(29, 'x') + ".dat";
     EXPECT_EQ(64u, shown.size());
     EXPECT_EQ("\n\n" + shown + "\n" + std::string(64, 'y'), text.substr(text.find(':') + 1));
-}
 
-TEST(CopyFailureMessage, CountsWhatALongListLeavesOut)
-{
+    // A long list counts what it leaves out.
     std::vector<std::string> files;
     for (int i = 0; i < 40; ++i)
         files.push_back("E:\\Lib\\f" + std::to_string(i));
-    std::string text = CopyFailureMessage(files);
+    text = CopyFailureMessage(files);
     EXPECT_NE(std::string::npos, text.find("\nE:\\Lib\\f14\n"));
     EXPECT_EQ(std::string::npos, text.find("E:\\Lib\\f15"));
     EXPECT_EQ("\n... und 25 weitere", text.substr(text.rfind('\n')));

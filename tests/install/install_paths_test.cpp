@@ -3,47 +3,37 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstring>
 #include <string>
 
-TEST(DriveEntry, ShowsWholeMebibytesFree)
+TEST(DriveEntry, ShowsWholeMebibytesFreeInTheirTrueSize)
 {
+    const struct {
+        std::uint64_t bytes;
+        const char* shown;
+    } cases[] = {
+        {32768000, "C:\\ 31MB frei"}, // 1000 clusters of 64 x 512
+        {0, "C:\\ 0MB frei"},
+        {(1 << 20) - 1, "C:\\ 0MB frei"},
+        {5ull << 30, "C:\\ 5120MB frei"}, // would wrap to 1 GiB in 32 bits
+        {16ull << 40, "C:\\ 16777216MB frei"},
+        {~0ull, "C:\\ 17592186044415MB frei"},
+    };
     char entry[64];
-    ASSERT_TRUE(FormatDriveEntry(entry, sizeof entry, "C:\\", 32768000)); // 1000 clusters of 64 x 512
-    EXPECT_STREQ("C:\\ 31MB frei", entry);
-    ASSERT_TRUE(FormatDriveEntry(entry, sizeof entry, "E:\\", 0));
-    EXPECT_STREQ("E:\\ 0MB frei", entry);
-    ASSERT_TRUE(FormatDriveEntry(entry, sizeof entry, "E:\\", (1 << 20) - 1));
-    EXPECT_STREQ("E:\\ 0MB frei", entry);
-}
-
-TEST(DriveEntry, LargeDrivesShowTheirTrueSize)
-{
-    char entry[64];
-    ASSERT_TRUE(FormatDriveEntry(entry, sizeof entry, "C:\\", 5ull << 30)); // would wrap to 1 GiB in 32 bits
-    EXPECT_STREQ("C:\\ 5120MB frei", entry);
-    ASSERT_TRUE(FormatDriveEntry(entry, sizeof entry, "D:\\", 16ull << 40));
-    EXPECT_STREQ("D:\\ 16777216MB frei", entry);
-    ASSERT_TRUE(FormatDriveEntry(entry, sizeof entry, "V:\\", ~0ull));
-    EXPECT_STREQ("V:\\ 17592186044415MB frei", entry);
-}
-
-TEST(DriveEntry, RefusesABufferTooSmall)
-{
-    char entry[13];
-    std::strcpy(entry, "unchanged");
-    EXPECT_FALSE(FormatDriveEntry(entry, sizeof entry, "C:\\", 32768000)); // needs 14 bytes
-    EXPECT_STREQ("unchanged", entry);
+    for (const auto& c : cases) {
+        ASSERT_TRUE(FormatDriveEntry(entry, sizeof entry, "C:\\", c.bytes)) << c.shown;
+        EXPECT_STREQ(c.shown, entry);
+    }
+    char small[13] = "unchanged";
+    EXPECT_FALSE(FormatDriveEntry(small, sizeof small, "C:\\", 32768000)) << "needs 14 bytes";
+    EXPECT_STREQ("unchanged", small);
 }
 
 TEST(RemovalGuard, AcceptsOnlyADriveRootFollowedByTheInstallFolder)
 {
     for (const char* path : {"C:\\VeskMarlit\\", "c:\\veskmarlit\\", "Z:\\VESKMARLIT\\", "G:\\vESKmARLIT\\"})
         EXPECT_TRUE(IsInstallationDirectory(path)) << path;
-}
-
-TEST(RemovalGuard, RefusesEveryOtherDirectory)
-{
     const char* refused[] = {
         "",                          // an empty settings line
         "C:\\",                      // a hand-edited root

@@ -3,7 +3,6 @@
 #include <commctrl.h>
 #include <objbase.h>
 #include <shlobj.h>
-#include <winioctl.h>
 
 #include <vector>
 
@@ -63,49 +62,16 @@ template <class Predicate> bool WaitFor(Predicate done)
     return false;
 }
 
-// The mount-point form of a reparse buffer, as the file system takes it.
-struct MountPointReparseBuffer {
-    DWORD ReparseTag;
-    WORD ReparseDataLength;
-    WORD Reserved;
-    WORD SubstituteNameOffset;
-    WORD SubstituteNameLength;
-    WORD PrintNameOffset;
-    WORD PrintNameLength;
-    WCHAR PathBuffer[MAX_PATH * 2];
-};
-constexpr DWORD kReparseHeaderSize = 8; // tag, data length, reserved
-
-bool MakeJunction(const std::string& link, const std::string& target)
-{
-    char full[MAX_PATH];
-    if (!GetFullPathNameA(target.c_str(), MAX_PATH, full, nullptr) || !CreateDirectoryA(link.c_str(), nullptr))
-        return false;
-    HANDLE handle = CreateFileA(link.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                                FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (handle == INVALID_HANDLE_VALUE)
-        return false;
-    std::wstring substitute = L"\\??\\" + Wide(full);
-    MountPointReparseBuffer buffer = {};
-    buffer.ReparseTag = IO_REPARSE_TAG_MOUNT_POINT;
-    buffer.SubstituteNameLength = static_cast<WORD>(substitute.size() * sizeof(WCHAR));
-    buffer.PrintNameOffset = static_cast<WORD>(buffer.SubstituteNameLength + sizeof(WCHAR));
-    substitute.copy(buffer.PathBuffer, substitute.size());
-    // Both names end with a zero; the print name is empty.
-    buffer.ReparseDataLength = static_cast<WORD>(4 * sizeof(WORD) + buffer.PrintNameOffset + sizeof(WCHAR));
-    DWORD returned = 0;
-    BOOL ok = DeviceIoControl(handle, FSCTL_SET_REPARSE_POINT, &buffer, kReparseHeaderSize + buffer.ReparseDataLength,
-                              nullptr, 0, &returned, nullptr);
-    CloseHandle(handle);
-    return ok != FALSE;
-}
-
 } // namespace
 
 bool MakeDirectoryLink(const std::string& link, const std::string& target)
 {
-    if (!IsWine())
-        return MakeJunction(link, target);
+    if (!IsWine()) { // a directory link, made without privileges where the system allows it
+        using MakeLink = BOOLEAN(WINAPI*)(LPCSTR, LPCSTR, DWORD);
+        auto make = reinterpret_cast<MakeLink>(
+            reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "CreateSymbolicLinkA")));
+        return make && make(link.c_str(), target.c_str(), 1 | 2);
+    }
     std::string unixLink = UnixPath(link), unixTarget = UnixPath(target);
     if (unixLink.empty() || unixTarget.empty() || !RunUnix("/bin/ln -s \"" + unixTarget + "\" \"" + unixLink + "\""))
         return false;
@@ -113,15 +79,6 @@ bool MakeDirectoryLink(const std::string& link, const std::string& target)
         DWORD attributes = GetFileAttributesA(link.c_str());
         return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
     });
-}
-
-void RemoveDirectoryLink(const std::string& link)
-{
-    if (RemoveDirectoryA(link.c_str()) || GetFileAttributesA(link.c_str()) == INVALID_FILE_ATTRIBUTES)
-        return;
-    std::string unixLink = UnixPath(link);
-    if (IsWine() && !unixLink.empty() && RunUnix("/bin/rm -f \"" + unixLink + "\""))
-        WaitFor([&] { return GetFileAttributesA(link.c_str()) == INVALID_FILE_ATTRIBUTES; });
 }
 
 bool MakeLongDirectory(const std::string& path) { return CreateDirectoryW(LongForm(path).c_str(), nullptr) != FALSE; }
@@ -160,7 +117,7 @@ void RemoveLongTree(const std::string& path)
             if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && !(entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
                 RemoveLongTree(full);
             else if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                RemoveDirectoryLink(full);
+                RemoveDirectoryW(LongForm(full).c_str()); // a link, as the link it is
             else
                 DeleteFileW(LongForm(full).c_str());
         } while (FindNextFileW(search, &entry));
@@ -287,6 +244,15 @@ bool UninstallEntryIn(HKEY hive)
 }
 
 bool UninstallEntryExists() { return UninstallEntryIn(HKEY_LOCAL_MACHINE) || UninstallEntryIn(HKEY_CURRENT_USER); }
+
+std::string UninstallValue(HKEY hive, const char* name)
+{
+    DWORD data[128], type = 0, size = sizeof data;
+    if (RegGetValueA(hive, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\VeskMarlit", name,
+                     RRF_RT_REG_SZ | RRF_RT_REG_DWORD, &type, data, &size) != ERROR_SUCCESS)
+        return "(none)";
+    return type == REG_DWORD ? std::to_string(data[0]) : std::string(reinterpret_cast<const char*>(data));
+}
 
 std::string ProgramsFolder()
 {

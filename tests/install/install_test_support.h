@@ -11,11 +11,9 @@ namespace installtest {
 
 bool IsWine();
 
-// Makes link a link to the directory target: a junction on Windows; under Wine, which
-// shows a Unix symbolic link to a directory as a reparse point, such a link made by ln.
+// Makes link a link to the directory target: a directory symbolic link on Windows; under
+// Wine, which shows a Unix symbolic link to a directory as a reparse point, one made by ln.
 bool MakeDirectoryLink(const std::string& link, const std::string& target);
-// Removes such a link, never what it points to.
-void RemoveDirectoryLink(const std::string& link);
 
 // Paths past MAX_PATH, through the "\\?\" form of the wide functions.
 bool MakeLongDirectory(const std::string& path);
@@ -69,6 +67,8 @@ private:
 // Whether the uninstall entry "...\Uninstall\VeskMarlit" is in the hive, or in either.
 bool UninstallEntryIn(HKEY hive);
 bool UninstallEntryExists();
+// A value of that entry as text (a string, or a number in decimal); "(none)" where there is none.
+std::string UninstallValue(HKEY hive, const char* name);
 // The user's programs folder of the Start menu.
 std::string ProgramsFolder();
 

@@ -122,75 +122,60 @@ TEST_F(OptionsDialog, ListsTheFixedDrivesCToVWithTheLowestSelected)
     EXPECT_EQ((GetSystemMetrics(SM_CYSCREEN) - h) / 2, rect_.top);
 }
 
-TEST_F(OptionsDialog, TheTickedBoxAndAnotherDriveGivePlayFromCdThere)
+TEST_F(OptionsDialog, WhatOkAndCancelReturnAndWhereToInstall)
 {
-    g_machine = {{'C', {DRIVE_FIXED, 1 << 30}}, {'E', {DRIVE_FIXED, 1 << 30}}};
-    int mode = Run([](HWND dialog) {
-        SendDlgItemMessageA(dialog, IDC_TARGET_DRIVE, CB_SETCURSEL, 1, 0);
-        CheckDlgButton(dialog, IDC_PLAY_FROM_CD, BST_CHECKED);
-        PressButton(dialog, IDOK);
-    });
-    EXPECT_EQ(kInstallFromCd, mode);
-    EXPECT_STREQ("E:\\", g_launcher.InstallRoot) << "the drive root and nothing else";
-}
-
-TEST_F(OptionsDialog, TextTypedIntoTheFieldIsNeverRead)
-{
-    g_machine = {{'C', {DRIVE_FIXED, 1 << 30}}, {'E', {DRIVE_FIXED, 1 << 30}}};
-    int mode = Run([](HWND dialog) {
-        SetDlgItemTextA(dialog, IDC_TARGET_DRIVE, "Q:\\Spiele");
-        PressButton(dialog, IDOK);
-    });
-    EXPECT_EQ(kInstallFull, mode);
-    EXPECT_STREQ("C:\\", g_launcher.InstallRoot);
-}
-
-TEST_F(OptionsDialog, OkWaitsForADriveWhileNoneIsSelected)
-{
-    g_machine = {{'C', {DRIVE_FIXED, 1 << 30}}};
+    const Drive fixed = {DRIVE_FIXED, 1 << 30};
+    const std::map<char, Drive> two = {{'C', fixed}, {'E', fixed}};
     bool stillOpen = false;
-    int mode = Run([&](HWND dialog) {
-        SendDlgItemMessageA(dialog, IDC_TARGET_DRIVE, CB_SETCURSEL, static_cast<WPARAM>(-1), 0);
-        PressButton(dialog, IDOK);
-        stillOpen = IsWindowVisible(dialog) != FALSE;
-        SendDlgItemMessageA(dialog, IDC_TARGET_DRIVE, CB_SETCURSEL, 0, 0);
-        PressButton(dialog, IDOK);
-    });
+    const struct {
+        const char* what;
+        std::map<char, Drive> machine;
+        std::function<void(HWND)> action;
+        int mode;
+        const char* root;
+        std::vector<std::string> entries;
+    } cases[] = {
+        {"the ticked box and another drive give play-from-CD there", two,
+         [](HWND dialog) {
+             SendDlgItemMessageA(dialog, IDC_TARGET_DRIVE, CB_SETCURSEL, 1, 0);
+             CheckDlgButton(dialog, IDC_PLAY_FROM_CD, BST_CHECKED);
+             PressButton(dialog, IDOK);
+         },
+         kInstallFromCd, "E:\\", {"C:\\ 1024MB frei", "E:\\ 1024MB frei"}},
+        {"text typed into the field is never read", two,
+         [](HWND dialog) {
+             SetDlgItemTextA(dialog, IDC_TARGET_DRIVE, "Q:\\Spiele");
+             PressButton(dialog, IDOK);
+         },
+         kInstallFull, "C:\\", {"C:\\ 1024MB frei", "E:\\ 1024MB frei"}},
+        {"OK waits for a drive while none is selected", {{'C', fixed}},
+         [&](HWND dialog) {
+             SendDlgItemMessageA(dialog, IDC_TARGET_DRIVE, CB_SETCURSEL, static_cast<WPARAM>(-1), 0);
+             PressButton(dialog, IDOK);
+             stillOpen = IsWindowVisible(dialog) != FALSE;
+             SendDlgItemMessageA(dialog, IDC_TARGET_DRIVE, CB_SETCURSEL, 0, 0);
+             PressButton(dialog, IDOK);
+         },
+         kInstallFull, "C:\\", {"C:\\ 1024MB frei"}},
+        {"without a fixed drive OK is a cancel", {{'D', {DRIVE_CDROM, 0}}, {'X', fixed}},
+         [](HWND dialog) { PressButton(dialog, IDOK); }, kInstallCancelled, "Q:\\vorher\\", {}},
+        {"a drive whose free space is unknown is not listed", {{'C', {DRIVE_FIXED, 1 << 30, true}}, {'E', {DRIVE_FIXED, 7ull << 20}}},
+         [](HWND dialog) { PressButton(dialog, IDOK); }, kInstallFull, "E:\\", {"E:\\ 7MB frei"}},
+        {"cancel leaves InstallRoot alone", {{'C', fixed}}, [](HWND dialog) { PressButton(dialog, IDCANCEL); },
+         kInstallCancelled, "Q:\\vorher\\", {"C:\\ 1024MB frei"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        CopyText(g_launcher.InstallRoot, "Q:\\vorher\\");
+        g_machine = c.machine;
+        EXPECT_EQ(c.mode, Run(c.action));
+        EXPECT_EQ(c.entries, entries_);
+        EXPECT_STREQ(c.root, g_launcher.InstallRoot);
+    }
     EXPECT_TRUE(stillOpen);
-    EXPECT_EQ(kInstallFull, mode);
-    EXPECT_STREQ("C:\\", g_launcher.InstallRoot);
-}
 
-TEST_F(OptionsDialog, WithoutAFixedDriveOkIsACancel)
-{
-    g_machine = {{'D', {DRIVE_CDROM, 0}}, {'X', {DRIVE_FIXED, 1 << 30}}};
-    int mode = Run([](HWND dialog) { PressButton(dialog, IDOK); });
-    EXPECT_TRUE(entries_.empty());
-    EXPECT_EQ(kInstallCancelled, mode);
-    EXPECT_STREQ("Q:\\vorher\\", g_launcher.InstallRoot);
-}
-
-TEST_F(OptionsDialog, ADriveWhoseFreeSpaceIsUnknownIsNotListed)
-{
-    g_machine = {{'C', {DRIVE_FIXED, 1 << 30, true}}, {'E', {DRIVE_FIXED, 7ull << 20}}};
-    int mode = Run([](HWND dialog) { PressButton(dialog, IDOK); });
-    EXPECT_EQ((std::vector<std::string>{"E:\\ 7MB frei"}), entries_);
-    EXPECT_EQ(kInstallFull, mode);
-    EXPECT_STREQ("E:\\", g_launcher.InstallRoot);
-}
-
-TEST_F(OptionsDialog, CancelLeavesInstallRootAlone)
-{
-    g_machine = {{'C', {DRIVE_FIXED, 1 << 30}}};
-    EXPECT_EQ(kInstallCancelled, Run([](HWND dialog) { PressButton(dialog, IDCANCEL); }));
-    EXPECT_STREQ("Q:\\vorher\\", g_launcher.InstallRoot);
-}
-
-TEST_F(OptionsDialog, ADialogThatCannotBeMadeIsACancel)
-{
-    // A module without the dialog template.
+    // A module without the dialog template: no dialog is a cancel.
     g_launcher.Instance = GetModuleHandleA("kernel32.dll");
-    g_machine = {{'C', {DRIVE_FIXED, 1 << 30}}};
     EXPECT_EQ(kInstallCancelled, InstallOptionsDialog(nullptr, kFakeDrives));
     EXPECT_STREQ("Q:\\vorher\\", g_launcher.InstallRoot);
 }

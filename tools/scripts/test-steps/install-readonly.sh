@@ -1,9 +1,9 @@
 # The installation from a medium that nobody can write, end to end. Root (as whom Wine runs
 # here) writes past plain file modes, so the copy of the sample medium is bound read-only
 # onto itself (or, where bind mounts are not allowed, made immutable) before it becomes
-# drive E: of a prefix of this step's own; install_readonly_e2e then installs from it,
-# starts the installed copy and the medium's launcher again and removes the installation
-# as the system's list of installed software would. The medium is made writable again on
+# drive E: of a prefix of this step's own; install_e2e_test, whose walk for a read-only
+# medium runs only there, then installs from it, starts the installed copy and the medium's
+# launcher again and removes the installation as the system's list of installed software would. The medium is made writable again on
 # every way out, and a run that was killed is tidied up by the next one.
 # $1: build folder, $2: results folder.
 
@@ -43,7 +43,7 @@ install_readonly_protect() { # folder
 
 install_readonly() {
     local build=$1 results=$2 name=install_readonly_e2e
-    local xml=$results/$name.xml log=$results/$name.log program=$WIN_BUILD/tests/install/$name.exe
+    local xml=$results/$name.xml log=$results/$name.log program=$WIN_BUILD/tests/e2e/install_e2e_test.exe
     rm -f "$xml"
     [ -f "$program" ] || { echo "$program is missing"; return 1; }
     INSTALL_RO_RUN=$build/test/install-readonly
@@ -59,7 +59,7 @@ install_readonly() {
     fi
     echo "medium read-only by $INSTALL_RO_HOW"
     start_xvfb "$INSTALL_RO_RUN/xvfb"
-    WINEPREFIX=$INSTALL_RO_RUN/prefix timeout 600 wine "$program" --gtest_output="xml:$(windows_path "$xml")" \
+    WINEPREFIX=$INSTALL_RO_RUN/prefix timeout 600 wine "$program" --gtest_filter='*ReadOnlyMedium*' --gtest_output="xml:$(windows_path "$xml")" \
         >"$log" 2>&1 || true
     install_readonly_release
     stop_xvfb
