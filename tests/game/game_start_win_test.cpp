@@ -137,31 +137,24 @@ protected:
 
 } // namespace
 
-TEST_F(GameStartTest, LowResolutionGivesTheGameThe640FilesDataFirst)
+TEST_F(GameStartTest, EachResolutionGivesTheGameItsTwoFilesDataFirst)
 {
-    StartGame(kLowResolution);
-    auto report = ReadGameReport(g_reportPath);
-    ASSERT_FALSE(report.empty()) << "the game did not run";
-    EXPECT_EQ("low", report["mode"]);
-    EXPECT_EQ("valid", report["arguments"]);
-    EXPECT_STRCASEEQ("game_start_win_test.exe", report["parent"].c_str());
-    EXPECT_STRCASEEQ(root_.substr(0, root_.size() - 1).c_str(), report["directory"].c_str());
-    ExpectView(report, "data", "skatgrf640.dat");
-    ExpectView(report, "key", "skatgrf640.key");
-    ExpectReleased();
-    ExpectInstallRootCurrent();
-}
-
-TEST_F(GameStartTest, HighResolutionGivesTheGameTheFilesWithout640)
-{
-    StartGame(kHighResolution);
-    auto report = ReadGameReport(g_reportPath);
-    ASSERT_FALSE(report.empty()) << "the game did not run";
-    EXPECT_EQ("high", report["mode"]);
-    ExpectView(report, "data", "skatgrf.dat");
-    ExpectView(report, "key", "skatgrf.key");
-    ExpectReleased();
-    ExpectInstallRootCurrent();
+    for (int resolution : {kLowResolution, kHighResolution}) {
+        const bool low = resolution == kLowResolution;
+        SCOPED_TRACE(low ? "low" : "high");
+        DeleteFileA(g_reportPath.c_str());
+        StartGame(resolution);
+        auto report = ReadGameReport(g_reportPath);
+        ASSERT_FALSE(report.empty()) << "the game did not run";
+        EXPECT_EQ(low ? "low" : "high", report["mode"]);
+        EXPECT_EQ("valid", report["arguments"]);
+        EXPECT_STRCASEEQ("game_start_win_test.exe", report["parent"].c_str());
+        EXPECT_STRCASEEQ(root_.substr(0, root_.size() - 1).c_str(), report["directory"].c_str());
+        ExpectView(report, "data", low ? "skatgrf640.dat" : "skatgrf.dat");
+        ExpectView(report, "key", low ? "skatgrf640.key" : "skatgrf.key");
+        ExpectReleased();
+        ExpectInstallRootCurrent();
+    }
 }
 
 TEST_F(GameStartTest, TheViewsAreWholeFilesMappedReadOnly)
@@ -178,8 +171,14 @@ TEST_F(GameStartTest, TheViewsAreWholeFilesMappedReadOnly)
     ExpectReleased();
 }
 
-TEST_F(GameStartTest, TheIntroComesFirstOnceAfterAnInstallation)
+TEST_F(GameStartTest, TheIntroComesFirstOnceAfterAnInstallationAndAFailedOneDoesNotStopTheGame)
 {
+    g_launcher.IntroPending = true; // but no film on this medium yet
+    StartGame(kHighResolution);
+    EXPECT_FALSE(g_launcher.IntroPending);
+    EXPECT_EQ("high", ReadGameReport(g_reportPath)["mode"]);
+
+    DeleteFileA(g_reportPath.c_str());
     WriteIntro("intro320.smk", 320, 240);
     g_launcher.IntroPending = true;
     g_filmCrawl = IntroStandIn;
@@ -195,14 +194,6 @@ TEST_F(GameStartTest, TheIntroComesFirstOnceAfterAnInstallation)
     ExpectInstallRootCurrent();
 }
 
-TEST_F(GameStartTest, AFailedIntroDoesNotStopTheGame)
-{
-    g_launcher.IntroPending = true; // but no film on this medium
-    StartGame(kHighResolution);
-    EXPECT_FALSE(g_launcher.IntroPending);
-    EXPECT_EQ("high", ReadGameReport(g_reportPath)["mode"]);
-}
-
 TEST_F(GameStartTest, AGameThatCannotStartReleasesTheFilesAtOnce)
 {
     DeleteFileA((root_ + "prot_d.exe").c_str());
@@ -213,14 +204,7 @@ TEST_F(GameStartTest, AGameThatCannotStartReleasesTheFilesAtOnce)
 
 using GameStartDeathTest = GameStartTest;
 
-TEST_F(GameStartDeathTest, AMissingKeyFileEndsTheLauncherWithZero)
-{
-    testing::FLAGS_gtest_death_test_style = "threadsafe";
-    DeleteFileA((lib_ + "\\skatgrf.key").c_str());
-    EXPECT_EXIT(MapGraphicsFiles(kHighResolution), testing::ExitedWithCode(0), "");
-}
-
-TEST_F(GameStartDeathTest, AMissingOrEmptyDataFileEndsTheLauncherWithZero)
+TEST_F(GameStartDeathTest, AMissingOrEmptyGraphicsFileEndsTheLauncherWithZero)
 {
     testing::FLAGS_gtest_death_test_style = "threadsafe";
     test::WriteWholeFile(lib_ + "\\skatgrf640.dat", "");
@@ -228,6 +212,9 @@ TEST_F(GameStartDeathTest, AMissingOrEmptyDataFileEndsTheLauncherWithZero)
     DeleteFileA((lib_ + "\\skatgrf.dat").c_str());
     EXPECT_EXIT(StartGame(kHighResolution), testing::ExitedWithCode(0), "");
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(g_reportPath.c_str())) << "no game was started";
+    test::WriteWholeFile(lib_ + "\\skatgrf.dat", files_["skatgrf.dat"]);
+    DeleteFileA((lib_ + "\\skatgrf.key").c_str());
+    EXPECT_EXIT(MapGraphicsFiles(kHighResolution), testing::ExitedWithCode(0), "");
 }
 
 TEST_F(GameStartDeathTest, AnInstallationDirectoryThatIsNotAbsoluteStartsNoGameFromTheSearchPath)

@@ -23,7 +23,7 @@ protected:
 
 } // namespace
 
-TEST_F(SettingsFile, IsWrittenWithCarriageReturnAndLineFeed)
+TEST_F(SettingsFile, IsWrittenWithCarriageReturnAndLineFeedWhichAreNotPartOfThePathsReadBack)
 {
     CopyText(g_launcher.InstallRoot, "C:\\VeskMarlit\\");
     CopyText(g_launcher.SaveGameDir, "C:\\VeskMarlit\\SaveGames");
@@ -35,12 +35,7 @@ TEST_F(SettingsFile, IsWrittenWithCarriageReturnAndLineFeed)
     EXPECT_EQ("VonHD\r\nC:\\VeskMarlit\\\r\nC:\\VeskMarlit\\SaveGames\r\nC:\\VeskMarlit\\KartenSets\r\n"
               "C:\\VeskMarlit\\Protokolle\r\nC:\\VeskMarlit\\Lib\r\nC:\\VeskMarlit\\NNet\r\n",
               test::ReadWholeFile(path_));
-}
-
-TEST_F(SettingsFile, CarriageReturnsAreNotPartOfThePaths)
-{
-    test::WriteWholeFile(path_, "VonHD\r\nC:\\VeskMarlit\\\r\nC:\\VeskMarlit\\SaveGames\r\nC:\\VeskMarlit\\KartenSets\r\n"
-                                "C:\\VeskMarlit\\Protokolle\r\nC:\\VeskMarlit\\Lib\r\nC:\\VeskMarlit\\NNet\r\n");
+    g_launcher = LauncherState{};
     CopyText(g_launcher.SourceRoot, "E:\\");
     ASSERT_TRUE(ReadSettingsFile(path_.c_str()));
     EXPECT_STREQ("C:\\VeskMarlit\\", g_launcher.InstallRoot);
@@ -49,18 +44,7 @@ TEST_F(SettingsFile, CarriageReturnsAreNotPartOfThePaths)
     EXPECT_STREQ("C:\\VeskMarlit\\NNet", g_launcher.NetworkDir);
 }
 
-TEST_F(SettingsFile, RepairRewritesTheCdDriveInTextMode)
-{
-    test::WriteWholeFile(path_, "VonCD\r\nC:\\VeskMarlit\\\r\nC:\\VeskMarlit\\SaveGames\r\nC:\\VeskMarlit\\KartenSets\r\n"
-                                "C:\\VeskMarlit\\Protokolle\r\nD:\\Lib\r\nD:\\NNet\r\n");
-    CopyText(g_launcher.SourceRoot, "E:\\");
-    ReadSettingsFile(path_.c_str());
-    EXPECT_EQ("VonCD\r\nC:\\VeskMarlit\\\r\nC:\\VeskMarlit\\SaveGames\r\nC:\\VeskMarlit\\KartenSets\r\n"
-              "C:\\VeskMarlit\\Protokolle\r\nE:\\LIB\r\nE:\\NNet\r\n",
-              test::ReadWholeFile(path_));
-}
-
-TEST_F(SettingsFile, ARepairThatCannotWriteChangesNothing)
+TEST_F(SettingsFile, RepairRewritesTheCdDriveInTextModeUnlessTheFileCannotBeWritten)
 {
     const std::string original = "VonCD\r\nC:\\VeskMarlit\\\r\na\r\nb\r\nc\r\nD:\\Lib\r\nD:\\NNet\r\n";
     test::WriteWholeFile(path_, original);
@@ -73,4 +57,7 @@ TEST_F(SettingsFile, ARepairThatCannotWriteChangesNothing)
     EXPECT_EQ(original, test::ReadWholeFile(path_));
     EXPECT_STREQ("D:\\LIB", g_launcher.LibraryDir);
     EXPECT_STREQ("D:\\NNet", g_launcher.NetworkDir);
+
+    ReadSettingsFile(path_.c_str());
+    EXPECT_EQ("VonCD\r\nC:\\VeskMarlit\\\r\na\r\nb\r\nc\r\nE:\\LIB\r\nE:\\NNet\r\n", test::ReadWholeFile(path_));
 }

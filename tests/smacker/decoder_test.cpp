@@ -254,51 +254,37 @@ TEST(SmackerDecoder, DamagedVideoEndsTheFrameButKeepsThePicture)
     EXPECT_TRUE(SmkDecodeFrame(film, 1)) << "the next frame decodes as usual";
 }
 
-TEST(SmackerDecoder, RecordsWithoutVideoOrWithDamagedChunksGiveNoPicture)
+TEST(SmackerDecoder, DamagedChunksDropTheRecordOrSilenceTheTrack)
 {
-    std::vector<uint8_t> file = kMinimalFilm;
-    SmkFilm film;
-    // The palette chunk claims more than the record holds.
-    file[0x92] = 0x20;
-    ASSERT_TRUE(SmkOpenMemory(film, file.data(), file.size(), 0x7F));
-    EXPECT_EQ(SmkRead::Dropped, SmkReadRecord(film, 0));
-    EXPECT_EQ(0, film.Palette[0]) << "nothing of a dropped record is applied";
-    EXPECT_EQ(0u, film.Tracks[0].Length);
-    // The audio chunk claims to reach past the record.
-    file = kMinimalFilm;
-    file[0x9A] = 0x40;
-    ASSERT_TRUE(SmkOpenMemory(film, file.data(), file.size(), 0x7F));
-    EXPECT_EQ(SmkRead::Dropped, SmkReadRecord(film, 0));
-    // An audio chunk that swallows the video data: palette and sound, but no picture.
-    file = kMinimalFilm;
-    file[0x9A] = 0x10;
-    ASSERT_TRUE(SmkOpenMemory(film, file.data(), file.size(), 0x7F));
-    EXPECT_EQ(SmkRead::NoPicture, SmkReadRecord(film, 0));
-    EXPECT_EQ(255, film.Palette[0]);
-    EXPECT_FALSE(SmkDecodeVideo(film));
-}
-
-TEST(SmackerDecoder, CompressedAudioWithAWrongFormatOrTooManySamplesIsSilent)
-{
-    std::vector<uint8_t> file = kMinimalFilm;
-    file[0x4B] = 0xD0; // the header now says stereo, the chunk says mono
-    SmkFilm film;
-    ASSERT_TRUE(SmkOpenMemory(film, file.data(), file.size(), 0x7F));
-    EXPECT_EQ(SmkRead::Ready, SmkReadRecord(film, 0));
-    EXPECT_EQ(0u, film.Tracks[0].Length);
-
-    file = kMinimalFilm;
-    PutU32(file, 0x9E, 200); // 200 samples: the bits run out long before
-    ASSERT_TRUE(SmkOpenMemory(film, file.data(), file.size(), 0x7F));
-    EXPECT_EQ(SmkRead::Ready, SmkReadRecord(film, 0));
-    EXPECT_EQ(0u, film.Tracks[0].Length);
-}
-
-TEST(SmackerDecoder, TracksOutsideTheMaskAreNotDecoded)
-{
-    SmkFilm film;
-    ASSERT_TRUE(SmkOpenMemory(film, kMinimalFilm.data(), kMinimalFilm.size(), 0x7E));
-    EXPECT_EQ(SmkRead::Ready, SmkReadRecord(film, 0));
-    EXPECT_FALSE(film.Tracks[0].Wanted);
-    EXPECT_EQ(0u, film.Tracks[0].Length);
+    struct Case {
+        const char* What;
+        size_t Offset;
+        uint32_t Value;
+        int Size; // bytes written at Offset
+        uint32_t Mask;
+        SmkRead Read;
+        uint8_t Red; // palette entry 0's red: 0 when nothing of the record is applied
+    } cases[] = {
+        {"a palette chunk that claims more than the record holds", 0x92, 0x20, 1, 0x7F, SmkRead::Dropped, 0},
+        {"an audio chunk that reaches past the record", 0x9A, 0x40, 1, 0x7F, SmkRead::Dropped, 0},
+        {"an audio chunk that swallows the video data", 0x9A, 0x10, 1, 0x7F, SmkRead::NoPicture, 255},
+        {"a header saying stereo where the chunk says mono", 0x4B, 0xD0, 1, 0x7F, SmkRead::Ready, 255},
+        {"200 samples, the bits run out long before", 0x9E, 200, 4, 0x7F, SmkRead::Ready, 255},
+        {"the track outside the mask", 0, 0x324B4D53, 4, 0x7E, SmkRead::Ready, 255},
+    };
+    for (const Case& c : cases) {
+        std::vector<uint8_t> file = kMinimalFilm;
+        if (c.Size == 4)
+            PutU32(file, c.Offset, c.Value);
+        else
+            file[c.Offset] = uint8_t(c.Value);
+        SmkFilm film;
+        ASSERT_TRUE(SmkOpenMemory(film, file.data(), file.size(), c.Mask)) << c.What;
+        EXPECT_EQ(c.Read, SmkReadRecord(film, 0)) << c.What;
+        EXPECT_EQ(c.Red, film.Palette[0]) << c.What;
+        EXPECT_EQ(0u, film.Tracks[0].Length) << c.What;
+        EXPECT_EQ(bool(c.Mask & 1), film.Tracks[0].Wanted) << c.What;
+        if (c.Read == SmkRead::NoPicture)
+            EXPECT_FALSE(SmkDecodeVideo(film)) << c.What;
+    }
 }

@@ -76,18 +76,10 @@ struct Ordinals {
     {
         f = reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(Library, MAKEINTRESOURCEA(ordinal))));
     }
-    Ordinals()
+    Ordinals() : Library(LoadLibraryA("smackw32.dll"))
     {
-        Library = LoadLibraryA("smackw32.dll");
-        if (!Library)
-            return;
-        Find(UseDirectSound, 38);
-        Find(Open, 14);
-        Find(Wait, 32);
-        Find(ToBuffer, 23);
-        Find(DoFrame, 19);
-        Find(NextFrame, 21);
-        Find(Close, 18);
+        Find(UseDirectSound, 38), Find(Open, 14), Find(Wait, 32), Find(ToBuffer, 23);
+        Find(DoFrame, 19), Find(NextFrame, 21), Find(Close, 18);
     }
     ~Ordinals()
     {
