@@ -119,7 +119,7 @@ TEST(SmackerDecoder, LongCodesWalkOnPastTheTableAndStopAtTheEnd)
     EXPECT_TRUE(cut.Overrun()) << "a code that runs past the stream's end is noticed";
 }
 
-TEST(SmackerDecoder, PaletteCommandsKeepCopyFromTheOldPaletteAndSet)
+TEST(SmackerDecoder, PaletteCommandsKeepCopyFromTheOldPaletteAndSetAndChunksThatOverrunAreRefused)
 {
     uint8_t palette[768];
     for (int i = 0; i < 768; ++i)
@@ -128,28 +128,19 @@ TEST(SmackerDecoder, PaletteCommandsKeepCopyFromTheOldPaletteAndSet)
     // although entry 0 was just rewritten); keep the remaining 252.
     const uint8_t commands[] = {0x3F, 0x00, 0x20, 0x42, 0x00, 0xFF, 0xFF, 0xFB};
     ASSERT_TRUE(SmkApplyPalette(palette, commands, sizeof commands));
-    EXPECT_EQ(255, palette[0]);
-    EXPECT_EQ(0, palette[1]);
-    EXPECT_EQ(130, palette[2]);
-    EXPECT_EQ(0, palette[3]) << "entry 1 takes old entry 0";
-    EXPECT_EQ(1, palette[6]);
-    EXPECT_EQ(2, palette[9]);
-    EXPECT_EQ(4, palette[12]);
-    EXPECT_EQ(255, palette[765]);
-}
+    const int expected[][2] = {{0, 255}, {1, 0}, {2, 130}, {3, 0}, {6, 1}, {9, 2}, {12, 4}, {765, 255}};
+    for (const auto& e : expected)
+        EXPECT_EQ(e[1], palette[e[0]]) << "component " << e[0] << " (entry 1 takes old entry 0)";
 
-TEST(SmackerDecoder, PaletteChunksThatOverrunOrCopyFromBeyondTheEndAreRefused)
-{
-    uint8_t palette[768] = {};
-    const uint8_t shortOfEntries[] = {0xFF, 0x3F, 0x00};          // 128 kept, then a SET without blue
-    const uint8_t copyTooFar[] = {0xFF, 0x41, 0xFF, 0xFF};        // copy 2 from entry 255
-    const uint8_t notAllEntries[] = {0xFF, 0xFE};                 // only 255 entries accounted for
+    const uint8_t shortOfEntries[] = {0xFF, 0x3F, 0x00};   // 128 kept, then a SET without blue
+    const uint8_t copyTooFar[] = {0xFF, 0x41, 0xFF, 0xFF}; // copy 2 from entry 255
+    const uint8_t notAllEntries[] = {0xFF, 0xFE};          // only 255 entries accounted for
     palette[0] = 7;
     EXPECT_FALSE(SmkApplyPalette(palette, shortOfEntries, sizeof shortOfEntries));
     EXPECT_FALSE(SmkApplyPalette(palette, copyTooFar, sizeof copyTooFar));
     EXPECT_FALSE(SmkApplyPalette(palette, notAllEntries, sizeof notAllEntries));
     EXPECT_EQ(7, palette[0]) << "a refused chunk changes nothing";
-    const uint8_t keepPastTheEnd[] = {0xFF, 0xFF, 0xFF};         // 384 entries kept: ends at 256
+    const uint8_t keepPastTheEnd[] = {0xFF, 0xFF, 0xFF}; // 384 entries kept: ends at 256
     EXPECT_TRUE(SmkApplyPalette(palette, keepPastTheEnd, sizeof keepPastTheEnd));
 }
 
