@@ -31,53 +31,6 @@ protected:
     }
 };
 
-struct PromptSearch {
-    HWND prompt;
-    HWND text;
-};
-
-BOOL CALLBACK FindPromptText(HWND child, LPARAM lParam)
-{
-    if (ui::Text(child) != ui::kPromptText)
-        return TRUE;
-    reinterpret_cast<PromptSearch*>(lParam)->text = child;
-    return FALSE;
-}
-
-BOOL CALLBACK FindPrompt(HWND window, LPARAM lParam)
-{
-    DWORD process = 0;
-    GetWindowThreadProcessId(window, &process);
-    if (process != GetCurrentProcessId() || !IsWindowVisible(window))
-        return TRUE;
-    auto* search = reinterpret_cast<PromptSearch*>(lParam);
-    EnumChildWindows(window, FindPromptText, lParam);
-    if (!search->text)
-        return TRUE;
-    search->prompt = window;
-    return FALSE;
-}
-
-PromptSearch WaitForPrompt()
-{
-    PromptSearch search = {};
-    for (int i = 0; i < 250 && !search.prompt; ++i) {
-        EnumWindows(FindPrompt, reinterpret_cast<LPARAM>(&search));
-        if (!search.prompt)
-            Sleep(20);
-    }
-    return search;
-}
-
-void SendEscape(DWORD flags)
-{
-    INPUT input = {};
-    input.type = INPUT_KEYBOARD;
-    input.ki.wVk = VK_ESCAPE;
-    input.ki.dwFlags = flags;
-    SendInput(1, &input, sizeof input);
-}
-
 } // namespace
 
 TEST_F(Medium, IsFoundOnTheCdRomDriveThatHoldsTheMarkerTheLowerLetterFirst)
@@ -95,28 +48,30 @@ TEST_F(Medium, IsFoundOnTheCdRomDriveThatHoldsTheMarkerTheLowerLetterFirst)
 TEST_F(Medium, WithoutTheMediumThePromptWaitsUntilEscape)
 {
     ASSERT_TRUE(MoveFileA(kMarker, kHiddenMarker));
-    PromptSearch seen = {};
+    HWND prompt = nullptr;
     RECT where = {};
     bool painted = false;
     std::thread user([&] {
-        seen = WaitForPrompt();
-        if (seen.prompt)
-            GetWindowRect(seen.prompt, &where);
+        prompt = ui::WaitForWindowWithText(GetCurrentProcessId(), ui::kPromptText, 5000);
+        HWND text = prompt ? GetWindow(prompt, GW_CHILD) : nullptr;
+        while (text && ui::Text(text) != ui::kPromptText)
+            text = GetWindow(text, GW_HWNDNEXT);
+        GetWindowRect(prompt, &where);
         // Nothing pumps messages meanwhile, yet the text must be on the screen: no part of
         // the prompt may still wait for painting.
         Sleep(100);
-        painted = seen.prompt && !GetUpdateRect(seen.prompt, nullptr, FALSE) && !GetUpdateRect(seen.text, nullptr, FALSE);
+        painted = text && !GetUpdateRect(prompt, nullptr, FALSE) && !GetUpdateRect(text, nullptr, FALSE);
         Sleep(600); // at least one more scan with the prompt up
-        SendEscape(0);
+        ui::KeyDown(VK_ESCAPE);
     });
     int result = LocateSourceMedium();
     user.join();
-    SendEscape(KEYEVENTF_KEYUP);
+    ui::KeyUp(VK_ESCAPE);
 
     EXPECT_EQ(0, result);
-    ASSERT_NE(nullptr, seen.prompt) << "the prompt with its three lines never appeared";
+    ASSERT_NE(nullptr, prompt) << "the prompt with its three lines never appeared";
     EXPECT_TRUE(painted) << "the prompt's text was never painted";
-    EXPECT_FALSE(IsWindow(seen.prompt)) << "the prompt is destroyed on Escape";
+    EXPECT_FALSE(IsWindow(prompt)) << "the prompt is destroyed on Escape";
     EXPECT_STREQ("", g_launcher.SourceRoot);
     EXPECT_STREQ("", g_launcher.IntroDir);
     // Centred on the screen, without caption.
