@@ -137,26 +137,6 @@ protected:
 
 } // namespace
 
-TEST_F(GameStartTest, EachResolutionGivesTheGameItsTwoFilesDataFirst)
-{
-    for (int resolution : {kLowResolution, kHighResolution}) {
-        const bool low = resolution == kLowResolution;
-        SCOPED_TRACE(low ? "low" : "high");
-        DeleteFileA(g_reportPath.c_str());
-        StartGame(resolution);
-        auto report = ReadGameReport(g_reportPath);
-        ASSERT_FALSE(report.empty()) << "the game did not run";
-        EXPECT_EQ(low ? "low" : "high", report["mode"]);
-        EXPECT_EQ("valid", report["arguments"]);
-        EXPECT_STRCASEEQ("game_start_win_test.exe", report["parent"].c_str());
-        EXPECT_STRCASEEQ(root_.substr(0, root_.size() - 1).c_str(), report["directory"].c_str());
-        ExpectView(report, "data", low ? "skatgrf640.dat" : "skatgrf.dat");
-        ExpectView(report, "key", low ? "skatgrf640.key" : "skatgrf.key");
-        ExpectReleased();
-        ExpectInstallRootCurrent();
-    }
-}
-
 TEST_F(GameStartTest, TheViewsAreWholeFilesMappedReadOnly)
 {
     GraphicsViews views = MapGraphicsFiles(kHighResolution);
@@ -171,12 +151,19 @@ TEST_F(GameStartTest, TheViewsAreWholeFilesMappedReadOnly)
     ExpectReleased();
 }
 
-TEST_F(GameStartTest, TheIntroComesFirstOnceAfterAnInstallationAndAFailedOneDoesNotStopTheGame)
+// Each resolution gives the game its two files, data first; the intro comes first once after
+// an installation, and a failed one does not stop the game.
+TEST_F(GameStartTest, EachResolutionGivesTheGameItsTwoFilesAfterTheIntroOnceAfterAnInstallation)
 {
     g_launcher.IntroPending = true; // but no film on this medium yet
     StartGame(kHighResolution);
     EXPECT_FALSE(g_launcher.IntroPending);
-    EXPECT_EQ("high", ReadGameReport(g_reportPath)["mode"]);
+    auto report = ReadGameReport(g_reportPath);
+    ASSERT_FALSE(report.empty()) << "the game did not run";
+    EXPECT_EQ("high", report["mode"]);
+    ExpectView(report, "data", "skatgrf.dat");
+    ExpectView(report, "key", "skatgrf.key");
+    ExpectReleased();
 
     DeleteFileA(g_reportPath.c_str());
     WriteIntro("intro320.smk", 320, 240);
@@ -185,13 +172,20 @@ TEST_F(GameStartTest, TheIntroComesFirstOnceAfterAnInstallationAndAFailedOneDoes
     StartGame(kLowResolution);
     EXPECT_FALSE(g_launcher.IntroPending);
     EXPECT_EQ(1, g_introsBeforeTheGame) << "the film ran to its end before the game";
-    EXPECT_EQ("low", ReadGameReport(g_reportPath)["mode"]);
+    report = ReadGameReport(g_reportPath);
+    EXPECT_EQ("low", report["mode"]);
+    EXPECT_EQ("valid", report["arguments"]);
+    EXPECT_STRCASEEQ("game_start_win_test.exe", report["parent"].c_str());
+    EXPECT_STRCASEEQ(root_.substr(0, root_.size() - 1).c_str(), report["directory"].c_str());
+    ExpectView(report, "data", "skatgrf640.dat");
+    ExpectView(report, "key", "skatgrf640.key");
+    ExpectReleased();
+    ExpectInstallRootCurrent();
 
     DeleteFileA(g_reportPath.c_str());
     StartGame(kHighResolution);
     EXPECT_EQ(1, g_introsBeforeTheGame) << "only the first game after an installation";
     EXPECT_EQ("high", ReadGameReport(g_reportPath)["mode"]);
-    ExpectInstallRootCurrent();
 }
 
 TEST_F(GameStartTest, AGameThatCannotStartReleasesTheFilesAtOnce)
