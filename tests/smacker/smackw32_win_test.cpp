@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -60,50 +61,27 @@ void PlayFrame(SmackFilm* film, void* buffer, uint32_t pitch, uint32_t rows, uin
         SmackNextFrame(film);
 }
 
-// The seven operations, looked up by ordinal the way a program without the import library
-// would.
-struct Ordinals {
-    HMODULE Library = nullptr;
-    decltype(&SmackSoundUseDirectSound) UseDirectSound = nullptr;
-    decltype(&SmackOpen) Open = nullptr;
-    decltype(&SmackWait) Wait = nullptr;
-    decltype(&SmackToBuffer) ToBuffer = nullptr;
-    decltype(&SmackDoFrame) DoFrame = nullptr;
-    decltype(&SmackNextFrame) NextFrame = nullptr;
-    decltype(&SmackClose) Close = nullptr;
-
-    template <class F> void Find(F& f, int ordinal)
-    {
-        f = reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(Library, MAKEINTRESOURCEA(ordinal))));
-    }
-    Ordinals() : Library(LoadLibraryA("smackw32.dll"))
-    {
-        Find(UseDirectSound, 38), Find(Open, 14), Find(Wait, 32), Find(ToBuffer, 23);
-        Find(DoFrame, 19), Find(NextFrame, 21), Find(Close, 18);
-    }
-    ~Ordinals()
-    {
-        if (Library)
-            FreeLibrary(Library);
-    }
-};
-
 } // namespace
 
 TEST(Smackw32, ExportsTheSevenOperationsByOrdinalOnlyAndPlaysEveryFrameIntoABufferWithAnOddPitch)
 {
-    Ordinals dll;
-    ASSERT_TRUE(dll.Library != nullptr) << "error " << GetLastError();
-    ASSERT_TRUE(dll.UseDirectSound && dll.Open && dll.Wait && dll.ToBuffer && dll.DoFrame && dll.NextFrame && dll.Close);
-    EXPECT_TRUE(GetProcAddress(dll.Library, "SmackOpen") == nullptr);
-    EXPECT_TRUE(GetProcAddress(dll.Library, "SmackOpen@12") == nullptr);
-    EXPECT_EQ(reinterpret_cast<void*>(dll.Open), reinterpret_cast<void*>(&SmackOpen))
-        << "the import library binds the same function";
+    // The import library binds the same functions that a program without it looks up by ordinal.
+    HMODULE library = GetModuleHandleA("smackw32.dll");
+    ASSERT_TRUE(library != nullptr);
+    const std::pair<int, void*> exports[] = {
+        {38, reinterpret_cast<void*>(&SmackSoundUseDirectSound)}, {14, reinterpret_cast<void*>(&SmackOpen)},
+        {32, reinterpret_cast<void*>(&SmackWait)}, {23, reinterpret_cast<void*>(&SmackToBuffer)},
+        {19, reinterpret_cast<void*>(&SmackDoFrame)}, {21, reinterpret_cast<void*>(&SmackNextFrame)},
+        {18, reinterpret_cast<void*>(&SmackClose)}};
+    for (const auto& [ordinal, function] : exports)
+        EXPECT_EQ(function, reinterpret_cast<void*>(GetProcAddress(library, MAKEINTRESOURCEA(ordinal)))) << ordinal;
+    EXPECT_TRUE(GetProcAddress(library, "SmackOpen") == nullptr);
+    EXPECT_TRUE(GetProcAddress(library, "SmackOpen@12") == nullptr);
     auto frames = MakeTestFrames(64, 48, 12, 21);
     std::string path = WriteFilm("smackw32-frames.smk", 64, 48, 20, frames, {MakeTone(22050, 2, 16, true, 22050 / 4)}, true);
 
-    dll.UseDirectSound(nullptr);
-    SmackFilm* film = dll.Open(path.c_str(), kSmackAllTracks, kSmackAutoExtraBuffer);
+    SmackSoundUseDirectSound(nullptr);
+    SmackFilm* film = SmackOpen(path.c_str(), kSmackAllTracks, kSmackAutoExtraBuffer);
     ASSERT_TRUE(film != nullptr);
     EXPECT_EQ(64u, At32(film, 4));
     EXPECT_EQ(48u, At32(film, 8));
@@ -118,7 +96,7 @@ TEST(Smackw32, ExportsTheSevenOperationsByOrdinalOnlyAndPlaysEveryFrameIntoABuff
     DWORD start = GetTickCount();
     for (uint32_t n = 0; n < 12; ++n) {
         DWORD waitStart = GetTickCount();
-        while (dll.Wait(film)) {
+        while (SmackWait(film)) {
             ASSERT_LT(GetTickCount() - waitStart, 2000u) << "frame " << n << " never falls due";
         }
         ASSERT_EQ(n, At32(film, 884));
@@ -127,8 +105,8 @@ TEST(Smackw32, ExportsTheSevenOperationsByOrdinalOnlyAndPlaysEveryFrameIntoABuff
         } else {
             EXPECT_NE(0u, n) << "frame 0 brings its colours";
         }
-        dll.ToBuffer(film, 1, 2, pitch, rows, buffer.data(), kSmackBlit8Bit);
-        dll.DoFrame(film);
+        SmackToBuffer(film, 1, 2, pitch, rows, buffer.data(), kSmackBlit8Bit);
+        SmackDoFrame(film);
         EXPECT_EQ(n, At32(film, 884)) << "SmackDoFrame leaves the frame number alone";
         for (uint32_t y = 0; y < rows; ++y) {
             for (int32_t x = 0; x < pitch; ++x) {
@@ -139,15 +117,15 @@ TEST(Smackw32, ExportsTheSevenOperationsByOrdinalOnlyAndPlaysEveryFrameIntoABuff
             }
         }
         if (n + 1 < 12) {
-            dll.NextFrame(film);
+            SmackNextFrame(film);
             if (n == 0) {
-                EXPECT_NE(0u, dll.Wait(film)) << "frame 1 is not due at once";
+                EXPECT_NE(0u, SmackWait(film)) << "frame 1 is not due at once";
             }
         }
     }
     DWORD elapsed = GetTickCount() - start;
     EXPECT_GE(elapsed + 20, 11u * 20u) << "eleven frame durations of 20 ms";
-    dll.Close(film);
+    SmackClose(film);
 }
 
 namespace {
