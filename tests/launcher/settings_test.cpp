@@ -1,5 +1,5 @@
 // The settings file reader, repair and writer, on files with line feeds only (the
-// Windows tests cover the CR LF files of text mode).
+// journeys cover the CR LF files of text mode).
 #include "launcher/launcher_state.h"
 #include "launcher/settings.h"
 #include "launcher/text.h"
