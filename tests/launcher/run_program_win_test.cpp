@@ -2,6 +2,7 @@
 // waits for the child unless told not to, and failures are silent.
 #include "launcher/launcher_win.h"
 #include "tests/support/win_files.h"
+#include "tools/uidriver/uidriver.h"
 
 #include <gtest/gtest.h>
 
@@ -56,12 +57,7 @@ TEST_F(RunProgramTest, NoWaitReturnsWhileTheChildRuns)
     EXPECT_NE(0, RunProgram(probe_.c_str(), 1));
     EXPECT_LT(GetTickCount() - start, 1000u);
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(out_.c_str())) << "the child has not written yet";
-    EXPECT_TRUE([&] {
-        for (int i = 0; i < 200; ++i, Sleep(50))
-            if (!ProbeLine(1).empty())
-                return true;
-        return false;
-    }());
+    EXPECT_TRUE(ui::WaitUntil([&] { return !ProbeLine(1).empty(); }, 10000));
 }
 
 TEST_F(RunProgramTest, TheDirectoryIsWhatTheTextBeforeTheLastBackslashNames)
