@@ -26,14 +26,10 @@ std::string Line(int resolution, std::uintptr_t data, std::uintptr_t key, const 
 
 } // namespace
 
-TEST(GraphicsPaths, HighResolutionMapsTheFilesWithout640)
+TEST(GraphicsPaths, HighResolutionMapsTheFilesWithout640AndLowThoseWith640)
 {
     EXPECT_EQ("C:\\VeskMarlit\\Lib\\skatgrf.key", Path(kHighResolution, GraphicsFile::Key));
     EXPECT_EQ("C:\\VeskMarlit\\Lib\\skatgrf.dat", Path(kHighResolution, GraphicsFile::Data));
-}
-
-TEST(GraphicsPaths, LowResolutionMapsTheFilesWith640)
-{
     EXPECT_EQ("E:\\Lib\\skatgrf640.key", Path(kLowResolution, GraphicsFile::Key, "E:\\Lib"));
     EXPECT_EQ("E:\\Lib\\skatgrf640.dat", Path(kLowResolution, GraphicsFile::Data, "E:\\Lib"));
 }
@@ -54,10 +50,7 @@ TEST(GameCommandLine, DataViewFirstInLowerCaseHexWithoutLeadingZeros)
     EXPECT_EQ("G:\\VeskMarlit\\prot_d.exe high 0xa40000 0x3f0000", Line(kHighResolution, 0xA40000, 0x3F0000));
     EXPECT_EQ("G:\\VeskMarlit\\prot_d.exe low 0x1 0xfedcba98", Line(kLowResolution, 0x1, 0xFEDCBA98));
     EXPECT_EQ("C:\\prot_d.exe high 0x0 0x10", Line(kHighResolution, 0, 0x10, "C:\\"));
-}
-
-TEST(GameCommandLine, ALineThatDoesNotFitIsRefused)
-{
+    // A line that does not fit is refused.
     std::string root(kPathSize - 30, 'r');
     root += '\\';
     char line[kPathSize] = "marker";

@@ -137,33 +137,6 @@ protected:
 
 } // namespace
 
-TEST_F(GameStartTest, LowResolutionGivesTheGameThe640FilesDataFirst)
-{
-    StartGame(kLowResolution);
-    auto report = ReadGameReport(g_reportPath);
-    ASSERT_FALSE(report.empty()) << "the game did not run";
-    EXPECT_EQ("low", report["mode"]);
-    EXPECT_EQ("valid", report["arguments"]);
-    EXPECT_STRCASEEQ("game_start_win_test.exe", report["parent"].c_str());
-    EXPECT_STRCASEEQ(root_.substr(0, root_.size() - 1).c_str(), report["directory"].c_str());
-    ExpectView(report, "data", "skatgrf640.dat");
-    ExpectView(report, "key", "skatgrf640.key");
-    ExpectReleased();
-    ExpectInstallRootCurrent();
-}
-
-TEST_F(GameStartTest, HighResolutionGivesTheGameTheFilesWithout640)
-{
-    StartGame(kHighResolution);
-    auto report = ReadGameReport(g_reportPath);
-    ASSERT_FALSE(report.empty()) << "the game did not run";
-    EXPECT_EQ("high", report["mode"]);
-    ExpectView(report, "data", "skatgrf.dat");
-    ExpectView(report, "key", "skatgrf.key");
-    ExpectReleased();
-    ExpectInstallRootCurrent();
-}
-
 TEST_F(GameStartTest, TheViewsAreWholeFilesMappedReadOnly)
 {
     GraphicsViews views = MapGraphicsFiles(kHighResolution);
@@ -178,28 +151,40 @@ TEST_F(GameStartTest, TheViewsAreWholeFilesMappedReadOnly)
     ExpectReleased();
 }
 
-TEST_F(GameStartTest, TheIntroComesFirstOnceAfterAnInstallation)
+// Each resolution gives the game its two files, data first; the intro comes first once after
+// an installation, and a failed one does not stop the game.
+TEST_F(GameStartTest, EachResolutionGivesTheGameItsTwoFilesAfterTheIntroOnceAfterAnInstallation)
 {
+    g_launcher.IntroPending = true; // but no film on this medium yet
+    StartGame(kHighResolution);
+    EXPECT_FALSE(g_launcher.IntroPending);
+    auto report = ReadGameReport(g_reportPath);
+    ASSERT_FALSE(report.empty()) << "the game did not run";
+    EXPECT_EQ("high", report["mode"]);
+    ExpectView(report, "data", "skatgrf.dat");
+    ExpectView(report, "key", "skatgrf.key");
+    ExpectReleased();
+
+    DeleteFileA(g_reportPath.c_str());
     WriteIntro("intro320.smk", 320, 240);
     g_launcher.IntroPending = true;
     g_filmCrawl = IntroStandIn;
     StartGame(kLowResolution);
     EXPECT_FALSE(g_launcher.IntroPending);
     EXPECT_EQ(1, g_introsBeforeTheGame) << "the film ran to its end before the game";
-    EXPECT_EQ("low", ReadGameReport(g_reportPath)["mode"]);
+    report = ReadGameReport(g_reportPath);
+    EXPECT_EQ("low", report["mode"]);
+    EXPECT_EQ("valid", report["arguments"]);
+    EXPECT_STRCASEEQ("game_start_win_test.exe", report["parent"].c_str());
+    EXPECT_STRCASEEQ(root_.substr(0, root_.size() - 1).c_str(), report["directory"].c_str());
+    ExpectView(report, "data", "skatgrf640.dat");
+    ExpectView(report, "key", "skatgrf640.key");
+    ExpectReleased();
+    ExpectInstallRootCurrent();
 
     DeleteFileA(g_reportPath.c_str());
     StartGame(kHighResolution);
     EXPECT_EQ(1, g_introsBeforeTheGame) << "only the first game after an installation";
-    EXPECT_EQ("high", ReadGameReport(g_reportPath)["mode"]);
-    ExpectInstallRootCurrent();
-}
-
-TEST_F(GameStartTest, AFailedIntroDoesNotStopTheGame)
-{
-    g_launcher.IntroPending = true; // but no film on this medium
-    StartGame(kHighResolution);
-    EXPECT_FALSE(g_launcher.IntroPending);
     EXPECT_EQ("high", ReadGameReport(g_reportPath)["mode"]);
 }
 
@@ -213,14 +198,7 @@ TEST_F(GameStartTest, AGameThatCannotStartReleasesTheFilesAtOnce)
 
 using GameStartDeathTest = GameStartTest;
 
-TEST_F(GameStartDeathTest, AMissingKeyFileEndsTheLauncherWithZero)
-{
-    testing::FLAGS_gtest_death_test_style = "threadsafe";
-    DeleteFileA((lib_ + "\\skatgrf.key").c_str());
-    EXPECT_EXIT(MapGraphicsFiles(kHighResolution), testing::ExitedWithCode(0), "");
-}
-
-TEST_F(GameStartDeathTest, AMissingOrEmptyDataFileEndsTheLauncherWithZero)
+TEST_F(GameStartDeathTest, AMissingOrEmptyGraphicsFileEndsTheLauncherWithZero)
 {
     testing::FLAGS_gtest_death_test_style = "threadsafe";
     test::WriteWholeFile(lib_ + "\\skatgrf640.dat", "");
@@ -228,6 +206,9 @@ TEST_F(GameStartDeathTest, AMissingOrEmptyDataFileEndsTheLauncherWithZero)
     DeleteFileA((lib_ + "\\skatgrf.dat").c_str());
     EXPECT_EXIT(StartGame(kHighResolution), testing::ExitedWithCode(0), "");
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(g_reportPath.c_str())) << "no game was started";
+    test::WriteWholeFile(lib_ + "\\skatgrf.dat", files_["skatgrf.dat"]);
+    DeleteFileA((lib_ + "\\skatgrf.key").c_str());
+    EXPECT_EXIT(MapGraphicsFiles(kHighResolution), testing::ExitedWithCode(0), "");
 }
 
 TEST_F(GameStartDeathTest, AnInstallationDirectoryThatIsNotAbsoluteStartsNoGameFromTheSearchPath)

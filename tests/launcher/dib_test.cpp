@@ -5,7 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <cstring>
+#include <initializer_list>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -45,21 +46,16 @@ struct Dib {
 
 constexpr DibLayout kUnread = {0xDEADBEEF, 0xDEADBEEF, 0xDEADBEEF};
 
-} // namespace
-
-TEST(Dib, TheLaunchersOwnPicturesPass)
+Dib With(Dib dib, std::size_t at, std::uint32_t value, int size = 4)
 {
-    // The background: 504 x 666 at 8 bits, 256 colours; the button face: 80 x 39 at 4 bits.
-    DibLayout layout = kUnread;
-    ASSERT_TRUE(Dib(504, 666, 8, 0, 256, 504 * 666).Read(layout));
-    EXPECT_EQ(256u, layout.Colours);
-    EXPECT_EQ(40u, layout.TableOffset);
-    EXPECT_EQ(40u + 1024u, layout.RowsOffset);
-    layout = kUnread;
-    ASSERT_TRUE(Dib(80, 39, 4, 0, 16, 40 * 39).Read(layout));
-    EXPECT_EQ(16u, layout.Colours);
-    EXPECT_EQ(40u + 64u, layout.RowsOffset);
+    if (size == 2)
+        Put16(dib.bytes, at, static_cast<std::uint16_t>(value));
+    else
+        Put32(dib.bytes, at, value);
+    return dib;
 }
+
+} // namespace
 
 TEST(Dib, TheColourCountIsCappedAtWhatItsBitsTellApart)
 {
@@ -70,80 +66,50 @@ TEST(Dib, TheColourCountIsCappedAtWhatItsBitsTellApart)
     EXPECT_EQ(16u, DibColourCount(4, 200));
     EXPECT_EQ(2u, DibColourCount(1, 0x80000000));
     EXPECT_EQ(0u, DibColourCount(24, 100));
-
-    // A header that claims four billion colours: the table is read as 256 entries.
-    DibLayout layout = kUnread;
-    ASSERT_TRUE(Dib(16, 16, 8, 0xFFFFFFFF, 256, 16 * 16).Read(layout));
-    EXPECT_EQ(256u, layout.Colours);
-    EXPECT_EQ(40u + 1024u, layout.RowsOffset);
 }
 
-TEST(Dib, ATableOrRowsPastTheEndAreRefusedBeforeAnythingIsRead)
+TEST(Dib, AHeaderTableAndRowsMustLieWithinTheBitmapBeforeAnythingIsRead)
 {
+    const Dib good(16, 16, 8, 0, 256, 256);
+    Dib v5(8, 8, 8, 4, 0, 0); // a longer header puts the table behind itself
+    v5.bytes.assign(124 + 16 + 64, 0x22);
+    for (auto [at, value] : std::initializer_list<std::pair<int, int>>{{0, 124}, {4, 8}, {8, 8}, {12, 1 | 8 << 16}, {16, 0}, {32, 4}})
+        Put32(v5.bytes, std::size_t(at), std::uint32_t(value));
+    const Dib coded = With(With(Dib(16, 16, 8, 0, 256, 100), 16, 1), 20, 100); // run-length rows, as long as stated
+    struct Case {
+        const char* What;
+        Dib Bitmap;
+        DibLayout Layout; // all kUnread: refused
+    } cases[] = {
+        {"the background, 504 x 666 at 8 bits", Dib(504, 666, 8, 0, 256, 504 * 666), {256, 40, 40 + 1024}},
+        {"the button face, 80 x 39 at 4 bits", Dib(80, 39, 4, 0, 16, 40 * 39), {16, 40, 40 + 64}},
+        {"four billion colours: the table is read as 256 entries", Dib(16, 16, 8, 0xFFFFFFFF, 256, 256), {256, 40, 40 + 1024}},
+        {"24-bit rows padded to four bytes", Dib(3, 2, 24, 0, 0, 2 * 12), {0, 40, 40}},
+        {"top-down rows", Dib(16, -16, 8, 0, 256, 256), {256, 40, 40 + 1024}},
+        {"a longer header", v5, {4, 124, 124 + 16}},
+        {"run-length rows", coded, {256, 40, 40 + 1024}},
+        {"256 entries claimed, room for 10 and no rows", Dib(16, 16, 8, 256, 10, 0), kUnread},
+        {"the table fits, the rows do not", Dib(100, 100, 8, 0, 256, 100 * 99), kUnread},
+        {"24-bit rows without their padding", Dib(3, 2, 24, 0, 0, 2 * 9), kUnread},
+        {"sizes whose products do not fit 32 bits", Dib(0x7FFFFFFF, 0x7FFFFFFF, 32, 0, 0, 64), kUnread},
+        {"the most negative height", Dib(16, INT32_MIN, 8, 0, 256, 256), kUnread},
+        {"a header size past the end", With(good, 0, 0xFFFFFFF0), kUnread},
+        {"the old core header, not one this program made", With(good, 0, 12), kUnread},
+        {"7 bits a pixel", With(good, 14, 7, 2), kUnread},
+        {"2 planes", With(good, 12, 2, 2), kUnread},
+        {"a negative width", With(good, 4, 0xFFFFFFF0), kUnread},
+        {"colour masks instead of a table", With(good, 16, 3), kUnread},
+        {"run-length rows longer than the bitmap", With(coded, 20, 101), kUnread},
+        {"run-length rows of no stated size", With(coded, 20, 0), kUnread},
+    };
+    for (const Case& c : cases) {
+        DibLayout layout = kUnread;
+        EXPECT_EQ(c.Layout.Colours != kUnread.Colours, c.Bitmap.Read(layout)) << c.What;
+        EXPECT_EQ(c.Layout.Colours, layout.Colours) << c.What << ": nothing is given out for a refused bitmap";
+        EXPECT_EQ(c.Layout.TableOffset, layout.TableOffset) << c.What;
+        EXPECT_EQ(c.Layout.RowsOffset, layout.RowsOffset) << c.What;
+    }
     DibLayout layout = kUnread;
-    // 256 entries claimed, room for 10 and no rows.
-    EXPECT_FALSE(Dib(16, 16, 8, 256, 10, 0).Read(layout));
-    // The table fits, the rows do not.
-    EXPECT_FALSE(Dib(100, 100, 8, 0, 256, 100 * 99).Read(layout));
-    // Rows of a 24-bit picture are padded to four bytes: 3 * 3 + 3.
-    EXPECT_FALSE(Dib(3, 2, 24, 0, 0, 2 * 9).Read(layout));
-    // Sizes whose products do not fit 32 bits.
-    EXPECT_FALSE(Dib(0x7FFFFFFF, 0x7FFFFFFF, 32, 0, 0, 64).Read(layout));
-    EXPECT_FALSE(Dib(16, INT32_MIN, 8, 0, 256, 256).Read(layout));
-    EXPECT_EQ(0xDEADBEEFu, layout.Colours) << "nothing is given out for a refused bitmap";
-    EXPECT_TRUE(Dib(3, 2, 24, 0, 0, 2 * 12).Read(layout));
-    EXPECT_TRUE(Dib(16, -16, 8, 0, 256, 256).Read(layout)) << "top-down rows";
-}
-
-TEST(Dib, HeadersThatAreNotABitmapsAreRefused)
-{
-    DibLayout layout = kUnread;
-    Dib good(16, 16, 8, 0, 256, 256);
     EXPECT_FALSE(ReadDibLayout(good.bytes.data(), 39, layout)) << "shorter than a header";
     EXPECT_FALSE(ReadDibLayout(nullptr, 0, layout));
-
-    Dib huge = good;
-    Put32(huge.bytes, 0, 0xFFFFFFF0); // a header size past the end
-    EXPECT_FALSE(huge.Read(layout));
-    Dib small = good;
-    Put32(small.bytes, 0, 12); // the old core header is not one this program made
-    EXPECT_FALSE(small.Read(layout));
-    Dib bits = good;
-    Put16(bits.bytes, 14, 7);
-    EXPECT_FALSE(bits.Read(layout));
-    Dib planes = good;
-    Put16(planes.bytes, 12, 2);
-    EXPECT_FALSE(planes.Read(layout));
-    Dib wide = good;
-    Put32(wide.bytes, 4, 0xFFFFFFF0); // a negative width
-    EXPECT_FALSE(wide.Read(layout));
-    Dib fields = good;
-    Put32(fields.bytes, 16, 3); // colour masks instead of a table
-    EXPECT_FALSE(fields.Read(layout));
-
-    // Run-length coded rows are as long as the header says, and must be there.
-    Dib coded(16, 16, 8, 0, 256, 100);
-    Put32(coded.bytes, 16, 1);
-    EXPECT_TRUE(coded.Read(layout));
-    Put32(coded.bytes, 20, 101);
-    EXPECT_FALSE(coded.Read(layout));
-    Put32(coded.bytes, 20, 0);
-    EXPECT_FALSE(coded.Read(layout));
-}
-
-TEST(Dib, ALongerHeaderPutsTheTableBehindItself)
-{
-    Dib v5(8, 8, 8, 4, 0, 0);
-    v5.bytes.assign(124 + 16 + 64, 0x22);
-    Put32(v5.bytes, 0, 124);
-    Put32(v5.bytes, 4, 8);
-    Put32(v5.bytes, 8, 8);
-    Put16(v5.bytes, 12, 1);
-    Put16(v5.bytes, 14, 8);
-    Put32(v5.bytes, 16, 0);
-    Put32(v5.bytes, 32, 4);
-    DibLayout layout = kUnread;
-    ASSERT_TRUE(v5.Read(layout));
-    EXPECT_EQ(124u, layout.TableOffset);
-    EXPECT_EQ(124u + 16u, layout.RowsOffset);
 }

@@ -1,5 +1,5 @@
 // The settings file reader, repair and writer, on files with line feeds only (the
-// Windows tests cover the CR LF files of text mode).
+// journeys cover the CR LF files of text mode).
 #include "launcher/launcher_state.h"
 #include "launcher/settings.h"
 #include "launcher/text.h"
@@ -38,14 +38,24 @@ protected:
 const std::string kFromCdOnD = "VonCD\nC:\\VeskMarlit\\\nC:\\VeskMarlit\\SaveGames\nC:\\VeskMarlit\\KartenSets\n"
                                "C:\\VeskMarlit\\Protokolle\nd:\\Lib\nD:\\NNet\n";
 
+// Reads `text` as the settings file with the medium in `source`; returns what the file
+// holds afterwards.
+std::string ReadAs(const std::string& text, const char* source)
+{
+    g_launcher = LauncherState{};
+    WriteFile(text);
+    CopyText(g_launcher.SourceRoot, source);
+    EXPECT_TRUE(ReadSettingsFile(kPath));
+    return ReadFile();
+}
+
 } // namespace
 
 TEST_F(Settings, ReadFillsTheSixPathsWithoutLineFeeds)
 {
-    WriteFile("VonHD\nC:\\VeskMarlit\\\nC:\\VeskMarlit\\SaveGames\nC:\\VeskMarlit\\KartenSets\n"
-              "C:\\VeskMarlit\\Protokolle\nC:\\VeskMarlit\\Lib\nC:\\VeskMarlit\\NNet\n");
-    CopyText(g_launcher.SourceRoot, "e:\\");
-    EXPECT_TRUE(ReadSettingsFile(kPath));
+    ReadAs("VonHD\nC:\\VeskMarlit\\\nC:\\VeskMarlit\\SaveGames\nC:\\VeskMarlit\\KartenSets\n"
+           "C:\\VeskMarlit\\Protokolle\nC:\\VeskMarlit\\Lib\nC:\\VeskMarlit\\NNet\n",
+           "e:\\");
     EXPECT_STREQ("C:\\VeskMarlit\\", g_launcher.InstallRoot);
     EXPECT_STREQ("C:\\VeskMarlit\\SaveGames", g_launcher.SaveGameDir);
     EXPECT_STREQ("C:\\VeskMarlit\\KartenSets", g_launcher.CardSetDir);
@@ -55,59 +65,36 @@ TEST_F(Settings, ReadFillsTheSixPathsWithoutLineFeeds)
     EXPECT_STREQ("E:\\", g_launcher.SourceRoot);
 }
 
-TEST_F(Settings, FromCdOnAnotherDriveIsRepairedToTheMediumDrive)
+TEST_F(Settings, OnlyFromCdOnAnotherDriveIsRepairedToTheMediumDrive)
 {
-    WriteFile(kFromCdOnD);
-    CopyText(g_launcher.SourceRoot, "F:\\");
-    ReadSettingsFile(kPath);
-    EXPECT_STREQ("F:\\LIB", g_launcher.LibraryDir);
-    EXPECT_STREQ("F:\\NNet", g_launcher.NetworkDir);
     EXPECT_EQ("VonCD\nC:\\VeskMarlit\\\nC:\\VeskMarlit\\SaveGames\nC:\\VeskMarlit\\KartenSets\n"
               "C:\\VeskMarlit\\Protokolle\nF:\\LIB\nF:\\NNet\n",
-              ReadFile());
+              ReadAs(kFromCdOnD, "F:\\"));
+    EXPECT_STREQ("F:\\LIB", g_launcher.LibraryDir);
+    EXPECT_STREQ("F:\\NNet", g_launcher.NetworkDir);
+
+    EXPECT_EQ(kFromCdOnD, ReadAs(kFromCdOnD, "d:\\")) << "the drives are compared after upper-casing";
+    EXPECT_STREQ("D:\\LIB", g_launcher.LibraryDir);
+    const std::string fromHd = "VonHD\nC:\\VeskMarlit\\\na\nb\nc\nD:\\Lib\nD:\\NNet\n";
+    EXPECT_EQ(fromHd, ReadAs(fromHd, "F:\\"));
+    EXPECT_STREQ("D:\\LIB", g_launcher.LibraryDir);
+    EXPECT_EQ("VonCD\nC:\\VeskMarlit\\\n", ReadAs("VonCD\nC:\\VeskMarlit\\\n", "E:\\")) << "no library line";
+    EXPECT_STREQ("", g_launcher.LibraryDir);
 }
 
-TEST_F(Settings, FromCdOnTheSameDriveAndFromHdAreNeverRewritten)
+TEST_F(Settings, MissingOrOverlongLinesNeverSpillIntoTheNextField)
 {
-    WriteFile(kFromCdOnD);
-    CopyText(g_launcher.SourceRoot, "d:\\"); // compared after upper-casing
-    ReadSettingsFile(kPath);
-    EXPECT_EQ(kFromCdOnD, ReadFile());
-    EXPECT_STREQ("D:\\LIB", g_launcher.LibraryDir);
-
-    std::string fromHd = "VonHD\nC:\\VeskMarlit\\\na\nb\nc\nD:\\Lib\nD:\\NNet\n";
-    WriteFile(fromHd);
+    // A last line without line feed loses a character; missing lines leave their fields.
     g_launcher = LauncherState{};
-    CopyText(g_launcher.SourceRoot, "F:\\");
-    ReadSettingsFile(kPath);
-    EXPECT_EQ(fromHd, ReadFile());
-    EXPECT_STREQ("D:\\LIB", g_launcher.LibraryDir);
-}
-
-TEST_F(Settings, MissingLinesLeaveTheirFieldsAndALastLineWithoutLineFeedLosesACharacter)
-{
     WriteFile("VonHD\nC:\\VeskMarlit\\\nC:\\Save");
     CopyText(g_launcher.CardSetDir, "kept");
     ReadSettingsFile(kPath);
     EXPECT_STREQ("C:\\VeskMarlit\\", g_launcher.InstallRoot);
     EXPECT_STREQ("C:\\Sav", g_launcher.SaveGameDir);
     EXPECT_STREQ("kept", g_launcher.CardSetDir);
-}
 
-TEST_F(Settings, AnUnreadableFileLeavesEverythingEmpty)
-{
-    CopyText(g_launcher.SourceRoot, "E:\\");
-    EXPECT_FALSE(ReadSettingsFile(kPath));
-    EXPECT_STREQ("", g_launcher.InstallRoot);
-    EXPECT_STREQ("", g_launcher.LibraryDir);
-}
-
-TEST_F(Settings, OverlongLinesNeverSpillIntoTheNextField)
-{
-    std::string longLine(400, 'x');
-    WriteFile(std::string(30, 'V') + "VonCD\n" + longLine + "\nC:\\Save\nC:\\Cards\nC:\\Prot\nD:\\Lib\nD:\\NNet\n");
-    CopyText(g_launcher.SourceRoot, "E:\\");
-    ReadSettingsFile(kPath);
+    ReadAs(std::string(30, 'V') + "VonCD\n" + std::string(400, 'x') + "\nC:\\Save\nC:\\Cards\nC:\\Prot\nD:\\Lib\nD:\\NNet\n",
+           "E:\\");
     // The first 254 characters of the long line, less the last one that stands in for
     // its line feed; the next fields come from their own lines.
     EXPECT_EQ(std::string(253, 'x'), g_launcher.InstallRoot);
@@ -117,13 +104,13 @@ TEST_F(Settings, OverlongLinesNeverSpillIntoTheNextField)
     EXPECT_STREQ("D:\\NNet", g_launcher.NetworkDir);
 }
 
-TEST_F(Settings, AFromCdFileWithoutLibraryLineIsNotRewritten)
+TEST_F(Settings, AnUnreadableFileLeavesEverythingEmptyAndAnUncreatableOneIsNotWritten)
 {
-    WriteFile("VonCD\nC:\\VeskMarlit\\\n");
     CopyText(g_launcher.SourceRoot, "E:\\");
-    ReadSettingsFile(kPath);
+    EXPECT_FALSE(ReadSettingsFile(kPath));
+    EXPECT_STREQ("", g_launcher.InstallRoot);
     EXPECT_STREQ("", g_launcher.LibraryDir);
-    EXPECT_EQ("VonCD\nC:\\VeskMarlit\\\n", ReadFile());
+    EXPECT_FALSE(WriteSettingsFile("no-such-directory/VeskMarlit.ini", kModeWordFromHd));
 }
 
 TEST_F(Settings, WriteProducesSevenLinesThatReadBackTheSame)
@@ -135,20 +122,13 @@ TEST_F(Settings, WriteProducesSevenLinesThatReadBackTheSame)
     CopyText(g_launcher.LibraryDir, "E:\\Lib");
     CopyText(g_launcher.NetworkDir, "E:\\NNet");
     ASSERT_TRUE(WriteSettingsFile(kPath, kModeWordFromCd));
+    const std::string written = ReadFile();
     EXPECT_EQ("VonCD\nC:\\VeskMarlit\\\nC:\\VeskMarlit\\SaveGames\nC:\\VeskMarlit\\KartenSets\n"
               "C:\\VeskMarlit\\Protokolle\nE:\\Lib\nE:\\NNet\n",
-              ReadFile());
-
-    LauncherState written = g_launcher;
-    g_launcher = LauncherState{};
-    CopyText(g_launcher.SourceRoot, "E:\\");
-    ReadSettingsFile(kPath);
-    EXPECT_STREQ(written.InstallRoot, g_launcher.InstallRoot);
-    EXPECT_STREQ(written.ProtocolDir, g_launcher.ProtocolDir);
+              written);
+    LauncherState before = g_launcher;
+    EXPECT_EQ(written, ReadAs(written, "E:\\"));
+    EXPECT_STREQ(before.InstallRoot, g_launcher.InstallRoot);
+    EXPECT_STREQ(before.ProtocolDir, g_launcher.ProtocolDir);
     EXPECT_STREQ("E:\\LIB", g_launcher.LibraryDir);
-}
-
-TEST_F(Settings, WriteFailsWhenTheFileCannotBeCreated)
-{
-    EXPECT_FALSE(WriteSettingsFile("no-such-directory/VeskMarlit.ini", kModeWordFromHd));
 }

@@ -1,5 +1,5 @@
-// The settings file under Windows: text mode writes CR LF, and the reader takes CR LF
-// lines without their carriage returns.
+// The settings file under Windows, where another program may hold it (the installation and
+// launcher journeys write, read and repair its CR LF lines).
 #include "launcher/launcher_state.h"
 #include "launcher/settings.h"
 #include "launcher/text.h"
@@ -22,43 +22,6 @@ protected:
 };
 
 } // namespace
-
-TEST_F(SettingsFile, IsWrittenWithCarriageReturnAndLineFeed)
-{
-    CopyText(g_launcher.InstallRoot, "C:\\VeskMarlit\\");
-    CopyText(g_launcher.SaveGameDir, "C:\\VeskMarlit\\SaveGames");
-    CopyText(g_launcher.CardSetDir, "C:\\VeskMarlit\\KartenSets");
-    CopyText(g_launcher.ProtocolDir, "C:\\VeskMarlit\\Protokolle");
-    CopyText(g_launcher.LibraryDir, "C:\\VeskMarlit\\Lib");
-    CopyText(g_launcher.NetworkDir, "C:\\VeskMarlit\\NNet");
-    ASSERT_TRUE(WriteSettingsFile(path_.c_str(), kModeWordFromHd));
-    EXPECT_EQ("VonHD\r\nC:\\VeskMarlit\\\r\nC:\\VeskMarlit\\SaveGames\r\nC:\\VeskMarlit\\KartenSets\r\n"
-              "C:\\VeskMarlit\\Protokolle\r\nC:\\VeskMarlit\\Lib\r\nC:\\VeskMarlit\\NNet\r\n",
-              test::ReadWholeFile(path_));
-}
-
-TEST_F(SettingsFile, CarriageReturnsAreNotPartOfThePaths)
-{
-    test::WriteWholeFile(path_, "VonHD\r\nC:\\VeskMarlit\\\r\nC:\\VeskMarlit\\SaveGames\r\nC:\\VeskMarlit\\KartenSets\r\n"
-                                "C:\\VeskMarlit\\Protokolle\r\nC:\\VeskMarlit\\Lib\r\nC:\\VeskMarlit\\NNet\r\n");
-    CopyText(g_launcher.SourceRoot, "E:\\");
-    ASSERT_TRUE(ReadSettingsFile(path_.c_str()));
-    EXPECT_STREQ("C:\\VeskMarlit\\", g_launcher.InstallRoot);
-    EXPECT_STREQ("C:\\VeskMarlit\\SaveGames", g_launcher.SaveGameDir);
-    EXPECT_STREQ("C:\\VESKMARLIT\\LIB", g_launcher.LibraryDir);
-    EXPECT_STREQ("C:\\VeskMarlit\\NNet", g_launcher.NetworkDir);
-}
-
-TEST_F(SettingsFile, RepairRewritesTheCdDriveInTextMode)
-{
-    test::WriteWholeFile(path_, "VonCD\r\nC:\\VeskMarlit\\\r\nC:\\VeskMarlit\\SaveGames\r\nC:\\VeskMarlit\\KartenSets\r\n"
-                                "C:\\VeskMarlit\\Protokolle\r\nD:\\Lib\r\nD:\\NNet\r\n");
-    CopyText(g_launcher.SourceRoot, "E:\\");
-    ReadSettingsFile(path_.c_str());
-    EXPECT_EQ("VonCD\r\nC:\\VeskMarlit\\\r\nC:\\VeskMarlit\\SaveGames\r\nC:\\VeskMarlit\\KartenSets\r\n"
-              "C:\\VeskMarlit\\Protokolle\r\nE:\\LIB\r\nE:\\NNet\r\n",
-              test::ReadWholeFile(path_));
-}
 
 TEST_F(SettingsFile, ARepairThatCannotWriteChangesNothing)
 {

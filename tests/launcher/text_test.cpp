@@ -47,34 +47,26 @@ TEST(Text, UpperCaseTouchesOnlyAsciiLetters)
     EXPECT_STREQ("D:\\LIB\xe4Z{", text);
 }
 
-TEST(Text, CutAtLastBackslash)
+TEST(Text, CutsAtTheLastBackslashOrToTheDirectoryKeepingTheBackslashOfADriveRoot)
 {
-    char game[] = "G:\\VeskMarlit\\prot_d.exe high 0x1 0x2";
-    EXPECT_TRUE(CutAtLastBackslash(game));
-    EXPECT_STREQ("G:\\VeskMarlit", game);
-    char root[] = "E:\\dx52ger.exe";
-    EXPECT_TRUE(CutAtLastBackslash(root));
-    EXPECT_STREQ("E:", root);
-    char none[] = "notepad.exe";
-    EXPECT_FALSE(CutAtLastBackslash(none));
-    EXPECT_STREQ("notepad.exe", none);
-    char inArguments[] = "E:\\prog.exe C:\\data\\x";
-    EXPECT_TRUE(CutAtLastBackslash(inArguments));
-    EXPECT_STREQ("E:\\prog.exe C:\\data", inArguments);
-}
-
-TEST(Text, CutToDirectoryKeepsTheBackslashOfADriveRoot)
-{
-    char root[] = "E:\\Vesk.exe";
-    EXPECT_TRUE(CutToDirectory(root));
-    EXPECT_STREQ("E:\\", root) << "not the drive-relative E:";
-    char nested[] = "C:\\Spiele\\Vesk.exe";
-    EXPECT_TRUE(CutToDirectory(nested));
-    EXPECT_STREQ("C:\\Spiele", nested);
-    char share[] = "\\\\server\\cd\\Vesk.exe";
-    EXPECT_TRUE(CutToDirectory(share));
-    EXPECT_STREQ("\\\\server\\cd", share);
-    char none[] = "Vesk.exe";
-    EXPECT_FALSE(CutToDirectory(none));
-    EXPECT_STREQ("Vesk.exe", none);
+    const struct {
+        bool ToDirectory;
+        const char* Text;
+        const char* Cut; // null: refused, the text stays
+    } cases[] = {
+        {false, "G:\\VeskMarlit\\prot_d.exe high 0x1 0x2", "G:\\VeskMarlit"},
+        {false, "E:\\dx52ger.exe", "E:"},
+        {false, "notepad.exe", nullptr},
+        {false, "E:\\prog.exe C:\\data\\x", "E:\\prog.exe C:\\data"},
+        {true, "E:\\Vesk.exe", "E:\\"}, // not the drive-relative E:
+        {true, "C:\\Spiele\\Vesk.exe", "C:\\Spiele"},
+        {true, "\\\\server\\cd\\Vesk.exe", "\\\\server\\cd"},
+        {true, "Vesk.exe", nullptr},
+    };
+    for (const auto& c : cases) {
+        char text[64];
+        CopyText(text, c.Text);
+        EXPECT_EQ(c.Cut != nullptr, c.ToDirectory ? CutToDirectory(text) : CutAtLastBackslash(text)) << c.Text;
+        EXPECT_STREQ(c.Cut ? c.Cut : c.Text, text);
+    }
 }

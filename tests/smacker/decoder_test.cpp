@@ -48,39 +48,12 @@ TEST(SmackerDecoder, DecodesTheMinimalFilmOfTheFormatDescription)
         ASSERT_EQ(0, film.Palette[i]) << "component " << i;
     const SmkTrack& t = film.Tracks[0];
     EXPECT_EQ(22050u, t.Rate);
-    ASSERT_EQ(4u, t.Length);
-    EXPECT_EQ(128, t.Samples[0]);
-    EXPECT_EQ(130, t.Samples[1]);
-    EXPECT_EQ(130, t.Samples[2]);
-    EXPECT_EQ(127, t.Samples[3]);
+    EXPECT_EQ((std::vector<uint8_t>{128, 130, 130, 127}), std::vector<uint8_t>(t.Samples.get(), t.Samples.get() + t.Length));
     std::memset(film.Picture.data(), 0xAB, film.Picture.size());
     EXPECT_TRUE(SmkDecodeVideo(film));
     for (uint8_t p : film.Picture)
         ASSERT_EQ(0, p);
     EXPECT_FALSE(SmkDecodeVideo(film)) << "a record's video is decoded once";
-}
-
-TEST(SmackerDecoder, ByteTreeCodesAreReadFromTheRootOneBitAtATime)
-{
-    // Leaf 0x41 = 0, 0x42 = 10, 0x43 = 11; then the codes of 0x41, 0x43, 0x42.
-    uint8_t data[5 + kSmkSlack] = {0x0b, 0x4a, 0xc8, 0x10, 0x07};
-    SmkBits bits{data, 0, 36};
-    ASSERT_EQ(1u, bits.ReadBit());
-    uint32_t nodes[511], fast[1 << kSmkMaxFastBits];
-    SmkCode code;
-    code.Nodes = nodes;
-    code.Fast = fast;
-    int deepest = 0;
-    ASSERT_TRUE(SmkParseShape(code, 511, kSmkByteTreeDepth, bits, [](SmkBits& b) { return b.Read(8); }, &deepest));
-    EXPECT_EQ(2, deepest);
-    EXPECT_EQ(5u, code.NodeCount);
-    EXPECT_EQ(0u, bits.ReadBit());
-    SmkBuildFastTable(code, deepest);
-    EXPECT_EQ(0x41u, SmkDecode(code, bits));
-    EXPECT_EQ(0x43u, SmkDecode(code, bits));
-    EXPECT_EQ(0x42u, SmkDecode(code, bits));
-    EXPECT_EQ(36u, bits.Position);
-    EXPECT_FALSE(bits.Overrun());
 }
 
 TEST(SmackerDecoder, TheLastLeafOfAMarkerReadsTheCacheWhichMovesOnlyForANewValue)
@@ -119,7 +92,7 @@ TEST(SmackerDecoder, LongCodesWalkOnPastTheTableAndStopAtTheEnd)
     EXPECT_TRUE(cut.Overrun()) << "a code that runs past the stream's end is noticed";
 }
 
-TEST(SmackerDecoder, PaletteCommandsKeepCopyFromTheOldPaletteAndSet)
+TEST(SmackerDecoder, PaletteCommandsKeepCopyFromTheOldPaletteAndSetAndChunksThatOverrunAreRefused)
 {
     uint8_t palette[768];
     for (int i = 0; i < 768; ++i)
@@ -128,28 +101,19 @@ TEST(SmackerDecoder, PaletteCommandsKeepCopyFromTheOldPaletteAndSet)
     // although entry 0 was just rewritten); keep the remaining 252.
     const uint8_t commands[] = {0x3F, 0x00, 0x20, 0x42, 0x00, 0xFF, 0xFF, 0xFB};
     ASSERT_TRUE(SmkApplyPalette(palette, commands, sizeof commands));
-    EXPECT_EQ(255, palette[0]);
-    EXPECT_EQ(0, palette[1]);
-    EXPECT_EQ(130, palette[2]);
-    EXPECT_EQ(0, palette[3]) << "entry 1 takes old entry 0";
-    EXPECT_EQ(1, palette[6]);
-    EXPECT_EQ(2, palette[9]);
-    EXPECT_EQ(4, palette[12]);
-    EXPECT_EQ(255, palette[765]);
-}
+    const int expected[][2] = {{0, 255}, {1, 0}, {2, 130}, {3, 0}, {6, 1}, {9, 2}, {12, 4}, {765, 255}};
+    for (const auto& e : expected)
+        EXPECT_EQ(e[1], palette[e[0]]) << "component " << e[0] << " (entry 1 takes old entry 0)";
 
-TEST(SmackerDecoder, PaletteChunksThatOverrunOrCopyFromBeyondTheEndAreRefused)
-{
-    uint8_t palette[768] = {};
-    const uint8_t shortOfEntries[] = {0xFF, 0x3F, 0x00};          // 128 kept, then a SET without blue
-    const uint8_t copyTooFar[] = {0xFF, 0x41, 0xFF, 0xFF};        // copy 2 from entry 255
-    const uint8_t notAllEntries[] = {0xFF, 0xFE};                 // only 255 entries accounted for
+    const uint8_t shortOfEntries[] = {0xFF, 0x3F, 0x00};   // 128 kept, then a SET without blue
+    const uint8_t copyTooFar[] = {0xFF, 0x41, 0xFF, 0xFF}; // copy 2 from entry 255
+    const uint8_t notAllEntries[] = {0xFF, 0xFE};          // only 255 entries accounted for
     palette[0] = 7;
     EXPECT_FALSE(SmkApplyPalette(palette, shortOfEntries, sizeof shortOfEntries));
     EXPECT_FALSE(SmkApplyPalette(palette, copyTooFar, sizeof copyTooFar));
     EXPECT_FALSE(SmkApplyPalette(palette, notAllEntries, sizeof notAllEntries));
     EXPECT_EQ(7, palette[0]) << "a refused chunk changes nothing";
-    const uint8_t keepPastTheEnd[] = {0xFF, 0xFF, 0xFF};         // 384 entries kept: ends at 256
+    const uint8_t keepPastTheEnd[] = {0xFF, 0xFF, 0xFF}; // 384 entries kept: ends at 256
     EXPECT_TRUE(SmkApplyPalette(palette, keepPastTheEnd, sizeof keepPastTheEnd));
 }
 
@@ -254,51 +218,37 @@ TEST(SmackerDecoder, DamagedVideoEndsTheFrameButKeepsThePicture)
     EXPECT_TRUE(SmkDecodeFrame(film, 1)) << "the next frame decodes as usual";
 }
 
-TEST(SmackerDecoder, RecordsWithoutVideoOrWithDamagedChunksGiveNoPicture)
+TEST(SmackerDecoder, DamagedChunksDropTheRecordOrSilenceTheTrack)
 {
-    std::vector<uint8_t> file = kMinimalFilm;
-    SmkFilm film;
-    // The palette chunk claims more than the record holds.
-    file[0x92] = 0x20;
-    ASSERT_TRUE(SmkOpenMemory(film, file.data(), file.size(), 0x7F));
-    EXPECT_EQ(SmkRead::Dropped, SmkReadRecord(film, 0));
-    EXPECT_EQ(0, film.Palette[0]) << "nothing of a dropped record is applied";
-    EXPECT_EQ(0u, film.Tracks[0].Length);
-    // The audio chunk claims to reach past the record.
-    file = kMinimalFilm;
-    file[0x9A] = 0x40;
-    ASSERT_TRUE(SmkOpenMemory(film, file.data(), file.size(), 0x7F));
-    EXPECT_EQ(SmkRead::Dropped, SmkReadRecord(film, 0));
-    // An audio chunk that swallows the video data: palette and sound, but no picture.
-    file = kMinimalFilm;
-    file[0x9A] = 0x10;
-    ASSERT_TRUE(SmkOpenMemory(film, file.data(), file.size(), 0x7F));
-    EXPECT_EQ(SmkRead::NoPicture, SmkReadRecord(film, 0));
-    EXPECT_EQ(255, film.Palette[0]);
-    EXPECT_FALSE(SmkDecodeVideo(film));
-}
-
-TEST(SmackerDecoder, CompressedAudioWithAWrongFormatOrTooManySamplesIsSilent)
-{
-    std::vector<uint8_t> file = kMinimalFilm;
-    file[0x4B] = 0xD0; // the header now says stereo, the chunk says mono
-    SmkFilm film;
-    ASSERT_TRUE(SmkOpenMemory(film, file.data(), file.size(), 0x7F));
-    EXPECT_EQ(SmkRead::Ready, SmkReadRecord(film, 0));
-    EXPECT_EQ(0u, film.Tracks[0].Length);
-
-    file = kMinimalFilm;
-    PutU32(file, 0x9E, 200); // 200 samples: the bits run out long before
-    ASSERT_TRUE(SmkOpenMemory(film, file.data(), file.size(), 0x7F));
-    EXPECT_EQ(SmkRead::Ready, SmkReadRecord(film, 0));
-    EXPECT_EQ(0u, film.Tracks[0].Length);
-}
-
-TEST(SmackerDecoder, TracksOutsideTheMaskAreNotDecoded)
-{
-    SmkFilm film;
-    ASSERT_TRUE(SmkOpenMemory(film, kMinimalFilm.data(), kMinimalFilm.size(), 0x7E));
-    EXPECT_EQ(SmkRead::Ready, SmkReadRecord(film, 0));
-    EXPECT_FALSE(film.Tracks[0].Wanted);
-    EXPECT_EQ(0u, film.Tracks[0].Length);
+    struct Case {
+        const char* What;
+        size_t Offset;
+        uint32_t Value;
+        int Size; // bytes written at Offset
+        uint32_t Mask;
+        SmkRead Read;
+        uint8_t Red; // palette entry 0's red: 0 when nothing of the record is applied
+    } cases[] = {
+        {"a palette chunk that claims more than the record holds", 0x92, 0x20, 1, 0x7F, SmkRead::Dropped, 0},
+        {"an audio chunk that reaches past the record", 0x9A, 0x40, 1, 0x7F, SmkRead::Dropped, 0},
+        {"an audio chunk that swallows the video data", 0x9A, 0x10, 1, 0x7F, SmkRead::NoPicture, 255},
+        {"a header saying stereo where the chunk says mono", 0x4B, 0xD0, 1, 0x7F, SmkRead::Ready, 255},
+        {"200 samples, the bits run out long before", 0x9E, 200, 4, 0x7F, SmkRead::Ready, 255},
+        {"the track outside the mask", 0, 0x324B4D53, 4, 0x7E, SmkRead::Ready, 255},
+    };
+    for (const Case& c : cases) {
+        std::vector<uint8_t> file = kMinimalFilm;
+        if (c.Size == 4)
+            PutU32(file, c.Offset, c.Value);
+        else
+            file[c.Offset] = uint8_t(c.Value);
+        SmkFilm film;
+        ASSERT_TRUE(SmkOpenMemory(film, file.data(), file.size(), c.Mask)) << c.What;
+        EXPECT_EQ(c.Read, SmkReadRecord(film, 0)) << c.What;
+        EXPECT_EQ(c.Red, film.Palette[0]) << c.What;
+        EXPECT_EQ(c.Read == SmkRead::NoPicture ? 4u : 0u, film.Tracks[0].Length) << c.What << ": palette and sound only";
+        EXPECT_EQ(bool(c.Mask & 1), film.Tracks[0].Wanted) << c.What;
+        if (c.Read == SmkRead::NoPicture)
+            EXPECT_FALSE(SmkDecodeVideo(film)) << c.What;
+    }
 }
