@@ -247,7 +247,7 @@ void CALLBACK PressOnTheFilm(HWND, UINT, UINT_PTR timer, DWORD)
 // whole intro, the crawl too.
 TEST_F(FilmPlayerTest, EscapeEndsTheFilmAtOnceWithTheCrawlAndCloseWithout)
 {
-    WriteIntro("intro.smk", 640, 480, 40, 100); // four seconds
+    WriteIntro("intro.smk", 640, 480, 80, 100); // eight seconds: a loaded machine may take seconds to open the display
     const std::pair<UINT, WPARAM> presses[] = {{WM_KEYDOWN, VK_ESCAPE}, {WM_SYSCOMMAND, SC_CLOSE}, {WM_SYSKEYDOWN, VK_F4}};
     for (const auto& press : presses) {
         g_press = press;
@@ -258,8 +258,8 @@ TEST_F(FilmPlayerTest, EscapeEndsTheFilmAtOnceWithTheCrawlAndCloseWithout)
         DWORD elapsed = GetTickCount() - start;
         KillTimer(nullptr, timer);
         EXPECT_EQ(press.first == WM_KEYDOWN ? 1 : 0, g_visit.Calls) << "the crawl follows Escape, not Close";
-        EXPECT_TRUE(press.first != WM_KEYDOWN || (g_visit.Frame > 0 && g_visit.Frame < 39 && g_visit.FilmWindowAlive));
-        EXPECT_LT(elapsed, 3000u) << "the rest of the film is not shown";
+        EXPECT_TRUE(press.first != WM_KEYDOWN || (g_visit.Frame > 0 && g_visit.Frame < 79 && g_visit.FilmWindowAlive));
+        EXPECT_LT(elapsed, 6000u) << "the rest of the film is not shown";
         ExpectIdleAgain();
     }
 }
