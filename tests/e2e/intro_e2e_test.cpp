@@ -649,20 +649,16 @@ void Put32(std::string& bytes, std::size_t at, std::uint32_t value)
 
 } // namespace
 
-TEST_F(Intro, HighResolutionPlaysAt640x480ThenTheCrawlThenTheDesktopAndAltEnterSwitchesOnTheWay)
+// Both intros in one launcher. The high-resolution one switched by Alt+Enter on the way,
+// with the Ogg file's music; then the medium's Ogg file is missing, and its FLAC file is a
+// cat of two rips, a second in stereo and then mono: it plays on in stereo, and Escape ends
+// the low-resolution crawl at once.
+TEST_F(Intro, BothIntrosPlayInTheirModesThenTheCrawlWithItsMusicThenTheDesktop)
 {
     Start();
     PlayToTheEnd(IDC_INTRO_HIGH, kHighFilm, {640, 480}, "film-640x480", "intro-crawl-640x480", kOggTrack, true);
-    EXPECT_EQ(1u, Close());
-}
-
-// Here the medium's Ogg file is missing, and its FLAC file is a cat of two rips, a second
-// in stereo and then mono: it plays on in stereo, and Escape ends the crawl at once.
-TEST_F(Intro, LowResolutionPlaysAt320x240ThenTheCrawlThenTheDesktop)
-{
     ASSERT_TRUE(MoveFileA(kOggTrack.Path, (std::string(kOggTrack.Path) + ".hidden").c_str()));
     Replace(kFlacTrack.Path, FlacTone(2, 1) + FlacTone(1, 60));
-    Start();
     PlayToTheEnd(IDC_INTRO_LOW, kLowFilm, {320, 240}, "film-320x240", "intro-crawl-320x240", kFlacTrack, false, 200);
     EXPECT_EQ(1u, Close());
 }
