@@ -271,16 +271,8 @@ class MediumCrawlTest : public CreditsCrawlTest, public ::testing::WithParamInte
 
 TEST_P(MediumCrawlTest, MediumCreditsRecedeIntoTheDistanceUntilEscape)
 {
-    std::string text;
-    {
-        HANDLE file = CreateFileA("E:\\intro.txt", GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-        ASSERT_NE(file, INVALID_HANDLE_VALUE);
-        char buffer[65536];
-        DWORD got = 0;
-        ReadFile(file, buffer, sizeof buffer, &got, nullptr);
-        CloseHandle(file);
-        text.assign(buffer, got);
-    }
+    const std::string text = test::ReadWholeFile("E:\\intro.txt");
+    ASSERT_FALSE(text.empty()) << "the sample medium's credits";
     UseText(text);
     int low = GetParam();
     ASSERT_NO_FATAL_FAILURE(OpenWithPicture(low));
