@@ -72,7 +72,7 @@ TEST_F(DisplayTest, BothResolutionsOpenAnEightBitModeAndCloseCompletely)
     }
 }
 
-TEST_F(DisplayTest, LockGivesThePitchAndTheSurfaceAddress)
+TEST_F(DisplayTest, LockGivesThePitchAndTheSurfaceAddressAndClearingLeavesBothBuffersAtZero)
 {
     ASSERT_EQ(OpenDisplay(window.handle(), 0), DisplayOutcome::Ready);
     g_display.Surface.lpSurface = reinterpret_cast<void*>(0xdeadbeef);
@@ -84,11 +84,8 @@ TEST_F(DisplayTest, LockGivesThePitchAndTheSurfaceAddress)
     pixels[0] = 7;
     pixels[479 * g_display.Surface.lPitch + 639] = 9; // the last pixel is ours to write
     UnlockFrontBuffer();
-}
 
-TEST_F(DisplayTest, ClearingWithAndWithoutFlipLeavesBothBuffersAtIndexZero)
-{
-    ASSERT_EQ(OpenDisplay(window.handle(), 0), DisplayOutcome::Ready);
+    // Clearing with and without the flip leaves both buffers at index 0.
     FillFront(0xAB);
     g_display.Primary->Flip(nullptr, DDFLIP_WAIT);
     FillFront(0xCD);
