@@ -197,36 +197,31 @@ protected:
 // position (28) the lowest rows show them, and only those.
 const char kOneLine[] = "*\xC4\xD6\xDC \xC4\xD6\xDC \xC4\xD6\xDC\r\n";
 
-TEST_F(CreditsCrawlTest, OneLineRunsItsCourseOverThePictureHigh)
+// Both resolutions: 29 steps of 50 ms (the tick count is coarser than the performance
+// counter), then the line has passed out of all rows above its lowest five, which show its
+// top scanlines, and the rows below the crawl area are untouched.
+TEST_F(CreditsCrawlTest, OneLineRunsItsCourseOverThePicture)
 {
-    UseText(kOneLine);
-    ASSERT_NO_FATAL_FAILURE(OpenWithPicture(0));
-    DWORD elapsed = Crawl();
-    // 29 steps of 50 ms; the tick count is coarser than the performance counter.
-    EXPECT_GE(elapsed, 1450u - 20u);
-    EXPECT_LT(elapsed, 10000u);
-    std::vector<std::uint8_t> after = FrontPixels();
-    EXPECT_TRUE(RowsUnchanged(picture, after, 0, 469)) << "the line has passed out of all rows above";
-    EXPECT_FALSE(RowsUnchanged(picture, after, 470, 474)) << "its top scanlines are in the lowest rows";
-    EXPECT_TRUE(RowsUnchanged(picture, after, 475, 479)) << "below the crawl area";
-    ExpectMusicStartedAndStopped();
-    EXPECT_EQ(g_crawlText.Buffer, nullptr);
-    EXPECT_EQ(g_crawlText.LineLimit, 0);
-    EXPECT_EQ(GetCursor(), nullptr) << "the crawl hides the cursor and leaves it hidden";
-}
-
-TEST_F(CreditsCrawlTest, OneLineRunsItsCourseOverThePictureLow)
-{
-    UseText(kOneLine);
-    ASSERT_NO_FATAL_FAILURE(OpenWithPicture(1));
-    DWORD elapsed = Crawl();
-    EXPECT_GE(elapsed, 1450u - 20u);
-    std::vector<std::uint8_t> after = FrontPixels();
-    ASSERT_EQ(after.size(), 320u * 240u);
-    EXPECT_TRUE(RowsUnchanged(picture, after, 0, 229));
-    EXPECT_FALSE(RowsUnchanged(picture, after, 230, 234));
-    EXPECT_TRUE(RowsUnchanged(picture, after, 235, 239));
-    ExpectMusicStartedAndStopped();
+    for (int low : {0, 1}) {
+        SCOPED_TRACE(low ? "320x240" : "640x480");
+        const std::size_t width = low ? 320 : 640, bottom = low ? 239 : 479;
+        messages.clear();
+        UseText(kOneLine);
+        ASSERT_NO_FATAL_FAILURE(OpenWithPicture(low));
+        DWORD elapsed = Crawl();
+        EXPECT_GE(elapsed, 1450u - 20u);
+        EXPECT_LT(elapsed, 10000u);
+        std::vector<std::uint8_t> after = FrontPixels();
+        ASSERT_EQ(after.size(), width * (bottom + 1));
+        EXPECT_TRUE(RowsUnchanged(picture, after, 0, bottom - 10));
+        EXPECT_FALSE(RowsUnchanged(picture, after, bottom - 9, bottom - 5));
+        EXPECT_TRUE(RowsUnchanged(picture, after, bottom - 4, bottom));
+        ExpectMusicStartedAndStopped();
+        EXPECT_EQ(g_crawlText.Buffer, nullptr);
+        EXPECT_EQ(g_crawlText.LineLimit, 0);
+        EXPECT_EQ(GetCursor(), nullptr) << "the crawl hides the cursor and leaves it hidden";
+        CloseDisplay();
+    }
 }
 
 // Without a drive the medium's ripped track plays from the crawl's start and is let go at
@@ -276,16 +271,8 @@ class MediumCrawlTest : public CreditsCrawlTest, public ::testing::WithParamInte
 
 TEST_P(MediumCrawlTest, MediumCreditsRecedeIntoTheDistanceUntilEscape)
 {
-    std::string text;
-    {
-        HANDLE file = CreateFileA("E:\\intro.txt", GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-        ASSERT_NE(file, INVALID_HANDLE_VALUE);
-        char buffer[65536];
-        DWORD got = 0;
-        ReadFile(file, buffer, sizeof buffer, &got, nullptr);
-        CloseHandle(file);
-        text.assign(buffer, got);
-    }
+    const std::string text = test::ReadWholeFile("E:\\intro.txt");
+    ASSERT_FALSE(text.empty()) << "the sample medium's credits";
     UseText(text);
     int low = GetParam();
     ASSERT_NO_FATAL_FAILURE(OpenWithPicture(low));

@@ -28,75 +28,43 @@ std::vector<std::uint8_t> FilmPalette()
 
 } // namespace
 
+// Entries 10 to 245 take the film's colours, even all black ones; the rest keep the system's,
+// and no flags change.
 TEST(FilmPalette, OnlyTheFilmsEntriesTakeItsColoursAndNoFlagsChange)
 {
-    std::vector<DisplayColour> table = MarkedTable();
-    const std::vector<DisplayColour> before = table;
-    const std::vector<std::uint8_t> film = FilmPalette();
-    CopyFilmColours(table.data(), film.data());
-    for (int i = 0; i < kPaletteEntries; ++i) {
-        SCOPED_TRACE(i);
-        EXPECT_EQ(before[i].Flags, table[i].Flags);
-        if (i < 10 || i > 245) {
-            EXPECT_EQ(before[i].Red, table[i].Red);
-            EXPECT_EQ(before[i].Green, table[i].Green);
-            EXPECT_EQ(before[i].Blue, table[i].Blue);
-        } else {
-            EXPECT_EQ(film[3 * i], table[i].Red);
-            EXPECT_EQ(film[3 * i + 1], table[i].Green);
-            EXPECT_EQ(film[3 * i + 2], table[i].Blue);
+    for (const std::vector<std::uint8_t>& film : {FilmPalette(), std::vector<std::uint8_t>(3 * kPaletteEntries, 0)}) {
+        std::vector<DisplayColour> table = MarkedTable();
+        const std::vector<DisplayColour> before = table;
+        CopyFilmColours(table.data(), film.data());
+        for (int i = 0; i < kPaletteEntries; ++i) {
+            SCOPED_TRACE(i);
+            EXPECT_EQ(before[i].Flags, table[i].Flags);
+            const bool own = i >= 10 && i <= 245;
+            EXPECT_EQ(own ? film[3 * i] : before[i].Red, table[i].Red);
+            EXPECT_EQ(own ? film[3 * i + 1] : before[i].Green, table[i].Green);
+            EXPECT_EQ(own ? film[3 * i + 2] : before[i].Blue, table[i].Blue);
         }
     }
 }
 
-TEST(FilmPalette, AnAllBlackFilmPaletteLeavesTheSystemColours)
-{
-    std::vector<DisplayColour> table = MarkedTable();
-    const std::vector<DisplayColour> before = table;
-    std::vector<std::uint8_t> black(3 * kPaletteEntries, 0);
-    CopyFilmColours(table.data(), black.data());
-    EXPECT_EQ(before[9].Red, table[9].Red);
-    EXPECT_EQ(0, table[10].Red);
-    EXPECT_EQ(0, table[245].Blue);
-    EXPECT_EQ(before[246].Blue, table[246].Blue);
-}
-
+// The client area lands on a column divisible by four: remainders 0, 1 and 2 go down, 3 goes
+// up. A client area 3 pixels right of the window counts but is not part of the result (window
+// x 10 puts it at 13, which goes down to 12, so the window goes to 9). A window left of the
+// screen stays there, not thrown to the far right as a 16-bit unsigned result would be.
 TEST(FilmWindowAlignment, TheClientAreaLandsOnAColumnDivisibleByFour)
 {
-    // Remainders 0, 1 and 2 go down, 3 goes up.
-    EXPECT_EQ(0, AlignFilmWindowX(0, 0));
-    EXPECT_EQ(0, AlignFilmWindowX(1, 0));
-    EXPECT_EQ(0, AlignFilmWindowX(2, 0));
-    EXPECT_EQ(4, AlignFilmWindowX(3, 0));
-    EXPECT_EQ(4, AlignFilmWindowX(4, 0));
-    EXPECT_EQ(100, AlignFilmWindowX(102, 0));
-    EXPECT_EQ(104, AlignFilmWindowX(103, 0));
-}
-
-TEST(FilmWindowAlignment, TheClientOriginCountsButIsNotPartOfTheResult)
-{
-    // A client area 3 pixels right of the window: window x 10 puts it at 13, which goes down
-    // to 12, so the window goes to 9; window x 12 puts it at 15, which goes up to 16.
-    EXPECT_EQ(9, AlignFilmWindowX(10, 3));
-    EXPECT_EQ(13, AlignFilmWindowX(12, 3));
-    EXPECT_EQ(5, AlignFilmWindowX(6, 3));
+    const std::int32_t cases[][3] = {{0, 0, 0},    {1, 0, 0},   {2, 0, 0},     {3, 0, 4},   {4, 0, 4},
+                                     {102, 0, 100}, {103, 0, 104}, {10, 3, 9},  {12, 3, 13}, {6, 3, 5},
+                                     {-3, 0, -4},   {-4, 0, -4},   {-6, 0, -8}, {-5, 0, -4}};
+    for (const auto& c : cases)
+        EXPECT_EQ(c[2], AlignFilmWindowX(c[0], c[1])) << c[0] << " with the client at " << c[1];
     for (std::int32_t origin : {0, 1, 2, 3, 7, 250}) {
         for (std::int32_t x = -9; x < 40; ++x) {
             std::int32_t aligned = AlignFilmWindowX(x, origin);
-            std::int32_t screen = aligned + origin;
-            EXPECT_EQ(0, ((screen % 4) + 4) % 4) << x << " " << origin;
+            EXPECT_EQ(0, (((aligned + origin) % 4) + 4) % 4) << x << " " << origin;
             EXPECT_LE(std::abs(aligned - x), 2) << x << " " << origin;
         }
     }
-}
-
-TEST(FilmWindowAlignment, AWindowLeftOfTheScreenStaysThere)
-{
-    // Not thrown to the far right, as a 16-bit unsigned result would do.
-    EXPECT_EQ(-4, AlignFilmWindowX(-3, 0));
-    EXPECT_EQ(-4, AlignFilmWindowX(-4, 0));
-    EXPECT_EQ(-8, AlignFilmWindowX(-6, 0));
-    EXPECT_EQ(-4, AlignFilmWindowX(-5, 0));
 }
 
 TEST(FilmEnd, TheLastFrameIsTheOneBeforeTheCount)

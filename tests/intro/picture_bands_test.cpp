@@ -56,3 +56,22 @@ TEST(PictureBands, TheBandsSentRebuildTheWholeScaledPictureAfterEveryChange)
         EXPECT_TRUE(bands.empty()) << "nothing changed, nothing is sent";
     }
 }
+
+// Changed rows up to eight apart go out as one band, the rows between sent along; nine
+// apart, as two bands.
+TEST(PictureBands, ChangedRowsEightApartAreSentAsOneBand)
+{
+    const PicturePlacement p = PlacePicture({64, 48}, {64, 48});
+    std::vector<std::uint8_t> picture(64 * 48, 0);
+    const PixelColour colours[kPaletteEntries] = {};
+    ShownPicture shown;
+    std::vector<PictureBand> bands;
+    FindChangedBands(shown, picture.data(), 64, colours, p, true, bands);
+    for (int apart : {8, 9}) {
+        picture[10 * 64 + 3] = picture[(10 + apart) * 64 + 5] = std::uint8_t(apart);
+        FindChangedBands(shown, picture.data(), 64, colours, p, false, bands);
+        ASSERT_EQ(apart == 8 ? 1u : 2u, bands.size()) << apart;
+        EXPECT_EQ(10, bands[0].FirstRow);
+        EXPECT_EQ(apart == 8 ? 9 : 1, bands[0].Rows);
+    }
+}

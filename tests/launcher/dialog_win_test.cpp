@@ -79,38 +79,50 @@ protected:
         lstrcpyA(font.lfFaceName, "Arial");
         g_launcher.UiFont = CreateFontIndirectA(&font);
     }
-    // What the dialog procedure draws for a button, on a fresh canvas of the button's size.
-    std::vector<DWORD> DrawnButton(int id, UINT state)
+    // What the dialog procedure draws for a button (or, given a label, the picture button
+    // with that label), on a fresh canvas of the button's size.
+    std::vector<DWORD> DrawnButton(int id, UINT state, const char* label = nullptr)
     {
         HWND button = GetDlgItem(dialog_, id);
         RECT rect;
         GetClientRect(button, &rect);
         Canvas canvas(rect.right, rect.bottom);
         DRAWITEMSTRUCT item = {ODT_BUTTON, static_cast<UINT>(id), 0, ODA_DRAWENTIRE, state, button, canvas.dc, rect, 0};
-        EXPECT_EQ(TRUE, LauncherDialogProc(dialog_, WM_DRAWITEM, id, reinterpret_cast<LPARAM>(&item)));
+        if (label)
+            DrawPictureButton(item, label);
+        else
+            EXPECT_EQ(TRUE, LauncherDialogProc(dialog_, WM_DRAWITEM, id, reinterpret_cast<LPARAM>(&item)));
         return canvas.Pixels();
     }
-    std::vector<DWORD> DrawnPicture(int id, const char* label, UINT state)
-    {
-        HWND button = GetDlgItem(dialog_, id);
-        RECT rect;
-        GetClientRect(button, &rect);
-        Canvas canvas(rect.right, rect.bottom);
-        DRAWITEMSTRUCT item = {ODT_BUTTON, static_cast<UINT>(id), 0, ODA_DRAWENTIRE, state, button, canvas.dc, rect, 0};
-        DrawPictureButton(item, label);
-        return canvas.Pixels();
-    }
+    std::vector<DWORD> DrawnPicture(int id, const char* label, UINT state) { return DrawnButton(id, state, label); }
     HWND dialog_ = nullptr;
 };
 
 } // namespace
 
-TEST_F(LauncherDialog, NotInstalledShowsOnlyInstallAndClose)
+// Not installed: only Installieren and Schließen show; the dialog is centred at its
+// template's size, without a close box, and its colour messages answer the hollow brush.
+TEST_F(LauncherDialog, NotInstalledShowsOnlyInstallAndCloseCentredAtTheTemplateSize)
 {
     ASSERT_NE(nullptr, Open());
     EXPECT_EQ(dialog_, g_launcher.LauncherDialog);
     for (int id : kAllButtons)
         EXPECT_EQ(id == IDC_INSTALL || id == IDC_CLOSE, Visible(dialog_, id)) << "button " << id;
+    RECT rect;
+    GetWindowRect(dialog_, &rect);
+    int w = rect.right - rect.left, h = rect.bottom - rect.top;
+    EXPECT_EQ((GetSystemMetrics(SM_CXSCREEN) - w) / 2, rect.left);
+    EXPECT_EQ((GetSystemMetrics(SM_CYSCREEN) - h) / 2, rect.top);
+    RECT units = {0, 0, 239, 295};
+    MapDialogRect(dialog_, &units);
+    RECT client;
+    GetClientRect(dialog_, &client);
+    EXPECT_EQ(units.right, client.right);
+    EXPECT_EQ(units.bottom, client.bottom);
+    EXPECT_EQ(0, GetWindowLongA(dialog_, GWL_STYLE) & WS_SYSMENU) << "no close box";
+    INT_PTR hollow = reinterpret_cast<INT_PTR>(GetStockObject(NULL_BRUSH));
+    EXPECT_EQ(hollow, LauncherDialogProc(dialog_, WM_CTLCOLORBTN, 0, 0));
+    EXPECT_EQ(hollow, LauncherDialogProc(dialog_, WM_CTLCOLORSTATIC, 0, 0));
 }
 
 TEST_F(LauncherDialog, InstalledShowsAllSixAndDrawsInstallAsRemove)
@@ -132,23 +144,6 @@ TEST_F(LauncherDialog, InstalledShowsAllSixAndDrawsInstallAsRemove)
     EXPECT_EQ(DrawnPicture(IDC_INSTALL, "Installieren", 0), DrawnButton(IDC_INSTALL, 0));
     // Other buttons are labelled with their own text.
     EXPECT_EQ(DrawnPicture(IDC_CLOSE, "Schlie\xdf" "en", 0), DrawnButton(IDC_CLOSE, 0));
-}
-
-TEST_F(LauncherDialog, IsCentredOnTheScreenWithTheTemplateSize)
-{
-    ASSERT_NE(nullptr, Open());
-    RECT rect;
-    GetWindowRect(dialog_, &rect);
-    int w = rect.right - rect.left, h = rect.bottom - rect.top;
-    EXPECT_EQ((GetSystemMetrics(SM_CXSCREEN) - w) / 2, rect.left);
-    EXPECT_EQ((GetSystemMetrics(SM_CYSCREEN) - h) / 2, rect.top);
-    RECT units = {0, 0, 239, 295};
-    MapDialogRect(dialog_, &units);
-    RECT client;
-    GetClientRect(dialog_, &client);
-    EXPECT_EQ(units.right, client.right);
-    EXPECT_EQ(units.bottom, client.bottom);
-    EXPECT_EQ(0, GetWindowLongA(dialog_, GWL_STYLE) & WS_SYSMENU) << "no close box";
 }
 
 TEST_F(LauncherDialog, EscapeEnterAndOtherCommandsAreSwallowed)
@@ -227,14 +222,6 @@ TEST_F(LauncherDialog, UninstallModePostsTheInstallCommandToItself)
     while (PeekMessageA(&message, dialog_, WM_COMMAND, WM_COMMAND, PM_REMOVE))
         posted = posted || (message.wParam == MAKEWPARAM(IDC_INSTALL, 0) && message.lParam == 0);
     EXPECT_TRUE(posted);
-}
-
-TEST_F(LauncherDialog, ColourMessagesAnswerTheHollowBrush)
-{
-    ASSERT_NE(nullptr, Open());
-    INT_PTR hollow = reinterpret_cast<INT_PTR>(GetStockObject(NULL_BRUSH));
-    EXPECT_EQ(hollow, LauncherDialogProc(dialog_, WM_CTLCOLORBTN, 0, 0));
-    EXPECT_EQ(hollow, LauncherDialogProc(dialog_, WM_CTLCOLORSTATIC, 0, 0));
 }
 
 TEST_F(LauncherDialog, AChangeOfTheDisplayModeRedrawsEverything)
@@ -346,27 +333,11 @@ TEST(Pictures, ColourCountFollowsTheHeader)
     count = -1;
     EXPECT_EQ(nullptr, MakeDibPalette(&dib.header, &count));
     EXPECT_EQ(0, count);
-}
 
-TEST(Pictures, AMissingResourceGivesNeitherBitmapNorPalette)
-{
+    // A missing resource gives neither bitmap nor palette.
     DibPicture picture = LoadBitmapResource(GetModuleHandleA(nullptr), 4242);
     EXPECT_EQ(nullptr, picture.bitmap);
     EXPECT_EQ(nullptr, picture.palette);
-}
-
-TEST(CenterOnScreen, UsesTheWholeScreenAndKeepsTheSize)
-{
-    HWND window = CreateWindowExA(0, "STATIC", "probe", WS_POPUP, 3, 5, 301, 201, nullptr, nullptr, nullptr, nullptr);
-    ASSERT_NE(nullptr, window);
-    CenterOnScreen(window);
-    RECT rect;
-    GetWindowRect(window, &rect);
-    EXPECT_EQ((GetSystemMetrics(SM_CXSCREEN) - 301) / 2, rect.left);
-    EXPECT_EQ((GetSystemMetrics(SM_CYSCREEN) - 201) / 2, rect.top);
-    EXPECT_EQ(301, rect.right - rect.left);
-    EXPECT_EQ(201, rect.bottom - rect.top);
-    DestroyWindow(window);
 }
 
 TEST(PassiveDialog, IsCentredAndIgnoresEveryCommand)
