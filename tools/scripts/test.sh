@@ -9,7 +9,18 @@ RESULTS=
 # The prefix is a copy of one made once with these drives, whose links lead to the folders
 # beside the prefix: no Wine program runs to set it up.
 prepare_test_prefix() { # run folder
-    local run=$1 t=$TEMPLATE-test
+    local run=$1
+    ensure_test_template
+    rm -rf "$run/prefix" "$run/cd"
+    cp -a "$TEMPLATE-test" "$run/prefix"
+    mkdir -p "$run/cd-empty" "$run/fixed" "$run/shots"
+    cp -a "$MEDIUM" "$run/cd"
+    cp "$MEDIUM/Vesk.exe" "$run/fixed/Vesk.exe"
+}
+
+# Made before steps run side by side, which would otherwise make it at the same time.
+ensure_test_template() {
+    local t=$TEMPLATE-test
     if [ ! -f "$t/.vesk-ready" ] || [ "$TEMPLATE/.vesk-ready" -nt "$t/.vesk-ready" ]; then
         ensure_template_prefix
         say "test prefix (once)"
@@ -21,11 +32,6 @@ prepare_test_prefix() { # run folder
         WINEPREFIX=$t wineserver -w
         touch "$t/.vesk-ready"
     fi
-    rm -rf "$run/prefix" "$run/cd"
-    cp -a "$t" "$run/prefix"
-    mkdir -p "$run/cd-empty" "$run/fixed" "$run/shots"
-    cp -a "$MEDIUM" "$run/cd"
-    cp "$MEDIUM/Vesk.exe" "$run/fixed/Vesk.exe"
 }
 
 windows_path() { # unix path -> the same through drive Z:
@@ -118,10 +124,12 @@ run_windows_tests() {
 # Runs a libFuzzer target of the fuzzing build (build/fuzz) for a fixed time over its corpus
 # in build/NAME, which stays between runs, and records one case: passed when libFuzzer
 # found nothing. Its log goes to the results folder, what it found to build/NAME/artifacts.
+# VESK_FUZZ_SECONDS gives every fuzzer another time (a longer hunt than the suite's).
 run_fuzzer() { # build results name target-below-build/fuzz suite case seconds max-len [libFuzzer options]
     local build=$1 results=$2 name=$3 target=$4 suite=$5 case=$6 seconds=$7 max_len=$8
     shift 8
     local dir=$build/$name file=${name//-/_} status=0 start=$SECONDS failure=""
+    seconds=${VESK_FUZZ_SECONDS:-$seconds}
     mkdir -p "$dir/corpus" "$dir/artifacts"
     "$build/fuzz/$target" -max_total_time="$seconds" -max_len="$max_len" -timeout=20 -rss_limit_mb=2048 "$@" \
         -artifact_prefix="$dir/artifacts/" "$dir/corpus" >"$results/$file.log" 2>&1 || status=$?
@@ -151,36 +159,31 @@ cmd_test() { # [--x64] [REGEX]
     mkdir -p "$BUILD/test-results/native" "$BUILD/test-results/windows" "$BUILD/test-results/other"
     CRASHED=0
 
-    local start=$SECONDS fuzzing= fuzz_crashed
+    local start=$SECONDS
+    BESIDE=
     TIMES="build $((SECONDS - BUILD_START))s"
     if [ ${#filter[@]} -eq 0 ]; then
-        # The cross-checks, then the fuzzers (for a fixed time each, with the films of the
-        # cross-check as seeds) on one core while the native tests take the other; all are
-        # done before Wine starts, whose tests keep time.
-        (
-            CRASHED=0 TIMES=
-            run_test_steps '*-crosscheck'
-            run_test_steps '*-fuzz'
-            echo "$CRASHED" >"$BUILD/test-results/other/steps.crashed"
-            echo "$TIMES" >"$BUILD/test-results/other/steps.times"
-        ) >"$BUILD/test-results/other/steps.log" 2>&1 &
-        fuzzing=$!
+        # Two lanes for the two cores. Beside the native tests: the cross-checks (the film
+        # cross-check makes the film fuzzer's seeds), then the film and text fuzzers; after
+        # the native tests, the music fuzzer. All are done before Wine starts, whose tests
+        # keep time.
+        start_steps_beside '@(*-crosscheck|smacker-fuzz|crawl-fuzz)' native
     fi
     say "native tests"
     run_ctest "$BUILD/native" "$BUILD/test-results/native" -L native "${filter[@]}"
     TIMES+=", native $((SECONDS - start))s"
-    if [ -n "$fuzzing" ]; then
-        wait "$fuzzing" || true
-        cat "$BUILD/test-results/other/steps.log"
-        read -r fuzz_crashed <"$BUILD/test-results/other/steps.crashed" || fuzz_crashed=1
-        CRASHED=$((CRASHED + fuzz_crashed))
-        TIMES+=$(cat "$BUILD/test-results/other/steps.times")
-        TIMES+=" (beside the native tests)"
-        run_test_steps '*' '*-fuzz|*-crosscheck'
+    if [ -n "$BESIDE" ]; then
+        run_test_steps 'music-fuzz'
+        end_steps_beside "the native tests"
+        # The steps under Wine, each with a prefix and an X display of its own, beside the
+        # Windows tests: they wait on films and windows far more than they compute.
+        ensure_test_template
+        start_steps_beside '*' wine '*-fuzz|*-crosscheck'
     fi
     start=$SECONDS
     run_windows_tests "${filter[@]}"
     TIMES+=", Windows tests $((SECONDS - start))s"
+    [ -n "$BESIDE" ] && end_steps_beside "the Windows tests"
 
     local passed failed skipped n_pass n_fail n_skip w_pass w_fail w_skip o_pass o_fail o_skip
     read -r n_pass n_fail n_skip < <(count_results "$BUILD/test-results/native")
@@ -214,4 +217,45 @@ run_test_steps() { # pattern [exclude-pattern]
         (set -- "$BUILD" "$BUILD/test-results/other"; source "$step") || CRASHED=$((CRASHED + 1))
         TIMES+=", $name $((SECONDS - start))s"
     done
+}
+
+# Runs test steps (as run_test_steps) in the background, their output into a log of the
+# results folder; BESIDE holds the job and the log's stem for end_steps_beside.
+BESIDE=
+start_steps_beside() { # pattern lane [exclude-pattern]
+    local lane=$BUILD/test-results/other/steps-$2
+    (
+        CRASHED=0 TIMES=
+        run_test_steps "$1" "${3:-}"
+        echo "$CRASHED" >"$lane.crashed"
+        echo "$TIMES" >"$lane.times"
+    ) >"$lane.log" 2>&1 &
+    BESIDE="$! $lane"
+    # Interrupted, the run takes the steps with it (a background job ignores Ctrl+C).
+    trap 'stop_steps_beside; exit 130' INT TERM
+}
+
+kill_tree() { # pid
+    local child
+    for child in $(pgrep -P "$1"); do kill_tree "$child"; done
+    kill -TERM "$1" 2>/dev/null || true
+}
+
+stop_steps_beside() {
+    [ -n "$BESIDE" ] && kill_tree "${BESIDE%% *}"
+    BESIDE=
+}
+
+# Waits for the steps that start_steps_beside started, shows their output and adds their
+# crashes and times.
+end_steps_beside() { # what they ran beside
+    local job lane crashed
+    read -r job lane <<<"$BESIDE"
+    wait "$job" || true
+    BESIDE=
+    trap - INT TERM
+    cat "$lane.log"
+    read -r crashed <"$lane.crashed" || crashed=1
+    CRASHED=$((CRASHED + crashed))
+    TIMES+="$(cat "$lane.times" 2>/dev/null) (beside $1)"
 }

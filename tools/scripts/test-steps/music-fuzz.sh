@@ -1,5 +1,5 @@
 # The crawl's music loader under libFuzzer with AddressSanitizer and UBSan: hostile Wave, Ogg
-# Vorbis and FLAC files opened and read to their end, for about 40 seconds; an input that
+# Vorbis and FLAC files opened and read to their end, for 20 seconds; an input that
 # takes more than 3 seconds (a decoder that loops or searches for long) is a finding like a
 # crash. The corpus stays
 # in build/music-fuzz between runs; it starts from short files of each format made here with
@@ -23,6 +23,6 @@ music_fuzz() {
             return 1
         rm -f "$dir/seed.wav" "$dir/seed-24.wav"
     fi
-    run_fuzzer "$1" "$2" music-fuzz tests/crawl/music_fuzz MusicFuzz LoaderSurvivesHostileFiles 40 16384 -timeout=3
+    run_fuzzer "$1" "$2" music-fuzz tests/crawl/music_fuzz MusicFuzz LoaderSurvivesHostileFiles 20 16384 -timeout=3
 }
 music_fuzz "$1" "$2"
