@@ -173,8 +173,12 @@ cmd_test() { # [--x64] [REGEX]
     run_ctest "$BUILD/native" "$BUILD/test-results/native" -L native "${filter[@]}"
     TIMES+=", native $((SECONDS - start))s"
     if [ -n "$BESIDE" ]; then
+        local before=$TIMES after
         run_test_steps 'music-fuzz'
+        after=${TIMES#"$before"}
+        TIMES=$before
         end_steps_beside "the native tests"
+        TIMES+="$after (after them)"
         # The steps under Wine, each with a prefix and an X display of its own, beside the
         # Windows tests: they wait on films and windows far more than they compute.
         ensure_test_template
