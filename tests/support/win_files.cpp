@@ -1,6 +1,5 @@
 #include "tests/support/win_files.h"
 
-#include <cstdio>
 #include <fstream>
 #include <iterator>
 
@@ -32,11 +31,10 @@ std::string ReadWholeFile(const std::string& path)
 
 bool WriteWholeFile(const std::string& path, const std::string& bytes)
 {
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    if (!file)
-        return false;
-    bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    return std::fclose(file) == 0 && written;
+    std::ofstream file(path, std::ios::binary);
+    file.write(bytes.data(), std::streamsize(bytes.size()));
+    file.close();
+    return !file.fail();
 }
 
 namespace {
