@@ -1,6 +1,4 @@
-// The painter's tools and the card backs: noise that is smooth and repeatable, masks that
-// keep their mass, layers that land where they are placed.
-#include "tools/art/designs.h"
+// The painter's tools: noise that is smooth and repeatable, masks that keep their mass.
 #include "tools/art/paint.h"
 
 #include <gtest/gtest.h>
@@ -11,7 +9,6 @@
 namespace {
 
 using art::Mask;
-using art::Picture;
 
 float Sum(const Mask& m) { return std::accumulate(m.values.begin(), m.values.end(), 0.0f); }
 
@@ -42,55 +39,6 @@ TEST(Paint, NoiseMeetsTheLatticeAndIsSmoothAndMasksKeepTheirMass)
     EXPECT_FLOAT_EQ(grown.At(14, 10), 0.0f);
     EXPECT_FLOAT_EQ(art::Shift(dot, 2, -3).At(12, 7), 1.0f);
     EXPECT_FLOAT_EQ(Sum(art::Shift(dot, 30, 0)), 0.0f) << "moved out of bounds";
-}
-
-TEST(Paint, LayersMixByAlphaAndLandWhereTheyArePlaced)
-{
-    Picture target(2, 1, {0, 0, 1, 1});
-    Picture layer(2, 1);
-    layer.At(0, 0) = {1, 0, 0, 1};
-    layer.At(1, 0) = {1, 0, 0, 0.25f};
-    art::Over(target, layer, 0, 0);
-    EXPECT_FLOAT_EQ(target.At(0, 0).b, 0.0f);
-    EXPECT_FLOAT_EQ(target.At(1, 0).r, 0.25f);
-    EXPECT_FLOAT_EQ(target.At(1, 0).b, 0.75f);
-    Picture clipped(2, 2, {0, 0, 0, 1});
-    art::Over(clipped, Picture(3, 3, {1, 1, 1, 1}), 1, 1); // hangs over the edge
-    EXPECT_FLOAT_EQ(clipped.At(0, 0).r, 0.0f);
-    EXPECT_FLOAT_EQ(clipped.At(1, 1).r, 1.0f);
-
-    // An 8 x 6 layer, red with a blue block of 4 x 3 at its top left, placed at (10, 10)
-    // as it is, turned a quarter clockwise (the block now top right), and doubled.
-    Picture card(8, 6, {1, 0, 0, 1});
-    for (int y = 0; y < 3; ++y) {
-        for (int x = 0; x < 4; ++x)
-            card.At(x, y) = {0, 0, 1, 1};
-    }
-    const struct {
-        art::Placement Where;
-        int BlueX, BlueY, RedX, RedY, OutX, OutY;
-    } placements[] = {{{10, 10, 0, 1}, 7, 8, 12, 11, 5, 10}, {{10, 10, 90, 1}, 12, 7, 8, 12, 6, 10},
-                      {{10, 10, 0, 2}, 4, 6, 15, 14, 1, 10}};
-    for (const auto& p : placements) {
-        const Picture placed = art::Transform(card, 20, 20, p.Where, 3);
-        EXPECT_GT(placed.At(p.BlueX, p.BlueY).b, 0.95f) << p.Where.degrees << "@" << p.Where.scale;
-        EXPECT_GT(placed.At(p.RedX, p.RedY).r, 0.95f) << p.Where.degrees << "@" << p.Where.scale;
-        EXPECT_FLOAT_EQ(placed.At(p.OutX, p.OutY).a, 0.0f) << p.Where.degrees << "@" << p.Where.scale;
-    }
-}
-
-TEST(Paint, CardBacksHaveRoundedTransparentCornersInTwoDesigns)
-{
-    for (auto design : {art::CardBackDesign::Default, art::CardBackDesign::Alpha}) {
-        const Picture back = art::PaintCardBack(design, 96, 144);
-        ASSERT_EQ(back.width * 1000 + back.height, 96144);
-        EXPECT_FLOAT_EQ(back.At(0, 0).a + back.At(95, 143).a, 0.0f);
-        EXPECT_FLOAT_EQ(back.At(48, 72).a, 1.0f);
-        EXPECT_FLOAT_EQ(back.At(48, 0).a, 1.0f) << "the edges are straight between the corners";
-        EXPECT_GT(back.At(2, 72).r, 0.9f) << "a white margin";
-        const art::Colour c = back.At(30, 40);
-        EXPECT_GT(design == art::CardBackDesign::Alpha ? c.b - c.r : c.r - c.b, 0) << "alpha blue, default red";
-    }
 }
 
 } // namespace

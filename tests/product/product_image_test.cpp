@@ -1,26 +1,23 @@
-// The 32-bit product as the build left it, read without running it: the launcher and the
-// film library are PE32 i386 images, the launcher is a GUI program that needs nothing but
-// system DLLs and our film library, binds the film library's seven operations by ordinal,
-// and the film library exports exactly those seven; its import library carries the
-// __stdcall names that a 32-bit caller's compiler binds to. Every program on the medium is
-// 32-bit. These checks run on every host, also where no 32-bit program can run.
-#include "tests/product/pe_image.h"
-
+// The 32-bit product as the build left it, read by MinGW's binutils without running it: the
+// launcher is a GUI program that needs nothing but system DLLs and our film library, binds
+// the film library's seven operations by ordinal, and the film library exports exactly those
+// seven; its import library carries the __stdcall names that a 32-bit caller's compiler
+// binds to. Every program on the medium is PE32 i386. These checks run on every host, also
+// where no 32-bit program can run.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
 #include <set>
+#include <sstream>
+#include <string>
 
 namespace {
 
 const std::string kBuild = VESK_PRODUCT_BUILD;
-const std::string kWin = kBuild + "/win";
-const std::string kMedium = kBuild + "/medium";
 
-constexpr std::uint16_t kI386 = 0x14c, kPe32 = 0x10b, kGui = 2;
-
-const std::set<std::uint32_t> kFilmOrdinals = {14, 18, 19, 21, 23, 32, 38};
+const std::set<unsigned> kFilmOrdinals = {14, 18, 19, 21, 23, 32, 38};
 
 // What Windows itself provides; a MinGW runtime DLL (libgcc_s_*, libstdc++-6,
 // libwinpthread-1) would be missing on a player's machine.
@@ -28,76 +25,95 @@ const std::set<std::string> kSystemDlls = {"advapi32.dll", "comctl32.dll", "ddra
                                            "gdi32.dll",    "kernel32.dll", "msvcrt.dll", "ole32.dll",
                                            "shell32.dll",  "user32.dll",   "winmm.dll"};
 
-std::string Lower(std::string text)
+// What a tool of the i686 binutils prints about a file of the build; the test fails when the
+// tool cannot read it.
+std::string Dump(const std::string& tool, const std::string& file)
 {
-    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });
-    return text;
+    const std::string command = "i686-w64-mingw32-" + tool + " '" + kBuild + "/" + file + "' 2>&1";
+    std::string out;
+    FILE* pipe = popen(command.c_str(), "r");
+    char buffer[4096];
+    for (size_t n; pipe && (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;)
+        out.append(buffer, n);
+    EXPECT_TRUE(pipe && pclose(pipe) == 0) << command << ": " << out;
+    return out;
 }
 
-PeImage Read(const std::string& path)
-{
-    std::vector<std::uint8_t> file = ReadWholeFile(path);
-    EXPECT_FALSE(file.empty()) << path << " is missing";
-    PeImage image = ReadPeImage(file);
-    EXPECT_TRUE(image.Valid) << path << ": " << image.Problem;
-    return image;
-}
+struct Imports {
+    std::set<std::string> Dlls; // in lower case
+    std::set<unsigned> FilmOrdinals;
+    std::set<std::string> FilmNames;
+};
 
-void ExpectOnlySystemDllsAnd(const PeImage& image, const std::set<std::string>& own, const std::string& what)
+// objdump -p lists each imported DLL as "DLL Name: NAME", then a line a function up to a
+// blank line: its address, its hint or ordinal, its name ("<none>" when bound by ordinal).
+Imports ReadImports(const std::string& dump)
 {
-    EXPECT_FALSE(image.Imports.empty()) << what;
-    for (const PeImport& import : image.Imports) {
-        std::string dll = Lower(import.Dll);
-        EXPECT_TRUE(kSystemDlls.count(dll) || own.count(dll)) << what << " imports " << import.Dll;
+    Imports imports;
+    std::istringstream lines(dump);
+    std::string line, dll;
+    while (std::getline(lines, line)) {
+        if (line.rfind("\tDLL Name: ", 0) == 0) {
+            dll = line.substr(11);
+            std::transform(dll.begin(), dll.end(), dll.begin(), [](unsigned char c) { return std::tolower(c); });
+            imports.Dlls.insert(dll);
+        } else if (line.empty()) {
+            dll.clear();
+        }
+        unsigned address, ordinal;
+        char name[256];
+        if (dll == "smackw32.dll" && std::sscanf(line.c_str(), "\t%x %u %255s", &address, &ordinal, name) == 3) {
+            if (std::string(name) == "<none>")
+                imports.FilmOrdinals.insert(ordinal);
+            else
+                imports.FilmNames.insert(name);
+        }
     }
+    return imports;
 }
 
-TEST(ProductImage, TheLauncherIsA32BitGuiProgramThatNeedsOnlySystemDllsAndTheFilmLibrary)
+void ExpectOnlySystemDllsAnd(const Imports& imports, const std::string& own, const std::string& what)
 {
-    PeImage launcher = Read(kWin + "/Vesk.exe"); // machine and format: as every program on the medium
-    EXPECT_EQ(kGui, launcher.Subsystem);
-    EXPECT_FALSE(launcher.IsDll);
-    ExpectOnlySystemDllsAnd(launcher, {"smackw32.dll"}, "Vesk.exe");
+    EXPECT_FALSE(imports.Dlls.empty()) << what;
+    for (const std::string& dll : imports.Dlls)
+        EXPECT_TRUE(kSystemDlls.count(dll) || dll == own) << what << " imports " << dll;
+}
 
-    std::set<std::uint32_t> ordinals;
-    for (const PeImport& import : launcher.Imports) {
-        if (Lower(import.Dll) != "smackw32.dll")
-            continue;
-        EXPECT_TRUE(import.Names.empty()) << "bound by name: " << import.Names.front();
-        ordinals.insert(import.Ordinals.begin(), import.Ordinals.end());
-    }
+TEST(ProductImage, TheLauncherIsAGuiProgramThatNeedsOnlySystemDllsAndBindsTheFilmLibraryByOrdinal)
+{
+    const std::string dump = Dump("objdump -p", "win/Vesk.exe");
+    EXPECT_NE(std::string::npos, dump.find("(Windows GUI)"));
+    EXPECT_EQ(std::string::npos, dump.find("\n\tDLL\n")) << "a program, not a library";
+    const Imports imports = ReadImports(dump);
+    ExpectOnlySystemDllsAnd(imports, "smackw32.dll", "Vesk.exe");
+    EXPECT_EQ(kFilmOrdinals, imports.FilmOrdinals);
+    EXPECT_TRUE(imports.FilmNames.empty()) << "bound by name: " << *imports.FilmNames.begin();
+}
+
+TEST(ProductImage, TheFilmLibraryExportsItsSevenOrdinalsWithoutNamesAndItsImportLibraryTheStdcallNames)
+{
+    const std::string dump = Dump("objdump -p", "win/smacker/smackw32.dll");
+    EXPECT_NE(std::string::npos, dump.find("\n\tDLL\n"));
+    EXPECT_NE(std::string::npos, dump.find("\t[Name Pointer/Ordinal] Table\t00000000\n")) << "no export names";
+    std::set<unsigned> ordinals;
+    for (size_t at = dump.find("+base["); at != std::string::npos; at = dump.find("+base[", at + 1))
+        ordinals.insert(unsigned(std::stoul(dump.substr(at + 6))));
     EXPECT_EQ(kFilmOrdinals, ordinals);
-}
+    ExpectOnlySystemDllsAnd(ReadImports(dump), "", "smackw32.dll");
 
-TEST(ProductImage, TheFilmLibraryExportsExactlyItsSevenOrdinalsAndNoNames)
-{
-    PeImage library = Read(kWin + "/smacker/smackw32.dll");
-    EXPECT_TRUE(library.IsDll);
-    EXPECT_EQ(std::vector<std::uint32_t>(kFilmOrdinals.begin(), kFilmOrdinals.end()), library.ExportOrdinals);
-    EXPECT_TRUE(library.ExportNames.empty()) << library.ExportNames.size() << " names, the first "
-                                             << (library.ExportNames.empty() ? "" : library.ExportNames.front());
-    ExpectOnlySystemDllsAnd(library, {}, "smackw32.dll");
-}
-
-TEST(ProductImage, TheImportLibraryCarriesTheStdcallNamesOfA32BitCaller)
-{
-    std::vector<std::string> symbols = ArchiveSymbols(ReadWholeFile(kWin + "/smacker/smackw32.dll.a"));
-    ASSERT_FALSE(symbols.empty()) << "no symbol table in smackw32.dll.a";
-    std::set<std::string> have(symbols.begin(), symbols.end());
+    const std::string index = Dump("nm -s", "win/smacker/smackw32.dll.a");
     for (const char* name : {"_SmackOpen@12", "_SmackClose@4", "_SmackDoFrame@4", "_SmackNextFrame@4",
                              "_SmackToBuffer@28", "_SmackWait@4", "_SmackSoundUseDirectSound@4"}) {
-        EXPECT_TRUE(have.count(name)) << name;
-        EXPECT_TRUE(have.count(std::string("__imp_") + name)) << "__imp_" << name;
+        EXPECT_NE(std::string::npos, index.find(std::string("\n") + name + " in ")) << name;
+        EXPECT_NE(std::string::npos, index.find(std::string("\n__imp_") + name + " in ")) << "__imp_" << name;
     }
 }
 
-TEST(ProductImage, EveryProgramOnTheMediumIs32Bit)
+TEST(ProductImage, EveryProgramOnTheMediumIsPe32I386)
 {
-    for (const char* program : {"Vesk.exe", "smackw32.dll", "prot_d.exe", "convtop16.dll", "dx52ger.exe"}) {
-        PeImage image = Read(kMedium + "/" + program);
-        EXPECT_EQ(kI386, image.Machine) << program;
-        EXPECT_EQ(kPe32, image.Magic) << program;
-    }
+    for (const char* program : {"Vesk.exe", "smackw32.dll", "prot_d.exe", "convtop16.dll", "dx52ger.exe"})
+        EXPECT_NE(std::string::npos, Dump("objdump -f", std::string("medium/") + program).find("file format pei-i386\n"))
+            << program;
 }
 
 } // namespace

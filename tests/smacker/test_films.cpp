@@ -35,29 +35,20 @@ const std::vector<uint8_t> kMinimalFilm = {
 
 std::vector<uint8_t> CacheMarkerFilm()
 {
-    std::vector<uint8_t> trees;
-    uint32_t bitCount = 0;
-    auto put = [&](uint32_t value, int n) {
-        for (int i = 0; i < n; ++i, ++bitCount) {
-            if (bitCount % 8 == 0)
-                trees.push_back(0);
-            trees.back() |= uint8_t(((value >> i) & 1) << (bitCount % 8));
-        }
-    };
-    put(0b1000, 4); // mmap, mclr, full absent; type present
-    put(1, 1), put(1, 1), put(0, 9), put(0x03 << 1, 9), put(0, 1); // low bytes 0 ("0") and 3 ("1")
-    put(1, 1), put(1, 1), put(0, 9), put(0x55 << 1, 9), put(0, 1); // high bytes 0 and 0x55
-    put(0, 16), put(0x0003, 16), put(0x1111, 16);                  // the markers
-    put(1, 1), put(0b110, 3), put(1, 1), put(0, 3), put(1, 1), put(0, 3), put(0b010, 3), put(0, 1);
-    std::vector<uint8_t> file(kSmkHeaderSize, 0);
+    // The trees' bits, from each byte's low end: only the type tree is present; its low bytes
+    // 0 ("0") and 3 ("1"), its high bytes 0 and 0x55, the markers 0, 3 and 0x1111, and the
+    // tree of the leaves "0", "10", "110" and "111".
+    const uint8_t trees[] = {0x38, 0x00, 0x03, 0x06, 0xA0, 0x0A, 0x00, 0xC0, 0x00, 0x40, 0x44, 0x44, 0x47, 0x08};
+    // The header, a record of 4 bytes without palette or sound, the trees, the frame's codes
+    // "0", "0", "110", "111".
+    std::vector<uint8_t> file(kSmkHeaderSize + 5 + sizeof trees + 4, 0);
     // Signature, 16x4, one frame, 100 ms a frame, the trees' size, the type tree's size field.
-    const uint32_t fields[][2] = {{0, kSmkSignature2}, {4, 16}, {8, 4}, {12, 1}, {16, 100},
-                                  {52, uint32_t(trees.size())}, {68, 64}};
+    const uint32_t fields[][2] = {{0, kSmkSignature2}, {4, 16}, {8, 4}, {12, 1}, {16, 100}, {52, sizeof trees}, {68, 64}};
     for (const auto& f : fields)
         for (int i = 0; i < 4; ++i)
             file[f[0] + i] = uint8_t(f[1] >> (8 * i));
-    file.insert(file.end(), {4, 0, 0, 0, 0}); // one record of 4 bytes, no palette or sound
-    file.insert(file.end(), trees.begin(), trees.end());
-    file.insert(file.end(), {0xEC, 0, 0, 0});
+    file[kSmkHeaderSize] = 4;
+    std::copy(std::begin(trees), std::end(trees), file.begin() + kSmkHeaderSize + 5);
+    file[kSmkHeaderSize + 5 + sizeof trees] = 0xEC;
     return file;
 }

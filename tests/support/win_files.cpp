@@ -1,6 +1,7 @@
 #include "tests/support/win_files.h"
 
-#include <cstdio>
+#include <fstream>
+#include <iterator>
 
 namespace test {
 
@@ -24,24 +25,16 @@ std::string MakeScratchDirectory(const char* name)
 
 std::string ReadWholeFile(const std::string& path)
 {
-    std::string bytes;
-    if (std::FILE* file = std::fopen(path.c_str(), "rb")) {
-        char buffer[4096];
-        size_t n;
-        while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0)
-            bytes.append(buffer, n);
-        std::fclose(file);
-    }
-    return bytes;
+    std::ifstream file(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
 }
 
 bool WriteWholeFile(const std::string& path, const std::string& bytes)
 {
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    if (!file)
-        return false;
-    bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    return std::fclose(file) == 0 && written;
+    std::ofstream file(path, std::ios::binary);
+    file.write(bytes.data(), std::streamsize(bytes.size()));
+    file.close();
+    return !file.fail();
 }
 
 namespace {

@@ -40,7 +40,3 @@ bool InTestRun();
             GTEST_SKIP() << "needs the test prefix: the sample medium as CD-ROM drive E:";                     \
         }                                                                                                      \
     } while (0)
-
-namespace test {
-
-} // namespace test
