@@ -22,23 +22,16 @@ std::vector<std::string> Entries(const FileList& list)
 
 } // namespace
 
-TEST(FileList, FullInstallationCopiesProgramsLibrariesAndNetworkData)
+// Whatever is not play-from-CD is a full installation. The rest of the play-from-CD table is
+// empty, so a reader that stops at the first empty entry and one that reads all ten agree.
+TEST(FileList, FullInstallationCopiesAlsoTheLibrariesAndNetworkDataPlayFromCdOnlyThePrograms)
 {
-    EXPECT_EQ((std::vector<std::string>{"convtop16.dll", "Vesk.exe", "smackw32.dll", "prot_d.exe", "Lib\\*.*",
-                                        "NNet\\*.*"}),
-              Entries(kFullInstallFiles));
-    EXPECT_EQ(&kFullInstallFiles, &FileListForMode(1));
-    // Whatever is not play-from-CD is a full installation.
+    const std::vector<std::string> programs = {"convtop16.dll", "Vesk.exe", "smackw32.dll", "prot_d.exe"};
+    std::vector<std::string> full = programs;
+    full.insert(full.end(), {"Lib\\*.*", "NNet\\*.*"});
+    EXPECT_EQ(full, Entries(FileListForMode(1)));
     EXPECT_EQ(&kFullInstallFiles, &FileListForMode(0));
-}
-
-TEST(FileList, PlayFromCdCopiesOnlyThePrograms)
-{
-    EXPECT_EQ((std::vector<std::string>{"convtop16.dll", "Vesk.exe", "smackw32.dll", "prot_d.exe"}),
-              Entries(kFromCdInstallFiles));
-    EXPECT_EQ(&kFromCdInstallFiles, &FileListForMode(2));
-    // The rest of the table is empty, so a reader that stops at the first empty entry and
-    // one that reads all ten agree.
+    EXPECT_EQ(programs, Entries(FileListForMode(2)));
     for (int i = 4; i < kFileListEntries; ++i)
         EXPECT_EQ('\0', kFromCdInstallFiles.entry[i][0]) << i;
 }

@@ -1,5 +1,6 @@
-// RunUninstallation in process: the confirmation, what Yes removes, what No keeps, and the
-// guard that keeps the removal to the directory an installation makes.
+// RunUninstallation in process: what Yes removes, and the guard that keeps the removal to the
+// directory an installation makes. DeleteTree: depth first, what cannot go stays with its
+// parents, links are not followed, and no path outgrows its buffer.
 #include "install/install_win.h"
 #include "install/installation.h"
 #include "intro/intro_choice_win.h"
@@ -17,8 +18,6 @@ using namespace installtest;
 
 namespace {
 
-constexpr char kConfirmation[] = "Wollen Sie Vesk Marlit entfernen,\nund alle Spielst\xe4"
-                                 "nde verlieren?";
 constexpr char kInstallRoot[] = "C:\\VeskMarlit\\";
 constexpr char kInstallDirectory[] = "C:\\VeskMarlit";
 
@@ -97,57 +96,31 @@ protected:
         test::RemoveTree(group_);
         RemoveUninstallEntries();
     }
-    // Runs the removal, answering its confirmation with the given button.
+    // Runs the removal, answering its confirmation (the journeys read its text and buttons)
+    // with the given button.
     void Remove(int answer)
     {
-        DialogAnswerer answerer([&](HWND box) {
-            char caption[64] = "";
-            GetWindowTextA(box, caption, sizeof caption);
-            caption_ = caption;
-            text_ = MessageBoxText(box);
-            hasYesAndNo_ = GetDlgItem(box, IDYES) && GetDlgItem(box, IDNO) && !GetDlgItem(box, IDCANCEL);
-            PressButton(box, answer);
-            return true;
-        });
+        DialogAnswerer answerer([&](HWND box) { PressButton(box, answer); });
         g_removalRunning = true;
         RunUninstallation();
         g_removalRunning = false;
         asked_ = answerer.Answered();
     }
-    void ExpectAllThere()
-    {
-        EXPECT_TRUE(Exists(std::string(kInstallRoot) + "SaveGames\\spiel1.sav"));
-        EXPECT_TRUE(Exists(cwd_ + "\\VeskMarlit.ini"));
-        EXPECT_TRUE(Exists(link_));
-        EXPECT_TRUE(UninstallEntryExists());
-        EXPECT_TRUE(g_launcher.Installed);
-    }
     std::string saved_, cwd_, group_, folder_, link_;
-    std::string caption_, text_;
-    bool hasYesAndNo_ = false;
     int asked_ = 0;
 };
 
 } // namespace
 
-TEST_F(Removal, NotInstalledAsksNothingAndNoKeepsEverything)
+// Not installed, nothing is asked; Yes removes what the installation made (the journeys
+// walk No and Yes through the real box).
+TEST_F(Removal, NotInstalledAsksNothingAndYesRemovesAllThatTheInstallationMade)
 {
     g_launcher.Installed = false;
     Remove(IDYES);
     EXPECT_EQ(0, asked_);
+    EXPECT_TRUE(Exists(cwd_ + "\\VeskMarlit.ini") && Exists(link_) && UninstallEntryExists());
     g_launcher.Installed = true;
-    ExpectAllThere();
-
-    Remove(IDNO);
-    EXPECT_EQ(1, asked_);
-    EXPECT_EQ("Vesk Marlit", caption_);
-    EXPECT_EQ(kConfirmation, text_);
-    EXPECT_TRUE(hasYesAndNo_);
-    ExpectAllThere();
-}
-
-TEST_F(Removal, YesRemovesAllThatTheInstallationMade)
-{
     RememberIntroWindowChosen(true);
     Remove(IDYES);
     HKEY choice = nullptr;
@@ -236,4 +209,129 @@ TEST_F(Removal, WhereTheMachineRefusesTheEntryTheUsersReplacesItsOldOneAndRemova
     Remove(IDYES);
     EXPECT_FALSE(UninstallEntryIn(HKEY_LOCAL_MACHINE));
     EXPECT_FALSE(UninstallEntryIn(HKEY_CURRENT_USER));
+}
+
+namespace {
+
+class DeleteTreeTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        // A link left by an interrupted run would stay in the tree: it goes first.
+        char temp[MAX_PATH] = "";
+        GetTempPathA(MAX_PATH, temp);
+        RemoveScratchTree(std::string(temp) + "vesk-deletetree");
+        scratch_ = test::MakeScratchDirectory("deletetree");
+        tree_ = scratch_ + "\\VeskMarlit";
+        CreateDirectoryA(tree_.c_str(), nullptr);
+    }
+    void TearDown() override { RemoveScratchTree(scratch_); }
+    void Make(const std::string& relative, const char* contents = nullptr)
+    {
+        std::string path = tree_ + "\\" + relative;
+        if (contents)
+            test::WriteWholeFile(path, contents);
+        else
+            CreateDirectoryA(path.c_str(), nullptr);
+    }
+    void Delete(const std::string& path)
+    {
+        char buffer[kPathSize];
+        ASSERT_TRUE(CopyText(buffer, path.c_str()));
+        DeleteTree(buffer);
+    }
+    std::string scratch_, tree_;
+};
+
+} // namespace
+
+// The removal's tests and journeys delete whole installations; here a path without its
+// backslash gets one in place, and an empty one, which would name the current drive's root,
+// deletes nothing.
+TEST_F(DeleteTreeTest, APathGetsItsBackslashAndAnEmptyPathDeletesNothing)
+{
+    Make("Lib");
+    Make("Lib\\a.dat", "a");
+    char buffer[kPathSize];
+    ASSERT_TRUE(CopyText(buffer, tree_.c_str()));
+    DeleteTree(buffer);
+    EXPECT_EQ(tree_ + "\\", buffer);
+    EXPECT_FALSE(Exists(tree_));
+    EXPECT_TRUE(Exists(scratch_)) << "the parent stays";
+
+    CreateDirectoryA(tree_.c_str(), nullptr);
+    std::string saved = test::CurrentDirectory();
+    SetCurrentDirectoryA(tree_.c_str());
+    Make("a.dat", "a");
+    buffer[0] = '\0';
+    DeleteTree(buffer);
+    SetCurrentDirectoryA(saved.c_str());
+    EXPECT_STREQ("", buffer);
+    EXPECT_TRUE(Exists(tree_ + "\\a.dat"));
+}
+
+TEST_F(DeleteTreeTest, AReadOnlyFileOrAnEntryTooLongForTheBufferStaysAndSoDoItsParents)
+{
+    Make("SaveGames");
+    Make("SaveGames\\Alt");
+    Make("SaveGames\\Alt\\gesperrt.sav", "keep");
+    Make("SaveGames\\Alt\\frei.sav", "go");
+    Make("Lib");
+    Make("Lib\\a.dat", "a");
+    std::string locked = tree_ + "\\SaveGames\\Alt\\gesperrt.sav";
+    ASSERT_TRUE(SetFileAttributesA(locked.c_str(), FILE_ATTRIBUTE_READONLY));
+    // The directory's own path fits; the path of the file inside it would not.
+    std::string deep = tree_ + "\\" + std::string(250 - tree_.size(), 'd');
+    std::string file = deep + "\\" + std::string(40, 'f') + ".dat";
+    ASSERT_LE(deep.size() + 1, 255u);
+    ASSERT_GT(file.size(), 255u);
+    ASSERT_TRUE(MakeLongDirectory(deep));
+    ASSERT_TRUE(MakeLongFile(file, "far"));
+
+    Delete(tree_);
+    EXPECT_EQ("keep", test::ReadWholeFile(locked));
+    EXPECT_FALSE(Exists(tree_ + "\\SaveGames\\Alt\\frei.sav"));
+    EXPECT_FALSE(Exists(tree_ + "\\Lib")) << "the rest of the tree goes";
+    EXPECT_TRUE(LongPathExists(file));
+    EXPECT_TRUE(Exists(deep));
+    SetFileAttributesA(locked.c_str(), FILE_ATTRIBUTE_NORMAL);
+    RemoveLongFile(file);
+}
+
+// A link inside the tree, and the installation directory itself as a link (named as
+// InstallRoot names it, with and without its backslash): each goes as the link it is and
+// what it points to stays. Windows removes a junction as the link it is; Wine cannot remove
+// a link to a directory that is not empty, so there the link and its parents stay.
+TEST_F(DeleteTreeTest, ALinkIsNotFollowedAndItsTargetSurvives)
+{
+    std::string target = scratch_ + "\\Woanders";
+    CreateDirectoryA(target.c_str(), nullptr);
+    CreateDirectoryA((target + "\\Innen").c_str(), nullptr);
+    test::WriteWholeFile(target + "\\wichtig.txt", "keep");
+    test::WriteWholeFile(target + "\\Innen\\auch.txt", "keep too");
+    auto expectTargetKept = [&](const char* how) {
+        EXPECT_EQ("keep", test::ReadWholeFile(target + "\\wichtig.txt")) << how;
+        EXPECT_EQ("keep too", test::ReadWholeFile(target + "\\Innen\\auch.txt")) << how;
+    };
+    Make("SaveGames");
+    Make("SaveGames\\spiel.sav", "go");
+    ASSERT_TRUE(MakeDirectoryLink(tree_ + "\\SaveGames\\Verweis", target));
+    ASSERT_EQ("keep", test::ReadWholeFile(tree_ + "\\SaveGames\\Verweis\\wichtig.txt")) << "a working link";
+    Delete(tree_);
+    expectTargetKept("inside the tree");
+    EXPECT_FALSE(Exists(tree_ + "\\SaveGames\\spiel.sav"));
+    if (!IsWine()) {
+        EXPECT_FALSE(Exists(tree_));
+    }
+
+    RemoveScratchTree(tree_);
+    ASSERT_TRUE(MakeDirectoryLink(tree_, target));
+    ASSERT_EQ("keep", test::ReadWholeFile(tree_ + "\\wichtig.txt")) << "a working link";
+    Delete(tree_ + "\\");
+    expectTargetKept("at the top");
+    Delete(tree_);
+    expectTargetKept("at the top, without the backslash");
+    if (!IsWine()) {
+        EXPECT_FALSE(Exists(tree_));
+    }
 }
