@@ -92,7 +92,10 @@ protected:
 
 } // namespace
 
-TEST_F(GameStartTest, TheViewsAreWholeFilesMappedReadOnly)
+// The views are whole files mapped read-only; each resolution gives the game its two files,
+// data first; the intro comes first once after an installation, and a failed one does not
+// stop the game; a game that cannot start releases the files at once.
+TEST_F(GameStartTest, EachResolutionGivesTheGameItsTwoFilesAfterTheIntroOnceAfterAnInstallation)
 {
     GraphicsViews views = MapGraphicsFiles(kHighResolution);
     ASSERT_TRUE(views.Data && views.Key);
@@ -104,13 +107,7 @@ TEST_F(GameStartTest, TheViewsAreWholeFilesMappedReadOnly)
     EXPECT_EQ(DWORD(PAGE_READONLY), info.Protect);
     EXPECT_FALSE(OpenableExclusively(Library("skatgrf.key"))) << "held while mapped";
     UnmapGraphicsFiles(views.Data, views.Key);
-}
 
-// Each resolution gives the game its two files, data first; the intro comes first once after
-// an installation, and a failed one does not stop the game; a game that cannot start
-// releases the files at once.
-TEST_F(GameStartTest, EachResolutionGivesTheGameItsTwoFilesAfterTheIntroOnceAfterAnInstallation)
-{
     g_launcher.IntroPending = true; // but no film on this medium yet
     auto report = Play(kHighResolution);
     EXPECT_FALSE(g_launcher.IntroPending);

@@ -96,18 +96,17 @@ protected:
         test::RemoveTree(group_);
         RemoveUninstallEntries();
     }
-    // Runs the removal, answering its confirmation (the journeys read its text and buttons)
-    // with the given button.
-    void Remove(int answer)
+    // Runs the removal, answering Yes to its confirmation (the journeys read its text and
+    // walk No too); returns how often it asked.
+    int Remove()
     {
-        DialogAnswerer answerer([&](HWND box) { PressButton(box, answer); });
+        DialogAnswerer answerer([](HWND box) { PressButton(box, IDYES); });
         g_removalRunning = true;
         RunUninstallation();
         g_removalRunning = false;
-        asked_ = answerer.Answered();
+        return answerer.Answered();
     }
     std::string saved_, cwd_, group_, folder_, link_;
-    int asked_ = 0;
 };
 
 } // namespace
@@ -117,16 +116,14 @@ protected:
 TEST_F(Removal, NotInstalledAsksNothingAndYesRemovesAllThatTheInstallationMade)
 {
     g_launcher.Installed = false;
-    Remove(IDYES);
-    EXPECT_EQ(0, asked_);
+    EXPECT_EQ(0, Remove());
     EXPECT_TRUE(Exists(cwd_ + "\\VeskMarlit.ini") && Exists(link_) && UninstallEntryExists());
     g_launcher.Installed = true;
     RememberIntroWindowChosen(true);
-    Remove(IDYES);
+    EXPECT_EQ(1, Remove()) << "the drive letters agree once upper-cased: no hand-over";
     HKEY choice = nullptr;
     EXPECT_NE(ERROR_SUCCESS, RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\VeskMarlit", 0, KEY_READ, &choice))
         << "the intro's remembered display goes too";
-    EXPECT_EQ(1, asked_) << "the drive letters agree once upper-cased: no hand-over";
     EXPECT_STREQ("C:\\", g_launcher.SourceRoot);
     EXPECT_FALSE(Exists(kInstallDirectory));
     EXPECT_FALSE(Exists(cwd_ + "\\VeskMarlit.ini"));
@@ -142,16 +139,9 @@ TEST_F(Removal, NotInstalledAsksNothingAndYesRemovesAllThatTheInstallationMade)
 TEST_F(Removal, TheGuardKeepsEveryOtherDirectoryAndTheRestOfTheRemovalGoesOn)
 {
     const std::string decoy = "C:\\vesk-decoy";
-    const char* roots[] = {
-        "",                                  // a settings file without its lines
-        "C:\\vesk-decoy\\",                  // a hand-edited directory
-        "C:\\vesk-decoy",
-        "c:\\VESK-DECOY\\",
-        "C:\\VeskMarlit\\..\\vesk-decoy\\",  // looks like one, leads elsewhere
-        "C:\\vesk-decoy\\VeskMarlit\\",      // the folder name one level too deep
-        "C:/vesk-decoy/",
-    };
-    for (const char* root : roots) {
+    // An empty line, a hand-edited directory, one that looks like the installation's but
+    // leads elsewhere, and its name a level too deep (the guard's own test has many more).
+    for (const char* root : {"", "C:\\vesk-decoy\\", "C:\\VeskMarlit\\..\\vesk-decoy\\", "C:\\vesk-decoy\\VeskMarlit\\"}) {
         SCOPED_TRACE(std::string("InstallRoot \"") + root + "\"");
         test::RemoveTree(decoy);
         CreateDirectoryA(decoy.c_str(), nullptr);
@@ -163,7 +153,7 @@ TEST_F(Removal, TheGuardKeepsEveryOtherDirectoryAndTheRestOfTheRemovalGoesOn)
         g_launcher.Installed = true;
         CopyText(g_launcher.InstallRoot, root);
 
-        Remove(IDYES);
+        Remove();
         EXPECT_EQ("keep", test::ReadWholeFile(decoy + "\\wichtig.txt"));
         EXPECT_EQ("keep", test::ReadWholeFile(decoy + "\\VeskMarlit\\auch.txt"));
         EXPECT_FALSE(Exists(cwd_ + "\\VeskMarlit.ini")) << "the settings file goes all the same";
@@ -180,7 +170,7 @@ TEST_F(Removal, ALauncherInTheRootOfTheSameDriveLeavesForTheRootAndTheDirectoryG
     // name that current directory again, and the emptied folder could not go.
     CopyText(g_launcher.OwnPath, "C:\\Vesk.exe");
     ASSERT_TRUE(SetCurrentDirectoryA((std::string(kInstallRoot) + "SaveGames").c_str()));
-    Remove(IDYES);
+    Remove();
     EXPECT_EQ("C:\\", test::CurrentDirectory());
     EXPECT_FALSE(Exists(kInstallDirectory));
     EXPECT_FALSE(g_launcher.Installed);
@@ -206,7 +196,7 @@ TEST_F(Removal, WhereTheMachineRefusesTheEntryTheUsersReplacesItsOldOneAndRemova
         EXPECT_EQ(value[1], UninstallValue(HKEY_CURRENT_USER, value[0])) << value[0] << " (none of the old values stays)";
     EXPECT_TRUE(ReadSettingsFromInstallLocation()) << "start-up finds the installation through the user's entry";
 
-    Remove(IDYES);
+    Remove();
     EXPECT_FALSE(UninstallEntryIn(HKEY_LOCAL_MACHINE));
     EXPECT_FALSE(UninstallEntryIn(HKEY_CURRENT_USER));
 }

@@ -297,20 +297,3 @@ TEST(Pictures, PalettesComeFromTheColourTables)
     DibPicture missing = LoadBitmapResource(instance, 4242);
     EXPECT_TRUE(missing.bitmap == nullptr && missing.palette == nullptr) << "a missing resource gives neither";
 }
-
-TEST(PassiveDialog, IsCentredAndIgnoresEveryCommand)
-{
-    HWND prompt = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_INSERT_MEDIUM), nullptr,
-                                     PassiveDialogProc, 0);
-    ASSERT_NE(nullptr, prompt);
-    EXPECT_TRUE(IsWindowVisible(prompt)) << "visible from its creation";
-    EXPECT_EQ(0, GetWindowLongA(prompt, GWL_STYLE) & WS_CAPTION);
-    EXPECT_TRUE(test::Centred(prompt));
-    for (int id : {IDOK, IDCANCEL}) {
-        SendMessageA(prompt, WM_COMMAND, MAKEWPARAM(id, 0), 0);
-        EXPECT_TRUE(IsWindowVisible(prompt));
-    }
-    EXPECT_EQ(TRUE, PassiveDialogProc(prompt, WM_COMMAND, IDCANCEL, 0));
-    EXPECT_EQ(FALSE, PassiveDialogProc(prompt, WM_PAINT, 0, 0));
-    DestroyWindow(prompt);
-}
