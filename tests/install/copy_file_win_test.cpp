@@ -190,8 +190,19 @@ TEST_F(CopyWithProgress, AFileOver256MiBEndsBothBarsExactlyFull)
     DeleteFileA(path.c_str());
 }
 
-TEST_F(CopyWithProgress, AReadOnlySourceGivesAWritableCopyAndOneInTheWayIsMadeWritable)
+// A path too long for its buffer or a read error is a failure; a read-only source gives a
+// writable copy, and a read-only copy in the way is made writable.
+TEST_F(CopyWithProgress, APathTooLongOrAReadErrorIsAFailureAndNoCopyStaysReadOnly)
 {
+    // 255 characters are the most a path buffer holds; this destination path is one longer.
+    std::string name(255 - destination_.size() + 1, 'n');
+    ASSERT_LT(source_.size() + name.size(), 256u) << "the source path itself fits";
+    test::WriteWholeFile(source_ + name, "x");
+    EXPECT_EQ(kCopyIncomplete, Copy(name.c_str()));
+    EXPECT_FALSE(LongPathExists(destination_ + name));
+    EXPECT_FALSE(LongPathExists(destination_ + name.substr(0, name.size() - 1))) << "nor a shortened name";
+    EXPECT_EQ(0, BarPosition(totalBar_));
+
     const std::string path = source_ + "schreibgeschuetzt.dat", copy = destination_ + "schreibgeschuetzt.dat";
     test::WriteWholeFile(path, Pattern(100, 5));
     ASSERT_TRUE(SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY));
@@ -205,18 +216,6 @@ TEST_F(CopyWithProgress, AReadOnlySourceGivesAWritableCopyAndOneInTheWayIsMadeWr
     EXPECT_EQ(0u, GetFileAttributesA(copy.c_str()) & FILE_ATTRIBUTE_READONLY);
     EXPECT_EQ(kCopyComplete, Copy("schreibgeschuetzt.dat"));
     SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-}
-
-TEST_F(CopyWithProgress, APathTooLongForItsBufferOrAReadErrorIsAFailure)
-{
-    // 255 characters are the most a path buffer holds; this destination path is one longer.
-    std::string name(255 - destination_.size() + 1, 'n');
-    ASSERT_LT(source_.size() + name.size(), 256u) << "the source path itself fits";
-    test::WriteWholeFile(source_ + name, "x");
-    EXPECT_EQ(kCopyIncomplete, Copy(name.c_str()));
-    EXPECT_FALSE(LongPathExists(destination_ + name));
-    EXPECT_FALSE(LongPathExists(destination_ + name.substr(0, name.size() - 1))) << "nor a shortened name";
-    EXPECT_EQ(0, BarPosition(totalBar_));
 
     // Under Wine, reading this process's own memory file from its start fails with an I/O
     // error: a source that opens but cannot be read, which is no silent end.

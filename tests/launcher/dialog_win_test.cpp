@@ -268,13 +268,11 @@ TEST(Pictures, PalettesComeFromTheColourTables)
         ASSERT_NE(nullptr, found);
         const auto* header = static_cast<const BITMAPINFOHEADER*>(LockResource(LoadResource(instance, found)));
         ASSERT_EQ(40u, header->biSize);
-        int count = -1;
-        HPALETTE palette = MakeDibPalette(header, &count);
-        ASSERT_NE(nullptr, palette);
-        EXPECT_EQ(e.colours, count);
+        DibPicture picture = LoadBitmapResource(instance, e.id);
+        ASSERT_NE(nullptr, picture.bitmap);
         PALETTEENTRY entries[256];
         std::memset(entries, 0xEE, sizeof entries);
-        ASSERT_EQ(static_cast<UINT>(e.colours), GetPaletteEntries(palette, 0, 256, entries));
+        ASSERT_EQ(static_cast<UINT>(e.colours), GetPaletteEntries(picture.palette, 0, 256, entries));
         const auto* table = reinterpret_cast<const RGBQUAD*>(reinterpret_cast<const BYTE*>(header) + 40);
         for (int i = 0; i < e.colours; ++i) {
             EXPECT_EQ(table[i].rgbRed, entries[i].peRed) << i;
@@ -282,11 +280,6 @@ TEST(Pictures, PalettesComeFromTheColourTables)
             EXPECT_EQ(table[i].rgbBlue, entries[i].peBlue) << i;
             EXPECT_EQ(0, entries[i].peFlags) << i;
         }
-        DeleteObject(palette);
-
-        DibPicture picture = LoadBitmapResource(instance, e.id);
-        ASSERT_NE(nullptr, picture.bitmap);
-        EXPECT_NE(nullptr, picture.palette);
         BITMAP info = {};
         GetObjectA(picture.bitmap, sizeof info, &info);
         EXPECT_EQ(e.width, info.bmWidth);
