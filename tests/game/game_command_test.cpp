@@ -26,23 +26,19 @@ std::string Line(int resolution, std::uintptr_t data, std::uintptr_t key, const 
 
 } // namespace
 
-TEST(GraphicsPaths, HighResolutionMapsTheFilesWithout640AndLowThoseWith640)
+TEST(GraphicsPaths, HighResolutionMapsTheFilesWithout640LowThoseWith640AndAPathThatDoesNotFitIsRefused)
 {
     EXPECT_EQ("C:\\VeskMarlit\\Lib\\skatgrf.key", Path(kHighResolution, GraphicsFile::Key));
     EXPECT_EQ("C:\\VeskMarlit\\Lib\\skatgrf.dat", Path(kHighResolution, GraphicsFile::Data));
     EXPECT_EQ("E:\\Lib\\skatgrf640.key", Path(kLowResolution, GraphicsFile::Key, "E:\\Lib"));
     EXPECT_EQ("E:\\Lib\\skatgrf640.dat", Path(kLowResolution, GraphicsFile::Data, "E:\\Lib"));
-}
 
-TEST(GraphicsPaths, APathThatDoesNotFitIsRefusedNotCut)
-{
     std::string dir(kPathSize - 12, 'x'); // "\skatgrf.key" makes it one too long
     char path[kPathSize] = "marker";
     EXPECT_FALSE(FormatGraphicsPath(path, sizeof path, dir.c_str(), kHighResolution, GraphicsFile::Key));
-    EXPECT_STREQ("", path);
+    EXPECT_STREQ("", path) << "not cut";
     dir.pop_back();
-    EXPECT_TRUE(FormatGraphicsPath(path, sizeof path, dir.c_str(), kHighResolution, GraphicsFile::Key));
-    EXPECT_EQ(std::size_t(kPathSize - 1), std::string(path).size());
+    EXPECT_EQ(std::size_t(kPathSize - 1), Path(kHighResolution, GraphicsFile::Key, dir.c_str()).size());
 }
 
 TEST(GameCommandLine, DataViewFirstInLowerCaseHexWithoutLeadingZeros)
@@ -61,15 +57,10 @@ TEST(GameCommandLine, DataViewFirstInLowerCaseHexWithoutLeadingZeros)
 
 TEST(GameProgramPath, OnlyADriveRootOrAShareIsAbsolute)
 {
-    EXPECT_TRUE(IsAbsolutePath("G:\\VeskMarlit\\"));
-    EXPECT_TRUE(IsAbsolutePath("c:\\"));
-    EXPECT_TRUE(IsAbsolutePath("\\\\server\\spiele\\VeskMarlit\\"));
-    EXPECT_FALSE(IsAbsolutePath(""));
-    EXPECT_FALSE(IsAbsolutePath("VeskMarlit\\"));
-    EXPECT_FALSE(IsAbsolutePath("G:VeskMarlit\\")) << "drive-relative";
-    EXPECT_FALSE(IsAbsolutePath("G:"));
-    EXPECT_FALSE(IsAbsolutePath("\\VeskMarlit\\")) << "relative to the current drive";
-    EXPECT_FALSE(IsAbsolutePath("\\\\"));
-    EXPECT_FALSE(IsAbsolutePath("\\\\\\VeskMarlit\\")) << "a share without a server name";
-    EXPECT_FALSE(IsAbsolutePath("1:\\VeskMarlit\\"));
+    for (const char* path : {"G:\\VeskMarlit\\", "c:\\", "\\\\server\\spiele\\VeskMarlit\\"})
+        EXPECT_TRUE(IsAbsolutePath(path)) << path;
+    // Relative, drive-relative, relative to the current drive, a share without a server name.
+    for (const char* path : {"", "VeskMarlit\\", "G:VeskMarlit\\", "G:", "\\VeskMarlit\\", "\\\\", "\\\\\\VeskMarlit\\",
+                             "1:\\VeskMarlit\\"})
+        EXPECT_FALSE(IsAbsolutePath(path)) << path;
 }

@@ -7,9 +7,10 @@
 
 #include <gtest/gtest.h>
 
+#include <commctrl.h>
+
+#include <algorithm>
 #include <cstdio>
-#include <cstring>
-#include <memory>
 
 using namespace installtest;
 
@@ -31,6 +32,23 @@ std::uint64_t SizeOf(const std::string& path)
     return (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
 }
 
+int BarMinimum(HWND bar) { return static_cast<int>(SendMessageA(bar, PBM_GETRANGE, TRUE, 0)); }
+int BarMaximum(HWND bar) { return static_cast<int>(SendMessageA(bar, PBM_GETRANGE, FALSE, 0)); }
+int BarPosition(HWND bar) { return static_cast<int>(SendMessageA(bar, PBM_GETPOS, 0, 0)); }
+
+// The file's bar is set back after every file: its window procedure is watched for the
+// highest position it has shown.
+WNDPROC g_fileBarProc;
+int g_fileBarPeak;
+
+LRESULT CALLBACK WatchFileBar(HWND bar, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    LRESULT result = CallWindowProcA(g_fileBarProc, bar, message, wParam, lParam);
+    if (message >= WM_USER)
+        g_fileBarPeak = std::max(g_fileBarPeak, static_cast<int>(CallWindowProcA(g_fileBarProc, bar, PBM_GETPOS, 0, 0)));
+    return result;
+}
+
 class CopyWithProgress : public testing::Test {
 protected:
     void SetUp() override
@@ -46,14 +64,13 @@ protected:
         ASSERT_NE(nullptr, dialog_) << "resource 107 with its two bars";
         fileBar_ = GetDlgItem(dialog_, IDC_FILE_BAR);
         totalBar_ = GetDlgItem(dialog_, IDC_TOTAL_BAR);
-        fileWatch_ = std::make_unique<BarWatch>(fileBar_);
-        totalWatch_ = std::make_unique<BarWatch>(totalBar_);
+        g_fileBarPeak = 0;
+        g_fileBarProc = reinterpret_cast<WNDPROC>(
+            SetWindowLongPtrA(fileBar_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(WatchFileBar)));
         SetProgressBarBlocks(totalBar_, 100);
     }
     void TearDown() override
     {
-        fileWatch_.reset();
-        totalWatch_.reset();
         if (dialog_)
             DestroyWindow(dialog_);
         test::RemoveTree(scratch_);
@@ -70,7 +87,6 @@ protected:
     }
     std::string scratch_, source_, destination_;
     HWND dialog_ = nullptr, fileBar_ = nullptr, totalBar_ = nullptr;
-    std::unique_ptr<BarWatch> fileWatch_, totalWatch_;
 };
 
 } // namespace
@@ -89,7 +105,7 @@ TEST_F(CopyWithProgress, CountsBlocksOnBothBarsAndTheTotalGoesOnFromFileToFile)
     EXPECT_EQ(kCopyComplete, Copy("leer.dat"));
     EXPECT_EQ(0u, SizeOf(destination_ + "leer.dat"));
     EXPECT_EQ(0, BarMaximum(fileBar_)) << "range 0 to 0";
-    EXPECT_EQ(0, fileWatch_->Peak());
+    EXPECT_EQ(0, g_fileBarPeak);
     EXPECT_EQ(0, BarPosition(totalBar_));
     EXPECT_EQ("leer.dat", Title());
 
@@ -99,7 +115,7 @@ TEST_F(CopyWithProgress, CountsBlocksOnBothBarsAndTheTotalGoesOnFromFileToFile)
     EXPECT_EQ(kCopyComplete, Copy("a.dat"));
     EXPECT_EQ(Pattern(4097, 7), test::ReadWholeFile(destination_ + "a.dat"));
     EXPECT_EQ(2, BarMaximum(fileBar_));
-    EXPECT_EQ(2, fileWatch_->Peak()) << "the file's bar ends full";
+    EXPECT_EQ(2, g_fileBarPeak) << "the file's bar ends full";
     EXPECT_EQ(0, BarPosition(fileBar_)) << "and is set back afterwards";
     EXPECT_EQ(2, BarPosition(totalBar_));
 
@@ -107,10 +123,10 @@ TEST_F(CopyWithProgress, CountsBlocksOnBothBarsAndTheTotalGoesOnFromFileToFile)
     CreateDirectoryA((source_ + "Lib").c_str(), nullptr);
     CreateDirectoryA((destination_ + "Lib").c_str(), nullptr);
     test::WriteWholeFile(source_ + "Lib\\b.dat", Pattern(3 * 4096, 9));
-    fileWatch_->Reset();
+    g_fileBarPeak = 0;
     EXPECT_EQ(kCopyComplete, Copy("Lib\\b.dat"));
     EXPECT_EQ(Pattern(3 * 4096, 9), test::ReadWholeFile(destination_ + "Lib\\b.dat"));
-    EXPECT_EQ(3, fileWatch_->Peak());
+    EXPECT_EQ(3, g_fileBarPeak);
     EXPECT_EQ(5, BarPosition(totalBar_));
     EXPECT_EQ("Lib\\b.dat", Title());
 
@@ -141,48 +157,52 @@ TEST_F(CopyWithProgress, CountsBlocksOnBothBarsAndTheTotalGoesOnFromFileToFile)
 
 TEST_F(CopyWithProgress, AFileOver256MiBEndsBothBarsExactlyFull)
 {
-    // Sparse where the file system allows: marks at the start, the middle and the end.
+    // Zeros (sparse where the file system allows) with marks at the start, the middle and the end.
     const std::string path = source_ + "gross.dat", copy = destination_ + "gross.dat";
-    const std::uint64_t size = 256ull * 1024 * 1024 + 3 * 4096 + 5;
+    const long size = 256l * 1024 * 1024 + 3 * 4096 + 5, marks[] = {0, size / 2 + 1, size - 5};
     const std::uint64_t blocks = BlockCount(size);
     ASSERT_GT(blocks, 65535u);
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    ASSERT_NE(INVALID_HANDLE_VALUE, file);
-    for (std::uint64_t at : {std::uint64_t(0), size / 2 + 1, size - 5}) {
-        LARGE_INTEGER offset;
-        offset.QuadPart = static_cast<LONGLONG>(at);
-        SetFilePointerEx(file, offset, nullptr, FILE_BEGIN);
-        DWORD written;
-        WriteFile(file, "MARK!", 5, &written, nullptr);
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    ASSERT_NE(nullptr, file);
+    for (long at : marks) {
+        std::fseek(file, at, SEEK_SET);
+        std::fwrite("MARK!", 1, 5, file);
     }
-    CloseHandle(file);
-    ASSERT_EQ(size, SizeOf(path));
+    std::fclose(file);
+    ASSERT_EQ(std::uint64_t(size), SizeOf(path));
 
     SetProgressBarBlocks(totalBar_, blocks);
     EXPECT_EQ(static_cast<int>(blocks), BarMaximum(totalBar_)) << "the full count, not its low 16 bits";
     EXPECT_EQ(kCopyComplete, Copy("gross.dat"));
     EXPECT_EQ(static_cast<int>(blocks), BarMaximum(fileBar_));
-    EXPECT_EQ(static_cast<int>(blocks), fileWatch_->Peak());
+    EXPECT_EQ(static_cast<int>(blocks), g_fileBarPeak);
     EXPECT_EQ(static_cast<int>(blocks), BarPosition(totalBar_)) << "exactly full";
-
-    ASSERT_EQ(size, SizeOf(copy));
-    std::FILE* a = std::fopen(path.c_str(), "rb");
-    std::FILE* b = std::fopen(copy.c_str(), "rb");
-    ASSERT_TRUE(a && b);
-    std::string x(1 << 20, '\0'), y(1 << 20, '\0');
-    std::uint64_t compared = 0;
-    for (std::size_t n; (n = std::fread(&x[0], 1, x.size(), a)) > 0 && std::fread(&y[0], 1, n, b) == n
-                        && std::memcmp(x.data(), y.data(), n) == 0;)
-        compared += n;
-    std::fclose(a);
-    std::fclose(b);
-    EXPECT_EQ(size, compared) << "the copy differs in the MiB at byte " << compared;
+    EXPECT_EQ(std::uint64_t(size), SizeOf(copy));
+    file = std::fopen(copy.c_str(), "rb");
+    ASSERT_NE(nullptr, file);
+    for (long at : {marks[0], size / 4, marks[1], marks[2]}) {
+        char bytes[6] = "";
+        EXPECT_TRUE(std::fseek(file, at, SEEK_SET) == 0 && std::fread(bytes, 1, 5, file) == 5) << at;
+        EXPECT_EQ(at == size / 4 ? std::string(5, '\0') : "MARK!", std::string(bytes, 5)) << at;
+    }
+    std::fclose(file);
     DeleteFileA(copy.c_str());
     DeleteFileA(path.c_str());
 }
 
-TEST_F(CopyWithProgress, AReadOnlySourceGivesAWritableCopyAndOneInTheWayIsMadeWritable)
+// A path too long for its buffer or a read error is a failure; a read-only source gives a
+// writable copy, and a read-only copy in the way is made writable.
+TEST_F(CopyWithProgress, APathTooLongOrAReadErrorIsAFailureAndNoCopyStaysReadOnly)
 {
+    // 255 characters are the most a path buffer holds; this destination path is one longer.
+    std::string name(255 - destination_.size() + 1, 'n');
+    ASSERT_LT(source_.size() + name.size(), 256u) << "the source path itself fits";
+    test::WriteWholeFile(source_ + name, "x");
+    EXPECT_EQ(kCopyIncomplete, Copy(name.c_str()));
+    EXPECT_FALSE(LongPathExists(destination_ + name));
+    EXPECT_FALSE(LongPathExists(destination_ + name.substr(0, name.size() - 1))) << "nor a shortened name";
+    EXPECT_EQ(0, BarPosition(totalBar_));
+
     const std::string path = source_ + "schreibgeschuetzt.dat", copy = destination_ + "schreibgeschuetzt.dat";
     test::WriteWholeFile(path, Pattern(100, 5));
     ASSERT_TRUE(SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY));
@@ -196,18 +216,6 @@ TEST_F(CopyWithProgress, AReadOnlySourceGivesAWritableCopyAndOneInTheWayIsMadeWr
     EXPECT_EQ(0u, GetFileAttributesA(copy.c_str()) & FILE_ATTRIBUTE_READONLY);
     EXPECT_EQ(kCopyComplete, Copy("schreibgeschuetzt.dat"));
     SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-}
-
-TEST_F(CopyWithProgress, APathTooLongForItsBufferOrAReadErrorIsAFailure)
-{
-    // 255 characters are the most a path buffer holds; this destination path is one longer.
-    std::string name(255 - destination_.size() + 1, 'n');
-    ASSERT_LT(source_.size() + name.size(), 256u) << "the source path itself fits";
-    test::WriteWholeFile(source_ + name, "x");
-    EXPECT_EQ(kCopyIncomplete, Copy(name.c_str()));
-    EXPECT_FALSE(LongPathExists(destination_ + name));
-    EXPECT_FALSE(LongPathExists(destination_ + name.substr(0, name.size() - 1))) << "nor a shortened name";
-    EXPECT_EQ(0, BarPosition(totalBar_));
 
     // Under Wine, reading this process's own memory file from its start fails with an I/O
     // error: a source that opens but cannot be read, which is no silent end.

@@ -1,6 +1,7 @@
 #include "tests/install/install_test_support.h"
 
-#include <commctrl.h>
+#include "tests/support/win_files.h"
+
 #include <objbase.h>
 #include <shlobj.h>
 
@@ -101,31 +102,6 @@ bool LongPathExists(const std::string& path)
 
 void RemoveLongFile(const std::string& path) { DeleteFileW(LongForm(path).c_str()); }
 
-void RemoveLongTree(const std::string& path)
-{
-    WIN32_FIND_DATAW entry;
-    HANDLE search = FindFirstFileW(LongForm(path + "\\*").c_str(), &entry);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            std::wstring name = entry.cFileName;
-            if (name == L"." || name == L"..")
-                continue;
-            char narrow[MAX_PATH * 2] = "";
-            WideCharToMultiByte(CP_ACP, 0, name.c_str(), -1, narrow, sizeof narrow, nullptr, nullptr);
-            std::string full = path + "\\" + narrow;
-            SetFileAttributesW(LongForm(full).c_str(), FILE_ATTRIBUTE_NORMAL);
-            if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && !(entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
-                RemoveLongTree(full);
-            else if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                RemoveDirectoryW(LongForm(full).c_str()); // a link, as the link it is
-            else
-                DeleteFileW(LongForm(full).c_str());
-        } while (FindNextFileW(search, &entry));
-        FindClose(search);
-    }
-    RemoveDirectoryW(LongForm(path).c_str());
-}
-
 // Under Wine a link whose target is gone shows no attributes and cannot be removed through
 // the Windows functions: the Unix tool removes the tree.
 void RemoveScratchTree(const std::string& path)
@@ -136,56 +112,10 @@ void RemoveScratchTree(const std::string& path)
         return;
     std::string unixPath = IsWine() ? UnixPath(path) : std::string();
     if (unixPath.empty() || !RunUnix("/bin/rm -rf \"" + unixPath + "\"")) {
-        RemoveLongTree(path);
+        test::RemoveTree(path);
         return;
     }
     WaitFor([&] { return GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES; });
-}
-
-int BarMinimum(HWND bar) { return static_cast<int>(SendMessageA(bar, PBM_GETRANGE, TRUE, 0)); }
-int BarMaximum(HWND bar) { return static_cast<int>(SendMessageA(bar, PBM_GETRANGE, FALSE, 0)); }
-int BarPosition(HWND bar) { return static_cast<int>(SendMessageA(bar, PBM_GETPOS, 0, 0)); }
-
-namespace {
-
-// At most two bars are watched at a time, one per kind.
-BarWatch* g_watches[2];
-
-} // namespace
-
-BarWatch::BarWatch(HWND bar) : bar_(bar)
-{
-    for (auto& slot : g_watches)
-        if (!slot) {
-            slot = this;
-            break;
-        }
-    original_ = reinterpret_cast<WNDPROC>(SetWindowLongPtrA(bar, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(Proc)));
-}
-
-BarWatch::~BarWatch()
-{
-    SetWindowLongPtrA(bar_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(original_));
-    for (auto& slot : g_watches)
-        if (slot == this)
-            slot = nullptr;
-}
-
-LRESULT CALLBACK BarWatch::Proc(HWND bar, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    BarWatch* watch = nullptr;
-    for (auto* slot : g_watches)
-        if (slot && slot->bar_ == bar)
-            watch = slot;
-    if (!watch)
-        return DefWindowProcA(bar, message, wParam, lParam);
-    LRESULT result = CallWindowProcA(watch->original_, bar, message, wParam, lParam);
-    if (message != PBM_GETPOS) {
-        int position = static_cast<int>(CallWindowProcA(watch->original_, bar, PBM_GETPOS, 0, 0));
-        if (position > watch->peak_)
-            watch->peak_ = position;
-    }
-    return result;
 }
 
 namespace {
@@ -205,7 +135,7 @@ BOOL CALLBACK FindVisibleDialog(HWND window, LPARAM lParam)
 
 } // namespace
 
-DialogAnswerer::DialogAnswerer(std::function<bool(HWND)> answer) : answer_(std::move(answer))
+DialogAnswerer::DialogAnswerer(std::function<void(HWND)> answer) : answer_(std::move(answer))
 {
     g_answerer = this;
     timer_ = SetTimer(nullptr, 0, 30, Tick);
@@ -228,8 +158,8 @@ void CALLBACK DialogAnswerer::Tick(HWND, UINT, UINT_PTR, DWORD)
     if (busy)
         return;
     busy = true;
-    if (g_answerer->answer_(dialog))
-        ++g_answerer->answered_;
+    g_answerer->answer_(dialog);
+    ++g_answerer->answered_;
     busy = false;
 }
 
@@ -288,47 +218,6 @@ LinkFacts ReadLink(const std::string& file)
         persist->Release();
     link->Release();
     return facts;
-}
-
-namespace {
-
-void WriteSlot(void** slot, void* value)
-{
-    DWORD protection = 0;
-    VirtualProtect(slot, sizeof *slot, PAGE_READWRITE, &protection);
-    *slot = value;
-    VirtualProtect(slot, sizeof *slot, protection, &protection);
-}
-
-} // namespace
-
-ImportPatch::ImportPatch(const char* dll, const char* function, void* replacement)
-{
-    auto* base = reinterpret_cast<BYTE*>(GetModuleHandleA(nullptr));
-    auto* headers = reinterpret_cast<IMAGE_NT_HEADERS*>(base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew);
-    const IMAGE_DATA_DIRECTORY& directory = headers->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
-    HMODULE module = GetModuleHandleA(dll);
-    void* target = module ? reinterpret_cast<void*>(GetProcAddress(module, function)) : nullptr;
-    if (!target || directory.VirtualAddress == 0)
-        return;
-    // The loader has put the function's resolved address into the import table.
-    for (auto* entry = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + directory.VirtualAddress); entry->Name; ++entry) {
-        if (lstrcmpiA(reinterpret_cast<const char*>(base + entry->Name), dll) != 0)
-            continue;
-        for (auto** slot = reinterpret_cast<void**>(base + entry->FirstThunk); *slot; ++slot)
-            if (*slot == target) {
-                slot_ = slot;
-                original_ = target;
-                WriteSlot(slot_, replacement);
-                return;
-            }
-    }
-}
-
-ImportPatch::~ImportPatch()
-{
-    if (slot_)
-        WriteSlot(slot_, original_);
 }
 
 std::string MessageBoxText(HWND box)

@@ -1,5 +1,6 @@
-// RunUninstallation in process: the confirmation, what Yes removes, what No keeps, and the
-// guard that keeps the removal to the directory an installation makes.
+// RunUninstallation in process: what Yes removes, and the guard that keeps the removal to the
+// directory an installation makes. DeleteTree: depth first, what cannot go stays with its
+// parents, links are not followed, and no path outgrows its buffer.
 #include "install/install_win.h"
 #include "install/installation.h"
 #include "intro/intro_choice_win.h"
@@ -17,8 +18,6 @@ using namespace installtest;
 
 namespace {
 
-constexpr char kConfirmation[] = "Wollen Sie Vesk Marlit entfernen,\nund alle Spielst\xe4"
-                                 "nde verlieren?";
 constexpr char kInstallRoot[] = "C:\\VeskMarlit\\";
 constexpr char kInstallDirectory[] = "C:\\VeskMarlit";
 
@@ -97,63 +96,34 @@ protected:
         test::RemoveTree(group_);
         RemoveUninstallEntries();
     }
-    // Runs the removal, answering its confirmation with the given button.
-    void Remove(int answer)
+    // Runs the removal, answering Yes to its confirmation (the journeys read its text and
+    // walk No too); returns how often it asked.
+    int Remove()
     {
-        DialogAnswerer answerer([&](HWND box) {
-            char caption[64] = "";
-            GetWindowTextA(box, caption, sizeof caption);
-            caption_ = caption;
-            text_ = MessageBoxText(box);
-            hasYesAndNo_ = GetDlgItem(box, IDYES) && GetDlgItem(box, IDNO) && !GetDlgItem(box, IDCANCEL);
-            PressButton(box, answer);
-            return true;
-        });
+        DialogAnswerer answerer([](HWND box) { PressButton(box, IDYES); });
         g_removalRunning = true;
         RunUninstallation();
         g_removalRunning = false;
-        asked_ = answerer.Answered();
-    }
-    void ExpectAllThere()
-    {
-        EXPECT_TRUE(Exists(std::string(kInstallRoot) + "SaveGames\\spiel1.sav"));
-        EXPECT_TRUE(Exists(cwd_ + "\\VeskMarlit.ini"));
-        EXPECT_TRUE(Exists(link_));
-        EXPECT_TRUE(UninstallEntryExists());
-        EXPECT_TRUE(g_launcher.Installed);
+        return answerer.Answered();
     }
     std::string saved_, cwd_, group_, folder_, link_;
-    std::string caption_, text_;
-    bool hasYesAndNo_ = false;
-    int asked_ = 0;
 };
 
 } // namespace
 
-TEST_F(Removal, NotInstalledAsksNothingAndNoKeepsEverything)
+// Not installed, nothing is asked; Yes removes what the installation made (the journeys
+// walk No and Yes through the real box).
+TEST_F(Removal, NotInstalledAsksNothingAndYesRemovesAllThatTheInstallationMade)
 {
     g_launcher.Installed = false;
-    Remove(IDYES);
-    EXPECT_EQ(0, asked_);
+    EXPECT_EQ(0, Remove());
+    EXPECT_TRUE(Exists(cwd_ + "\\VeskMarlit.ini") && Exists(link_) && UninstallEntryExists());
     g_launcher.Installed = true;
-    ExpectAllThere();
-
-    Remove(IDNO);
-    EXPECT_EQ(1, asked_);
-    EXPECT_EQ("Vesk Marlit", caption_);
-    EXPECT_EQ(kConfirmation, text_);
-    EXPECT_TRUE(hasYesAndNo_);
-    ExpectAllThere();
-}
-
-TEST_F(Removal, YesRemovesAllThatTheInstallationMade)
-{
     RememberIntroWindowChosen(true);
-    Remove(IDYES);
+    EXPECT_EQ(1, Remove()) << "the drive letters agree once upper-cased: no hand-over";
     HKEY choice = nullptr;
     EXPECT_NE(ERROR_SUCCESS, RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\VeskMarlit", 0, KEY_READ, &choice))
         << "the intro's remembered display goes too";
-    EXPECT_EQ(1, asked_) << "the drive letters agree once upper-cased: no hand-over";
     EXPECT_STREQ("C:\\", g_launcher.SourceRoot);
     EXPECT_FALSE(Exists(kInstallDirectory));
     EXPECT_FALSE(Exists(cwd_ + "\\VeskMarlit.ini"));
@@ -169,16 +139,9 @@ TEST_F(Removal, YesRemovesAllThatTheInstallationMade)
 TEST_F(Removal, TheGuardKeepsEveryOtherDirectoryAndTheRestOfTheRemovalGoesOn)
 {
     const std::string decoy = "C:\\vesk-decoy";
-    const char* roots[] = {
-        "",                                  // a settings file without its lines
-        "C:\\vesk-decoy\\",                  // a hand-edited directory
-        "C:\\vesk-decoy",
-        "c:\\VESK-DECOY\\",
-        "C:\\VeskMarlit\\..\\vesk-decoy\\",  // looks like one, leads elsewhere
-        "C:\\vesk-decoy\\VeskMarlit\\",      // the folder name one level too deep
-        "C:/vesk-decoy/",
-    };
-    for (const char* root : roots) {
+    // An empty line, a hand-edited directory, one that looks like the installation's but
+    // leads elsewhere, and its name a level too deep (the guard's own test has many more).
+    for (const char* root : {"", "C:\\vesk-decoy\\", "C:\\VeskMarlit\\..\\vesk-decoy\\", "C:\\vesk-decoy\\VeskMarlit\\"}) {
         SCOPED_TRACE(std::string("InstallRoot \"") + root + "\"");
         test::RemoveTree(decoy);
         CreateDirectoryA(decoy.c_str(), nullptr);
@@ -190,7 +153,7 @@ TEST_F(Removal, TheGuardKeepsEveryOtherDirectoryAndTheRestOfTheRemovalGoesOn)
         g_launcher.Installed = true;
         CopyText(g_launcher.InstallRoot, root);
 
-        Remove(IDYES);
+        Remove();
         EXPECT_EQ("keep", test::ReadWholeFile(decoy + "\\wichtig.txt"));
         EXPECT_EQ("keep", test::ReadWholeFile(decoy + "\\VeskMarlit\\auch.txt"));
         EXPECT_FALSE(Exists(cwd_ + "\\VeskMarlit.ini")) << "the settings file goes all the same";
@@ -207,7 +170,7 @@ TEST_F(Removal, ALauncherInTheRootOfTheSameDriveLeavesForTheRootAndTheDirectoryG
     // name that current directory again, and the emptied folder could not go.
     CopyText(g_launcher.OwnPath, "C:\\Vesk.exe");
     ASSERT_TRUE(SetCurrentDirectoryA((std::string(kInstallRoot) + "SaveGames").c_str()));
-    Remove(IDYES);
+    Remove();
     EXPECT_EQ("C:\\", test::CurrentDirectory());
     EXPECT_FALSE(Exists(kInstallDirectory));
     EXPECT_FALSE(g_launcher.Installed);
@@ -233,7 +196,132 @@ TEST_F(Removal, WhereTheMachineRefusesTheEntryTheUsersReplacesItsOldOneAndRemova
         EXPECT_EQ(value[1], UninstallValue(HKEY_CURRENT_USER, value[0])) << value[0] << " (none of the old values stays)";
     EXPECT_TRUE(ReadSettingsFromInstallLocation()) << "start-up finds the installation through the user's entry";
 
-    Remove(IDYES);
+    Remove();
     EXPECT_FALSE(UninstallEntryIn(HKEY_LOCAL_MACHINE));
     EXPECT_FALSE(UninstallEntryIn(HKEY_CURRENT_USER));
+}
+
+namespace {
+
+class DeleteTreeTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        // A link left by an interrupted run would stay in the tree: it goes first.
+        char temp[MAX_PATH] = "";
+        GetTempPathA(MAX_PATH, temp);
+        RemoveScratchTree(std::string(temp) + "vesk-deletetree");
+        scratch_ = test::MakeScratchDirectory("deletetree");
+        tree_ = scratch_ + "\\VeskMarlit";
+        CreateDirectoryA(tree_.c_str(), nullptr);
+    }
+    void TearDown() override { RemoveScratchTree(scratch_); }
+    void Make(const std::string& relative, const char* contents = nullptr)
+    {
+        std::string path = tree_ + "\\" + relative;
+        if (contents)
+            test::WriteWholeFile(path, contents);
+        else
+            CreateDirectoryA(path.c_str(), nullptr);
+    }
+    void Delete(const std::string& path)
+    {
+        char buffer[kPathSize];
+        ASSERT_TRUE(CopyText(buffer, path.c_str()));
+        DeleteTree(buffer);
+    }
+    std::string scratch_, tree_;
+};
+
+} // namespace
+
+// The removal's tests and journeys delete whole installations; here a path without its
+// backslash gets one in place, and an empty one, which would name the current drive's root,
+// deletes nothing.
+TEST_F(DeleteTreeTest, APathGetsItsBackslashAndAnEmptyPathDeletesNothing)
+{
+    Make("Lib");
+    Make("Lib\\a.dat", "a");
+    char buffer[kPathSize];
+    ASSERT_TRUE(CopyText(buffer, tree_.c_str()));
+    DeleteTree(buffer);
+    EXPECT_EQ(tree_ + "\\", buffer);
+    EXPECT_FALSE(Exists(tree_));
+    EXPECT_TRUE(Exists(scratch_)) << "the parent stays";
+
+    CreateDirectoryA(tree_.c_str(), nullptr);
+    std::string saved = test::CurrentDirectory();
+    SetCurrentDirectoryA(tree_.c_str());
+    Make("a.dat", "a");
+    buffer[0] = '\0';
+    DeleteTree(buffer);
+    SetCurrentDirectoryA(saved.c_str());
+    EXPECT_STREQ("", buffer);
+    EXPECT_TRUE(Exists(tree_ + "\\a.dat"));
+}
+
+TEST_F(DeleteTreeTest, AReadOnlyFileOrAnEntryTooLongForTheBufferStaysAndSoDoItsParents)
+{
+    Make("SaveGames");
+    Make("SaveGames\\Alt");
+    Make("SaveGames\\Alt\\gesperrt.sav", "keep");
+    Make("SaveGames\\Alt\\frei.sav", "go");
+    Make("Lib");
+    Make("Lib\\a.dat", "a");
+    std::string locked = tree_ + "\\SaveGames\\Alt\\gesperrt.sav";
+    ASSERT_TRUE(SetFileAttributesA(locked.c_str(), FILE_ATTRIBUTE_READONLY));
+    // The directory's own path fits; the path of the file inside it would not.
+    std::string deep = tree_ + "\\" + std::string(250 - tree_.size(), 'd');
+    std::string file = deep + "\\" + std::string(40, 'f') + ".dat";
+    ASSERT_LE(deep.size() + 1, 255u);
+    ASSERT_GT(file.size(), 255u);
+    ASSERT_TRUE(MakeLongDirectory(deep));
+    ASSERT_TRUE(MakeLongFile(file, "far"));
+
+    Delete(tree_);
+    EXPECT_EQ("keep", test::ReadWholeFile(locked));
+    EXPECT_FALSE(Exists(tree_ + "\\SaveGames\\Alt\\frei.sav"));
+    EXPECT_FALSE(Exists(tree_ + "\\Lib")) << "the rest of the tree goes";
+    EXPECT_TRUE(LongPathExists(file));
+    EXPECT_TRUE(Exists(deep));
+    SetFileAttributesA(locked.c_str(), FILE_ATTRIBUTE_NORMAL);
+    RemoveLongFile(file);
+}
+
+// A link inside the tree, and the installation directory itself as a link (named as
+// InstallRoot names it, with and without its backslash): each goes as the link it is and
+// what it points to stays. Windows removes a junction as the link it is; Wine cannot remove
+// a link to a directory that is not empty, so there the link and its parents stay.
+TEST_F(DeleteTreeTest, ALinkIsNotFollowedAndItsTargetSurvives)
+{
+    std::string target = scratch_ + "\\Woanders";
+    CreateDirectoryA(target.c_str(), nullptr);
+    CreateDirectoryA((target + "\\Innen").c_str(), nullptr);
+    test::WriteWholeFile(target + "\\wichtig.txt", "keep");
+    test::WriteWholeFile(target + "\\Innen\\auch.txt", "keep too");
+    auto expectTargetKept = [&](const char* how) {
+        EXPECT_EQ("keep", test::ReadWholeFile(target + "\\wichtig.txt")) << how;
+        EXPECT_EQ("keep too", test::ReadWholeFile(target + "\\Innen\\auch.txt")) << how;
+    };
+    Make("SaveGames");
+    Make("SaveGames\\spiel.sav", "go");
+    ASSERT_TRUE(MakeDirectoryLink(tree_ + "\\SaveGames\\Verweis", target));
+    ASSERT_EQ("keep", test::ReadWholeFile(tree_ + "\\SaveGames\\Verweis\\wichtig.txt")) << "a working link";
+    Delete(tree_);
+    expectTargetKept("inside the tree");
+    EXPECT_FALSE(Exists(tree_ + "\\SaveGames\\spiel.sav"));
+    if (!IsWine()) {
+        EXPECT_FALSE(Exists(tree_));
+    }
+
+    RemoveScratchTree(tree_);
+    ASSERT_TRUE(MakeDirectoryLink(tree_, target));
+    ASSERT_EQ("keep", test::ReadWholeFile(tree_ + "\\wichtig.txt")) << "a working link";
+    Delete(tree_ + "\\");
+    expectTargetKept("at the top");
+    Delete(tree_);
+    expectTargetKept("at the top, without the backslash");
+    if (!IsWine()) {
+        EXPECT_FALSE(Exists(tree_));
+    }
 }

@@ -4,16 +4,17 @@
 #include "launcher/launcher_state.h"
 #include "launcher/launcher_win.h"
 #include "resources/resource.h"
+#include "tests/support/win_files.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
 namespace {
 
 constexpr int kAllButtons[] = {IDC_PLAY_HIGH, IDC_INSTALL, IDC_CLOSE, IDC_INTRO_HIGH, IDC_PLAY_LOW, IDC_INTRO_LOW};
-constexpr COLORREF kMarker = RGB(255, 0, 255);
 
 bool Visible(HWND dialog, int id) { return (GetWindowLongA(GetDlgItem(dialog, id), GWL_STYLE) & WS_VISIBLE) != 0; }
 
@@ -102,17 +103,20 @@ protected:
 
 // Not installed: only Installieren and Schließen show; the dialog is centred at its
 // template's size, without a close box, and its colour messages answer the hollow brush.
-TEST_F(LauncherDialog, NotInstalledShowsOnlyInstallAndCloseCentredAtTheTemplateSize)
+// Escape, Enter and unknown commands are swallowed, and so is everything while it is held.
+TEST_F(LauncherDialog, NotInstalledShowsOnlyInstallAndCloseAndOnlySchliessenEndsIt)
 {
+    g_launcher.UninstallMode = true; // "/U": the install command, posted to itself
     ASSERT_NE(nullptr, Open());
     EXPECT_EQ(dialog_, g_launcher.LauncherDialog);
+    MSG message;
+    bool posted = false;
+    while (PeekMessageA(&message, dialog_, WM_COMMAND, WM_COMMAND, PM_REMOVE))
+        posted = posted || (message.wParam == MAKEWPARAM(IDC_INSTALL, 0) && message.lParam == 0);
+    EXPECT_TRUE(posted);
     for (int id : kAllButtons)
         EXPECT_EQ(id == IDC_INSTALL || id == IDC_CLOSE, Visible(dialog_, id)) << "button " << id;
-    RECT rect;
-    GetWindowRect(dialog_, &rect);
-    int w = rect.right - rect.left, h = rect.bottom - rect.top;
-    EXPECT_EQ((GetSystemMetrics(SM_CXSCREEN) - w) / 2, rect.left);
-    EXPECT_EQ((GetSystemMetrics(SM_CYSCREEN) - h) / 2, rect.top);
+    EXPECT_TRUE(test::Centred(dialog_));
     RECT units = {0, 0, 239, 295};
     MapDialogRect(dialog_, &units);
     RECT client;
@@ -123,9 +127,26 @@ TEST_F(LauncherDialog, NotInstalledShowsOnlyInstallAndCloseCentredAtTheTemplateS
     INT_PTR hollow = reinterpret_cast<INT_PTR>(GetStockObject(NULL_BRUSH));
     EXPECT_EQ(hollow, LauncherDialogProc(dialog_, WM_CTLCOLORBTN, 0, 0));
     EXPECT_EQ(hollow, LauncherDialogProc(dialog_, WM_CTLCOLORSTATIC, 0, 0));
+
+    ShowWindow(dialog_, SW_SHOW);
+    for (int id : {IDOK, IDCANCEL, 999, 1006}) {
+        EXPECT_EQ(TRUE, LauncherDialogProc(dialog_, WM_COMMAND, MAKEWPARAM(id, 0), 0)) << id;
+        EXPECT_TRUE(IsWindowVisible(dialog_)) << id;
+    }
+    // The six buttons answer FALSE; the play buttons do nothing while not installed.
+    EXPECT_EQ(FALSE, LauncherDialogProc(dialog_, WM_COMMAND, MAKEWPARAM(IDC_PLAY_HIGH, BN_CLICKED), 0));
+    EXPECT_EQ(FALSE, LauncherDialogProc(dialog_, WM_COMMAND, MAKEWPARAM(IDC_PLAY_LOW, 0), 0));
+    EXPECT_TRUE(IsWindowVisible(dialog_));
+    EnableWindow(dialog_, FALSE);
+    LauncherDialogProc(dialog_, WM_COMMAND, MAKEWPARAM(IDC_CLOSE, 0), 0);
+    EXPECT_TRUE(EnableWindow(dialog_, TRUE) && IsWindowVisible(dialog_)) << "held, as by the intro, it does nothing";
+    EXPECT_EQ(FALSE, LauncherDialogProc(dialog_, WM_COMMAND, MAKEWPARAM(IDC_CLOSE, 0), 0));
+    EXPECT_FALSE(IsWindowVisible(dialog_)) << "Schließen ends the dialog";
 }
 
-TEST_F(LauncherDialog, InstalledShowsAllSixAndDrawsInstallAsRemove)
+// Installed: all six show, the install button is drawn as Entfernen, and a change of the
+// display's mode (the intro's, whose colours anything drawn meanwhile used) redraws them all.
+TEST_F(LauncherDialog, InstalledShowsAllSixDrawsInstallAsRemoveAndAModeChangeRedrawsThem)
 {
     g_launcher.Installed = true;
     UseArial();
@@ -144,25 +165,14 @@ TEST_F(LauncherDialog, InstalledShowsAllSixAndDrawsInstallAsRemove)
     EXPECT_EQ(DrawnPicture(IDC_INSTALL, "Installieren", 0), DrawnButton(IDC_INSTALL, 0));
     // Other buttons are labelled with their own text.
     EXPECT_EQ(DrawnPicture(IDC_CLOSE, "Schlie\xdf" "en", 0), DrawnButton(IDC_CLOSE, 0));
-}
 
-TEST_F(LauncherDialog, EscapeEnterAndOtherCommandsAreSwallowed)
-{
-    ASSERT_NE(nullptr, Open());
     ShowWindow(dialog_, SW_SHOW);
-    for (int id : {IDOK, IDCANCEL, 999, 1006}) {
-        EXPECT_EQ(TRUE, LauncherDialogProc(dialog_, WM_COMMAND, MAKEWPARAM(id, 0), 0)) << id;
-        EXPECT_TRUE(IsWindowVisible(dialog_)) << id;
-    }
-    // The six buttons answer FALSE; the play buttons do nothing while not installed.
-    EXPECT_EQ(FALSE, LauncherDialogProc(dialog_, WM_COMMAND, MAKEWPARAM(IDC_PLAY_HIGH, BN_CLICKED), 0));
-    EXPECT_EQ(FALSE, LauncherDialogProc(dialog_, WM_COMMAND, MAKEWPARAM(IDC_PLAY_LOW, 0), 0));
-    EXPECT_TRUE(IsWindowVisible(dialog_));
-    EnableWindow(dialog_, FALSE);
-    LauncherDialogProc(dialog_, WM_COMMAND, MAKEWPARAM(IDC_CLOSE, 0), 0);
-    EXPECT_TRUE(EnableWindow(dialog_, TRUE) && IsWindowVisible(dialog_)) << "held, as by the intro, it does nothing";
-    EXPECT_EQ(FALSE, LauncherDialogProc(dialog_, WM_COMMAND, MAKEWPARAM(IDC_CLOSE, 0), 0));
-    EXPECT_FALSE(IsWindowVisible(dialog_)) << "Schließen ends the dialog";
+    UpdateWindow(dialog_);
+    ASSERT_FALSE(GetUpdateRect(GetDlgItem(dialog_, IDC_INTRO_HIGH), nullptr, FALSE));
+    EXPECT_EQ(FALSE, LauncherDialogProc(dialog_, WM_DISPLAYCHANGE, 32, MAKELPARAM(1024, 768)));
+    EXPECT_TRUE(GetUpdateRect(dialog_, nullptr, FALSE));
+    for (int id : kAllButtons)
+        EXPECT_TRUE(GetUpdateRect(GetDlgItem(dialog_, id), nullptr, FALSE)) << "button " << id;
 }
 
 // The window menu's item flips the remembered choice; what a user or a damaged profile put
@@ -213,31 +223,6 @@ TEST_F(LauncherDialog, OnAMonitorOfAnotherDpiTheButtonsAndTheirFontGrow)
     EXPECT_NEAR((before.bottom - before.top) * 1.5, after.bottom - after.top, 2.0);
 }
 
-TEST_F(LauncherDialog, UninstallModePostsTheInstallCommandToItself)
-{
-    g_launcher.UninstallMode = true;
-    ASSERT_NE(nullptr, Open());
-    MSG message;
-    bool posted = false;
-    while (PeekMessageA(&message, dialog_, WM_COMMAND, WM_COMMAND, PM_REMOVE))
-        posted = posted || (message.wParam == MAKEWPARAM(IDC_INSTALL, 0) && message.lParam == 0);
-    EXPECT_TRUE(posted);
-}
-
-TEST_F(LauncherDialog, AChangeOfTheDisplayModeRedrawsEverything)
-{
-    g_launcher.Installed = true;
-    ASSERT_NE(nullptr, Open());
-    ShowWindow(dialog_, SW_SHOW);
-    UpdateWindow(dialog_);
-    ASSERT_FALSE(GetUpdateRect(GetDlgItem(dialog_, IDC_INTRO_HIGH), nullptr, FALSE));
-    // The intro's mode change: anything drawn during it used the mode's colours.
-    EXPECT_EQ(FALSE, LauncherDialogProc(dialog_, WM_DISPLAYCHANGE, 32, MAKELPARAM(1024, 768)));
-    EXPECT_TRUE(GetUpdateRect(dialog_, nullptr, FALSE));
-    for (int id : kAllButtons)
-        EXPECT_TRUE(GetUpdateRect(GetDlgItem(dialog_, id), nullptr, FALSE)) << "button " << id;
-}
-
 TEST_F(LauncherDialog, BackgroundFillsTheWholeClientArea)
 {
     ASSERT_NE(nullptr, Open());
@@ -246,10 +231,7 @@ TEST_F(LauncherDialog, BackgroundFillsTheWholeClientArea)
         RECT rect = {0, 0, size.cx, size.cy};
         DrawBackground(canvas.dc, rect, IDB_BACKGROUND);
         std::vector<DWORD> pixels = canvas.Pixels();
-        size_t untouched = 0;
-        for (DWORD p : pixels)
-            untouched += (p & 0xFFFFFF) == 0xFF00FF;
-        EXPECT_EQ(0u, untouched) << size.cx << "x" << size.cy;
+        EXPECT_EQ(0, std::count(pixels.begin(), pixels.end(), 0x00FF00FFu)) << size.cx << "x" << size.cy;
     }
 }
 
@@ -286,13 +268,11 @@ TEST(Pictures, PalettesComeFromTheColourTables)
         ASSERT_NE(nullptr, found);
         const auto* header = static_cast<const BITMAPINFOHEADER*>(LockResource(LoadResource(instance, found)));
         ASSERT_EQ(40u, header->biSize);
-        int count = -1;
-        HPALETTE palette = MakeDibPalette(header, &count);
-        ASSERT_NE(nullptr, palette);
-        EXPECT_EQ(e.colours, count);
+        DibPicture picture = LoadBitmapResource(instance, e.id);
+        ASSERT_NE(nullptr, picture.bitmap);
         PALETTEENTRY entries[256];
         std::memset(entries, 0xEE, sizeof entries);
-        ASSERT_EQ(static_cast<UINT>(e.colours), GetPaletteEntries(palette, 0, 256, entries));
+        ASSERT_EQ(static_cast<UINT>(e.colours), GetPaletteEntries(picture.palette, 0, 256, entries));
         const auto* table = reinterpret_cast<const RGBQUAD*>(reinterpret_cast<const BYTE*>(header) + 40);
         for (int i = 0; i < e.colours; ++i) {
             EXPECT_EQ(table[i].rgbRed, entries[i].peRed) << i;
@@ -300,11 +280,6 @@ TEST(Pictures, PalettesComeFromTheColourTables)
             EXPECT_EQ(table[i].rgbBlue, entries[i].peBlue) << i;
             EXPECT_EQ(0, entries[i].peFlags) << i;
         }
-        DeleteObject(palette);
-
-        DibPicture picture = LoadBitmapResource(instance, e.id);
-        ASSERT_NE(nullptr, picture.bitmap);
-        EXPECT_NE(nullptr, picture.palette);
         BITMAP info = {};
         GetObjectA(picture.bitmap, sizeof info, &info);
         EXPECT_EQ(e.width, info.bmWidth);
@@ -312,50 +287,6 @@ TEST(Pictures, PalettesComeFromTheColourTables)
         DeleteObject(picture.bitmap);
         DeleteObject(picture.palette);
     }
-}
-
-TEST(Pictures, ColourCountFollowsTheHeader)
-{
-    struct {
-        BITMAPINFOHEADER header;
-        RGBQUAD table[256];
-    } dib = {};
-    dib.header.biSize = sizeof dib.header;
-    dib.header.biBitCount = 8;
-    dib.header.biClrUsed = 7;
-    int count = -1;
-    HPALETTE palette = MakeDibPalette(&dib.header, &count);
-    EXPECT_EQ(7, count);
-    EXPECT_NE(nullptr, palette);
-    DeleteObject(palette);
-
-    dib.header.biBitCount = 24;
-    count = -1;
-    EXPECT_EQ(nullptr, MakeDibPalette(&dib.header, &count));
-    EXPECT_EQ(0, count);
-
-    // A missing resource gives neither bitmap nor palette.
-    DibPicture picture = LoadBitmapResource(GetModuleHandleA(nullptr), 4242);
-    EXPECT_EQ(nullptr, picture.bitmap);
-    EXPECT_EQ(nullptr, picture.palette);
-}
-
-TEST(PassiveDialog, IsCentredAndIgnoresEveryCommand)
-{
-    HWND prompt = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_INSERT_MEDIUM), nullptr,
-                                     PassiveDialogProc, 0);
-    ASSERT_NE(nullptr, prompt);
-    EXPECT_TRUE(IsWindowVisible(prompt)) << "visible from its creation";
-    EXPECT_EQ(0, GetWindowLongA(prompt, GWL_STYLE) & WS_CAPTION);
-    RECT rect;
-    GetWindowRect(prompt, &rect);
-    EXPECT_EQ((GetSystemMetrics(SM_CXSCREEN) - (rect.right - rect.left)) / 2, rect.left);
-    EXPECT_EQ((GetSystemMetrics(SM_CYSCREEN) - (rect.bottom - rect.top)) / 2, rect.top);
-    for (int id : {IDOK, IDCANCEL}) {
-        SendMessageA(prompt, WM_COMMAND, MAKEWPARAM(id, 0), 0);
-        EXPECT_TRUE(IsWindowVisible(prompt));
-    }
-    EXPECT_EQ(TRUE, PassiveDialogProc(prompt, WM_COMMAND, IDCANCEL, 0));
-    EXPECT_EQ(FALSE, PassiveDialogProc(prompt, WM_PAINT, 0, 0));
-    DestroyWindow(prompt);
+    DibPicture missing = LoadBitmapResource(instance, 4242);
+    EXPECT_TRUE(missing.bitmap == nullptr && missing.palette == nullptr) << "a missing resource gives neither";
 }

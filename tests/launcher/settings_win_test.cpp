@@ -7,33 +7,20 @@
 
 #include <gtest/gtest.h>
 
-namespace {
-
-class SettingsFile : public testing::Test {
-protected:
-    void SetUp() override
-    {
-        g_launcher = LauncherState{};
-        dir_ = test::MakeScratchDirectory("settings");
-        path_ = dir_ + "\\VeskMarlit.ini";
-    }
-    void TearDown() override { test::RemoveTree(dir_); }
-    std::string dir_, path_;
-};
-
-} // namespace
-
-TEST_F(SettingsFile, ARepairThatCannotWriteChangesNothing)
+TEST(SettingsFile, ARepairThatCannotWriteChangesNothing)
 {
+    const std::string dir = test::MakeScratchDirectory("settings"), path = dir + "\\VeskMarlit.ini";
     const std::string original = "VonCD\r\nC:\\VeskMarlit\\\r\na\r\nb\r\nc\r\nD:\\Lib\r\nD:\\NNet\r\n";
-    test::WriteWholeFile(path_, original);
+    test::WriteWholeFile(path, original);
     // Another program holds the file open for reading only: the rewrite cannot open it.
-    HANDLE held = CreateFileA(path_.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE held = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(INVALID_HANDLE_VALUE, held);
+    g_launcher = LauncherState{};
     CopyText(g_launcher.SourceRoot, "E:\\");
-    ReadSettingsFile(path_.c_str());
+    ReadSettingsFile(path.c_str());
     CloseHandle(held);
-    EXPECT_EQ(original, test::ReadWholeFile(path_));
+    EXPECT_EQ(original, test::ReadWholeFile(path));
     EXPECT_STREQ("D:\\LIB", g_launcher.LibraryDir);
     EXPECT_STREQ("D:\\NNet", g_launcher.NetworkDir);
+    test::RemoveTree(dir);
 }

@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-TEST(Text, CopyAndAppendRefuseWhatDoesNotFitAndLeaveTheBufferAlone)
+TEST(Text, CopyAndAppendRefuseWhatDoesNotFitOrABufferWithoutTerminatorAndLeaveTheBufferAlone)
 {
     char buffer[8];
     std::memset(buffer, 0x5A, sizeof buffer);
@@ -18,13 +18,9 @@ TEST(Text, CopyAndAppendRefuseWhatDoesNotFitAndLeaveTheBufferAlone)
     EXPECT_STREQ("E:\\1234", buffer);
     EXPECT_TRUE(CopyText(buffer, ""));
     EXPECT_STREQ("", buffer);
-}
-
-TEST(Text, AppendRefusesABufferWithoutTerminator)
-{
-    char buffer[4] = {'a', 'b', 'c', 'd'};
-    EXPECT_FALSE(AppendText(buffer, ""));
-    EXPECT_EQ('d', buffer[3]);
+    char unterminated[4] = {'a', 'b', 'c', 'd'};
+    EXPECT_FALSE(AppendText(unterminated, ""));
+    EXPECT_EQ('d', unterminated[3]);
 }
 
 TEST(Text, JoinBuildsAllPiecesOrNothing)

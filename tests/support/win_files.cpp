@@ -89,14 +89,24 @@ void RemoveTree(const std::string& path)
                 continue;
             std::string full = path + "\\" + name;
             SetFileAttributesA(full.c_str(), FILE_ATTRIBUTE_NORMAL);
-            if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+            if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && !(entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
                 RemoveTree(full);
+            else if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                RemoveDirectoryA(full.c_str()); // a link, as the link it is
             else
                 DeleteFileA(full.c_str());
         } while (FindNextFileA(search, &entry));
         FindClose(search);
     }
     RemoveDirectoryA(path.c_str());
+}
+
+bool Centred(HWND window)
+{
+    RECT rect;
+    GetWindowRect(window, &rect);
+    return rect.left == (GetSystemMetrics(SM_CXSCREEN) - (rect.right - rect.left)) / 2
+        && rect.top == (GetSystemMetrics(SM_CYSCREEN) - (rect.bottom - rect.top)) / 2;
 }
 
 } // namespace test

@@ -15,7 +15,7 @@ std::string ReadWholeFile(const std::string& path);
 // False when the file could not be made or not all of it was written.
 bool WriteWholeFile(const std::string& path, const std::string& bytes);
 std::string CurrentDirectory();
-// Removes a directory with everything in it.
+// Removes a directory with everything in it; links in it go as the links they are.
 void RemoveTree(const std::string& path);
 
 // The sample medium as CD-ROM drive E: of the test prefix, with its launcher in the root.
@@ -40,3 +40,10 @@ bool InTestRun();
             GTEST_SKIP() << "needs the test prefix: the sample medium as CD-ROM drive E:";                     \
         }                                                                                                      \
     } while (0)
+
+namespace test {
+
+// Whether the window stands in the middle of the screen, as every dialog of the launcher.
+bool Centred(HWND window);
+
+} // namespace test
