@@ -1,15 +1,13 @@
 // The game start end to end: the real Vesk.exe starts the medium's stand-in game, which
-// reads the two graphics views out of the launcher and reports what it found.
+// reads the two graphics views out of the launcher and reports what it found. (The first
+// games after a real installation are part of the installation's journey.)
 #include "resources/resource.h"
 #include "tests/e2e/e2e_support.h"
 #include "tests/game/game_report.h"
 
 #include <gtest/gtest.h>
 
-#include <shlobj.h>
-
 #include <map>
-#include <vector>
 
 using namespace e2e;
 
@@ -127,109 +125,4 @@ TEST_F(Game, TheGameShowsItsWindowWhileTheLauncherWaits)
     EXPECT_EQ(static_cast<DWORD>(STILL_ACTIVE), ui::WaitForExit(launcher_.program, 500));
     ui::Click(launcher_.dialog, IDC_CLOSE);
     EXPECT_EQ(1u, ui::WaitForExit(launcher_.program, kTimeout));
-}
-
-namespace {
-
-// The real installation, driven through its options dialog: a full installation to the
-// first fixed drive, C:.
-class GameAfterInstallation : public testing::Test {
-protected:
-    void SetUp() override
-    {
-        REQUIRE_SAMPLE_MEDIUM();
-        // Wine's shell would mirror the saved shortcut into the desktop's menus.
-        SetEnvironmentVariableA("WINEDLLOVERRIDES", "winemenubuilder.exe=d");
-        char programs[MAX_PATH] = "";
-        SHGetFolderPathA(nullptr, CSIDL_PROGRAMS, nullptr, 0, programs);
-        group_ = std::string(programs) + "\\TALVERO";
-        CleanUp();
-        dir_ = ScratchDirectory("installed-game");
-        report_ = dir_ + "\\report.txt";
-        SetEnvironmentVariableA(kReportVariable, report_.c_str());
-    }
-    void TearDown() override
-    {
-        ui::Kill(launcher_.program);
-        if (group_.empty())
-            return;
-        SetEnvironmentVariableA(kReportVariable, nullptr);
-        SetEnvironmentVariableA("WINEDLLOVERRIDES", nullptr);
-        CleanUp();
-        RemoveTree(dir_);
-    }
-    void CleanUp()
-    {
-        RemoveTree(kInstallDirectory);
-        RemoveTree(group_);
-        RegDeleteKeyA(HKEY_LOCAL_MACHINE, kUninstallKey);
-    }
-    bool Install()
-    {
-        ui::Click(launcher_.dialog, IDC_INSTALL);
-        HWND options = ui::WaitForWindowWithText(launcher_.program.id, "Ziellaufwerk", kTimeout);
-        if (!options)
-            return false;
-        ui::Click(options, IDOK);
-        return ui::WaitUntil([&] { return ui::VisibleControls(launcher_.dialog, kAllButtons) == kAllButtons; },
-                             60000);
-    }
-    std::map<std::string, std::string> WaitForReport()
-    {
-        ui::WaitUntil([&] { return Exists(report_); }, kTimeout);
-        Sleep(300);
-        return ReadGameReport(report_);
-    }
-    Launcher launcher_;
-    std::string group_, dir_, report_;
-};
-
-} // namespace
-
-// Started in the medium's root, as from the CD: the installation writes its settings file
-// there (the test's medium is writable). After a game the current directory is the
-// installation's, yet the removal takes the file where the launcher started away too, so
-// that the next start there does not count as installed.
-TEST_F(GameAfterInstallation, TheFirstGamePlaysTheIntroFirstTheSecondStartsAtOnceAndARemovalLeavesNoSettings)
-{
-    const std::string mediumSettings = "E:\\VeskMarlit.ini";
-    DeleteFileA(mediumSettings.c_str());
-    launcher_ = StartLauncher(kLauncher, "E:\\");
-    ASSERT_NE(nullptr, launcher_.dialog);
-    ASSERT_TRUE(Install()) << "the installation did not finish";
-    ASSERT_TRUE(Exists(mediumSettings));
-
-    // "Spielen LORES": the 320x240 intro first; the game waits until it is over.
-    ui::Click(launcher_.dialog, IDC_PLAY_LOW);
-    HWND film = ui::WaitForWindow(launcher_.program.id, kFilmTitle, kFilmClass, kTimeout);
-    ASSERT_NE(nullptr, film) << "the intro comes first";
-    EXPECT_TRUE(ui::WaitUntil([] { return GetSystemMetrics(SM_CXSCREEN) == 320; }, 5000));
-    Sleep(1000);
-    EXPECT_FALSE(Exists(report_)) << "the game waits for the intro";
-    EXPECT_TRUE(EscapeFilmAndCrawl(film));
-    auto low = WaitForReport();
-    ASSERT_FALSE(low.empty()) << "the game did not run after the intro";
-    EXPECT_EQ("low", low["mode"]);
-    EXPECT_STRCASEEQ(kInstallDirectory, low["directory"].c_str());
-    EXPECT_EQ(FirstBytesOfFile(std::string(kInstallDirectory) + "\\Lib\\skatgrf640.dat"), low["data.first"]);
-
-    // The second game, in the other resolution, starts without the intro.
-    DeleteFileA(report_.c_str());
-    ui::Click(launcher_.dialog, IDC_PLAY_HIGH);
-    auto high = WaitForReport();
-    EXPECT_EQ("high", high["mode"]);
-    EXPECT_EQ(FirstBytesOfFile(std::string(kInstallDirectory) + "\\Lib\\skatgrf.dat"), high["data.first"]);
-    EXPECT_EQ(nullptr, ui::WaitForWindow(launcher_.program.id, kFilmTitle, kFilmClass, 0));
-
-    ui::Click(launcher_.dialog, IDC_INSTALL);
-    HWND box = ui::WaitForWindowWithText(launcher_.program.id, kConfirmation, kTimeout);
-    ASSERT_NE(nullptr, box);
-    ui::Click(box, IDYES);
-    EXPECT_TRUE(ui::WaitUntil(
-        [&] { return ui::VisibleControls(launcher_.dialog, kAllButtons) == kNotInstalledButtons; }, kTimeout));
-    EXPECT_FALSE(Exists(mediumSettings));
-    EXPECT_FALSE(Exists(kInstallDirectory));
-    ui::Click(launcher_.dialog, IDC_CLOSE);
-    EXPECT_EQ(1u, ui::WaitForExit(launcher_.program, kTimeout));
-    DeleteFileA(mediumSettings.c_str());
 }

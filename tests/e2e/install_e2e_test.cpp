@@ -1,6 +1,7 @@
 // Installation and removal end to end: the real Vesk.exe from the sample medium on CD-ROM
-// drive E: installs to C: (to play from CD, then in full with files it cannot copy),
-// removes again, and hands a removal from the installed copy over to the medium. The step
+// drive E: installs to C: (to play from CD, with the first games after it, then in full with
+// files it cannot copy), removes again, and hands a removal from the installed copy over to
+// the medium. The stand-in game reports instead of showing its window. The step
 // tools/scripts/test-steps/install-readonly.sh runs this program once more with the medium
 // bound read-only, where the second walk installs without a settings file on the medium.
 #include "resources/resource.h"
@@ -122,6 +123,7 @@ protected:
         // Wine's shell would mirror the saved shortcut into the desktop's menus; the
         // variable reaches the launcher and what it starts.
         SetEnvironmentVariableA("WINEDLLOVERRIDES", "winemenubuilder.exe=d");
+        SetEnvironmentVariableA("VESK_GAME_REPORT", report_.c_str());
         CoInitialize(nullptr);
         group_ = installtest::ProgramsFolder() + "\\TALVERO";
         folder_ = group_ + "\\VeskMarlit";
@@ -139,6 +141,7 @@ protected:
             installtest::RemoveLongFile(file);
         CoUninitialize();
         SetEnvironmentVariableA("WINEDLLOVERRIDES", nullptr);
+        SetEnvironmentVariableA("VESK_GAME_REPORT", nullptr);
     }
     // Whatever an installation may have left, so that the other tests of the run see no
     // game installed.
@@ -151,7 +154,6 @@ protected:
         RegDeleteKeyA(HKEY_CURRENT_USER, kUninstallKey);
         DeleteFileA(DirectXLog().c_str());
         DeleteFileA(report_.c_str());
-        SetEnvironmentVariableA("VESK_GAME_REPORT", nullptr);
     }
 
     // Clicks "Installieren" and returns the options dialog.
@@ -239,29 +241,32 @@ protected:
         EXPECT_FALSE(installtest::UninstallEntryExists());
     }
 
+    // Waits for the stand-in game's report and takes it away: its "name=value" lines, in
+    // lower case, between line breaks.
+    std::string GameReport()
+    {
+        ui::WaitUntil([&] { return Exists(report_); }, kTimeout);
+        Sleep(300);
+        std::string report = '\n' + ReadWholeFile(report_);
+        DeleteFileA(report_.c_str());
+        CharLowerBuffA(&report[0], static_cast<DWORD>(report.size()));
+        return report;
+    }
     // Starts a launcher, expects all six buttons, plays with the given button and closes it.
-    // Returns the stand-in game's report of its "name=value" lines, in lower case.
     std::string StartInstalledAndPlay(const std::string& program, const char* directory, int button)
     {
-        // The game reports instead of showing its window; the launcher passes the variable on.
-        DeleteFileA(report_.c_str());
-        SetEnvironmentVariableA("VESK_GAME_REPORT", report_.c_str());
         first_ = StartLauncher(program, directory);
         if (!first_.dialog)
             return {};
         EXPECT_EQ(kAllButtons, ui::VisibleControls(first_.dialog, kAllButtons)) << program << " in " << directory;
         ui::Click(first_.dialog, button);
-        ui::WaitUntil([&] { return Exists(report_); }, kTimeout);
-        Sleep(300);
-        SetEnvironmentVariableA("VESK_GAME_REPORT", nullptr);
+        std::string report = GameReport();
         EXPECT_EQ(1u, Close(first_));
-        std::string report = '\n' + ReadWholeFile(report_);
-        CharLowerBuffA(&report[0], static_cast<DWORD>(report.size()));
         return report;
     }
 
     Launcher first_, second_;
-    std::string group_, folder_, link_, report_ = TempFile("vesk-readonly-game.txt");
+    std::string group_, folder_, link_, report_ = TempFile("vesk-game-report.txt");
     std::vector<std::string> longFiles_;
 };
 
@@ -326,7 +331,28 @@ TEST_F(Installation, OptionsPlayFromCdFullWithLossesAndRemovalHandedOverToTheMed
     ASSERT_TRUE(WaitForButtons(first_, kAllButtons));
     ExpectInstalled("VonCD", "E:\\", {"SaveGames", "KartenSets", "KartenSetsLib", "Protokolle"});
 
-    // No keeps it all; Yes removes it all, and not the medium's libraries.
+    // The first game after it plays the 320x240 intro first and waits for it; the second, in
+    // the other resolution, starts at once. Both start in the installation.
+    ui::Click(first_.dialog, IDC_PLAY_LOW);
+    HWND film = ui::WaitForWindow(first_.program.id, kFilmTitle, kFilmClass, kTimeout);
+    ASSERT_NE(nullptr, film) << "the intro comes first";
+    EXPECT_TRUE(ui::WaitUntil([] { return GetSystemMetrics(SM_CXSCREEN) == 320; }, 5000));
+    Sleep(1000);
+    EXPECT_FALSE(Exists(report_)) << "the game waits for the intro";
+    EXPECT_TRUE(EscapeFilmAndCrawl(film));
+    const std::string directory = "\ndirectory=c:\\veskmarlit\n";
+    for (const char* mode : {"low", "high"}) {
+        if (mode[0] == 'h')
+            ui::Click(first_.dialog, IDC_PLAY_HIGH);
+        std::string report = GameReport();
+        EXPECT_NE(std::string::npos, report.find(std::string("\nmode=") + mode + "\n")) << report;
+        EXPECT_NE(std::string::npos, report.find(directory)) << report;
+    }
+    EXPECT_EQ(nullptr, ui::WaitForWindow(first_.program.id, kFilmTitle, kFilmClass, 0)) << "one intro only";
+
+    // No keeps it all; Yes removes it all, and not the medium's libraries. The current
+    // directory is the installation's since the game: the settings file where the launcher
+    // started goes too, so that the next start there does not count as installed.
     HWND box = AskRemoval(first_);
     ASSERT_NE(nullptr, box);
     EXPECT_EQ("Vesk Marlit", ui::Text(box));
