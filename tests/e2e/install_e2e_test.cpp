@@ -98,23 +98,6 @@ long long MegabytesShown(const std::string& entry, const char* root)
     return megabytes;
 }
 
-// The combo box's entries, asked across the process boundary. Wine hands the text over in
-// the control's own character set, which is UTF-16.
-std::vector<std::string> DriveEntries(HWND options)
-{
-    std::vector<std::string> entries;
-    HWND combo = GetDlgItem(options, IDC_TARGET_DRIVE);
-    int count = static_cast<int>(SendMessageW(combo, CB_GETCOUNT, 0, 0));
-    for (int i = 0; i < count; ++i) {
-        WCHAR wide[256] = L"";
-        SendMessageW(combo, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(wide));
-        char text[256] = "";
-        WideCharToMultiByte(CP_ACP, 0, wide, -1, text, sizeof text, nullptr, nullptr);
-        entries.push_back(text);
-    }
-    return entries;
-}
-
 class Installation : public testing::Test {
 protected:
     void SetUp() override
@@ -219,18 +202,14 @@ protected:
         for (const std::string& name : files)
             ExpectCopied(std::string(folder) + "\\" + name, std::string(folder) + "\\" + name);
     }
-    // The machine's entry; the bytes the launcher gives are the installer's tests' affair.
+    // The machine's entry, its size what was copied, in KiB; the rest of what the launcher
+    // writes there is the installer's tests' affair.
     void ExpectRegistered()
     {
-        auto value = [](const char* name) { return installtest::UninstallValue(HKEY_LOCAL_MACHINE, name); };
-        EXPECT_EQ("Vesk Marlit Deinstallieren", value("DisplayName"));
-        EXPECT_EQ("E:\\Vesk.exe /U", value("UninstallString"));
-        EXPECT_EQ("C:\\VeskMarlit\\", value("InstallLocation"));
-        EXPECT_EQ("C:\\VeskMarlit\\Vesk.exe", value("DisplayIcon"));
-        EXPECT_EQ("TALVERO", value("Publisher"));
-        EXPECT_EQ(std::to_string((CopiedBytes() + 1023) / 1024), value("EstimatedSize")) << "what was copied, in KiB";
-        EXPECT_EQ("1", value("NoModify"));
-        EXPECT_EQ("1", value("NoRepair"));
+        const std::pair<const char*, std::string> values[] = {{"UninstallString", "E:\\Vesk.exe /U"},
+            {"InstallLocation", "C:\\VeskMarlit\\"}, {"EstimatedSize", std::to_string((CopiedBytes() + 1023) / 1024)}};
+        for (const auto& [name, value] : values)
+            EXPECT_EQ(value, installtest::UninstallValue(HKEY_LOCAL_MACHINE, name)) << name;
         EXPECT_FALSE(installtest::UninstallEntryIn(HKEY_CURRENT_USER)) << "the user's old entry would list it twice";
     }
     void ExpectNothingInstalled()
@@ -285,23 +264,14 @@ TEST_F(Installation, OptionsPlayFromCdFullWithLossesAndRemovalHandedOverToTheMed
     EXPECT_EQ("Installation", ui::Text(options));
 
     // C: and F: are the fixed drives of the test prefix; D: and E: are CD-ROM drives and
-    // Z: lies beyond V:.
-    std::vector<std::string> entries = DriveEntries(options);
-    ASSERT_EQ(2u, entries.size());
-    ULARGE_INTEGER available, total, free;
-    ASSERT_TRUE(GetDiskFreeSpaceExA("C:\\", &available, &total, &free));
-    long long shown = MegabytesShown(entries[0], "C:\\");
-    long long actual = static_cast<long long>(available.QuadPart >> 20);
-    ASSERT_GE(shown, 0) << entries[0];
-    EXPECT_GE(MegabytesShown(entries[1], "F:\\"), 0) << entries[1];
-    // Other programs write meanwhile; the figure is the drive's all the same.
-    EXPECT_NEAR(static_cast<double>(actual), static_cast<double>(shown), 512.0) << entries[0];
-    if (actual > 4096) {
-        EXPECT_GT(shown, 4096) << "more than 4 GiB free is shown as such";
-    }
-    char shownText[256] = "";
-    GetDlgItemTextA(options, IDC_TARGET_DRIVE, shownText, sizeof shownText);
-    EXPECT_EQ(entries[0], shownText) << "the lowest drive is selected";
+    // Z: lies beyond V:. Other programs write meanwhile; C:'s figure is its own all the same.
+    ASSERT_EQ(2, SendMessageA(GetDlgItem(options, IDC_TARGET_DRIVE), CB_GETCOUNT, 0, 0));
+    ULARGE_INTEGER available;
+    ASSERT_TRUE(GetDiskFreeSpaceExA("C:\\", &available, nullptr, nullptr));
+    char shown[256] = "";
+    GetDlgItemTextA(options, IDC_TARGET_DRIVE, shown, sizeof shown);
+    EXPECT_NEAR(double(available.QuadPart >> 20), double(MegabytesShown(shown, "C:\\")), 512.0)
+        << shown << ": the lowest drive selected, with its free space";
     ui::Screenshot("install-options");
 
     // Escape, then the Cancel button: neither makes anything.
@@ -340,13 +310,13 @@ TEST_F(Installation, OptionsPlayFromCdFullWithLossesAndRemovalHandedOverToTheMed
     Sleep(1000);
     EXPECT_FALSE(Exists(report_)) << "the game waits for the intro";
     EXPECT_TRUE(EscapeFilmAndCrawl(film));
-    const std::string directory = "\ndirectory=c:\\veskmarlit\n";
     for (const char* mode : {"low", "high"}) {
         if (mode[0] == 'h')
             ui::Click(first_.dialog, IDC_PLAY_HIGH);
         std::string report = GameReport();
-        EXPECT_NE(std::string::npos, report.find(std::string("\nmode=") + mode + "\n")) << report;
-        EXPECT_NE(std::string::npos, report.find(directory)) << report;
+        for (const std::string& line : {std::string("mode=") + mode, std::string("directory=c:\\veskmarlit"),
+                                        std::string("parent=vesk.exe"), std::string("arguments=valid")})
+            EXPECT_NE(std::string::npos, report.find("\n" + line + "\n")) << line << " in" << report;
     }
     EXPECT_EQ(nullptr, ui::WaitForWindow(first_.program.id, kFilmTitle, kFilmClass, 0)) << "one intro only";
 
@@ -468,11 +438,5 @@ TEST_F(Installation, FromAReadOnlyMediumTheInstallationIsFoundWithoutASettingsFi
     ASSERT_TRUE(WaitForButtons(first_, kNotInstalledButtons));
     ExpectNothingInstalled();
     EXPECT_FALSE(Exists(group_));
-    EXPECT_EQ(1u, Close(first_));
-
-    // Nothing is installed any more: the medium's launcher offers the installation again.
-    first_ = StartLauncher(kLauncher, "E:\\");
-    ASSERT_NE(nullptr, first_.dialog);
-    EXPECT_EQ(kNotInstalledButtons, ui::VisibleControls(first_.dialog, kAllButtons));
     EXPECT_EQ(1u, Close(first_));
 }
