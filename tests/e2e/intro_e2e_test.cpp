@@ -340,8 +340,27 @@ struct Answers {
     std::string Late;
 };
 
+// Waits, asking the window every 20 ms whether it answers within 100 ms, as Windows asks
+// before it takes a window for hung (or within `limit`), until `done`. Never while this test
+// reads the screen back: the X server serves that first, and every program's drawing waits
+// meanwhile; so the first question waits a moment after such a read.
 void WaitAsking(HWND window, DWORD ms, Answers& answers, const std::function<bool()>& done = nullptr,
-                DWORD limit = 100);
+                DWORD limit = 100)
+{
+    Sleep(50);
+    for (DWORD start = GetTickCount(); GetTickCount() - start < ms && IsWindow(window); Sleep(20)) {
+        DWORD_PTR answer = 0;
+        DWORD asked = GetTickCount();
+        bool answered = SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, limit, &answer) != 0;
+        if (!IsWindow(window)) // gone meanwhile: nothing to answer with
+            break;
+        ++answers.Asked;
+        if (!answered)
+            answers.Late.append(" ").append(std::to_string(GetTickCount() - asked));
+        if (done && done())
+            break;
+    }
+}
 
 class Intro : public testing::Test {
 protected:
@@ -514,7 +533,6 @@ protected:
         waitUntil(length + 5000);
         ASSERT_TRUE(IsWindow(window)) << "the crawl follows the last frame";
         EXPECT_EQ(mode, CurrentMode());
-        EXPECT_TRUE(ui::Screenshot(crawlShot));
         const ScreenPixels before = CaptureScreen();
         auto moved = [&] {
             waitUntil(GetTickCount() - start + 500);
@@ -522,6 +540,7 @@ protected:
             return screen.Pixels != before.Pixels;
         };
         EXPECT_TRUE(ui::WaitUntil(moved, 3000)) << "the crawl's text rises";
+        EXPECT_TRUE(ui::Screenshot(crawlShot)); // after the questions: the X server serves it first
         if (place) {
             ExpectBlackAround(screen, *place);
             EXPECT_EQ("", answers.Late) << "unanswered of " << answers.Asked << " (waited, ms)";
@@ -742,28 +761,6 @@ TEST_F(Intro, DamagedOrHostileMediumFilesLeaveTheLauncherWorking)
     EXPECT_EQ(1u, Close());
 }
 
-namespace {
-// Waits, asking the window every 20 ms whether it answers within 100 ms, as Windows asks
-// before it takes a window for hung (or within `limit`), until `done`. Never while this test
-// reads the screen back: the X server serves that first, and every program's drawing waits
-// meanwhile; so the first question waits a moment after such a read.
-void WaitAsking(HWND window, DWORD ms, Answers& answers, const std::function<bool()>& done, DWORD limit)
-{
-    Sleep(50);
-    for (DWORD start = GetTickCount(); GetTickCount() - start < ms && IsWindow(window); Sleep(20)) {
-        DWORD_PTR answer = 0;
-        DWORD asked = GetTickCount();
-        bool answered = SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, limit, &answer) != 0;
-        if (!IsWindow(window)) // gone meanwhile: nothing to answer with
-            break;
-        ++answers.Asked;
-        if (!answered)
-            answers.Late.append(" ").append(std::to_string(GetTickCount() - asked));
-        if (done && done())
-            break;
-    }
-}
-} // namespace
 
 // Where exclusive 8-bit mode cannot be set (here: a prefix without Wine's virtual desktop,
 // run by the intro's test step on a screen of 1536x1152 at 144 DPI), the same film and crawl
