@@ -20,12 +20,16 @@ Launcher StartLauncher(const std::string& commandLine, const char* directory)
     return launcher;
 }
 
+// Pressed down afresh every half second: under Wine a change of the X focus puts the key
+// state back to the X server's, where the key is up, and a crawl would miss a key held once.
 bool EscapeUntilGone(HWND film, DWORD timeout)
 {
-    ui::KeyDown(VK_ESCAPE);
-    bool gone = ui::WaitForWindowGone(film, timeout);
-    ui::KeyUp(VK_ESCAPE);
-    return gone;
+    for (DWORD start = GetTickCount(); IsWindow(film) && GetTickCount() - start < timeout;) {
+        ui::KeyDown(VK_ESCAPE);
+        ui::WaitForWindowGone(film, 500);
+        ui::KeyUp(VK_ESCAPE);
+    }
+    return !IsWindow(film);
 }
 
 bool EscapeFilmAndCrawl(HWND film, const char* shot)

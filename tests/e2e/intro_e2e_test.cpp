@@ -15,8 +15,8 @@
 #include <gtest/gtest.h>
 #include <winternl.h>
 
-#include <ddraw.h>
-
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -37,21 +37,6 @@ constexpr char kLowFilm[] = "E:\\intro\\intro320.smk";
 // Set by the test step that runs this program in a prefix without a virtual desktop, where
 // the display mode cannot be changed.
 constexpr char kNoDisplayModes[] = "VESK_E2E_NO_DISPLAY_MODES";
-
-// How long a film runs, from its header: frame count at 12, frame rate at 16 (positive:
-// milliseconds a frame; negative: tens of microseconds; zero: ten frames a second).
-DWORD FilmMilliseconds(const char* path)
-{
-    std::string header = ReadWholeFile(path).substr(0, 20);
-    if (header.size() < 20)
-        return 0;
-    std::uint32_t frames;
-    std::int32_t rate;
-    std::memcpy(&frames, header.data() + 12, 4);
-    std::memcpy(&rate, header.data() + 16, 4);
-    double frameMs = rate > 0 ? rate : rate < 0 ? -rate / 100.0 : 100.0;
-    return DWORD(frames * frameMs);
-}
 
 // The screen's size as another process sees it. (Under Wine another process is told the
 // desktop's colour depth, not the mode's 8 bits; the film player's own tests check those.)
@@ -75,7 +60,8 @@ std::ostream& operator<<(std::ostream& out, const ScreenMode& m) { return out <<
 constexpr char kMusicFolder[] = "E:\\Music";
 
 // A ripped track of the medium: its file, its index among the paths the launcher looks
-// for, and how it is decoded.
+// for, and how it is decoded. Whether the launcher holds the file open is tried only while
+// the crawl runs or before it starts its music, never taking the file from under the crawl's.
 struct MusicTrack {
     const char* Path;
     int Index;
@@ -83,20 +69,6 @@ struct MusicTrack {
 };
 constexpr MusicTrack kOggTrack = {"E:\\Music\\Track02.ogg", 0, MusicKind::Vorbis};
 constexpr MusicTrack kFlacTrack = {"E:\\Music\\Track02.flac", 1, MusicKind::Flac};
-
-// Whether some program holds the music file open. The launcher reads it and lets others
-// read too, so an open that shares nothing is refused exactly while the launcher holds it.
-// (Tried only while the crawl runs or before it starts its music, so that this open never
-// takes the file from under the crawl's own.)
-bool MusicFileHeld(const MusicTrack& track)
-{
-    HANDLE file = CreateFileA(track.Path, GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file != INVALID_HANDLE_VALUE) {
-        CloseHandle(file);
-        return false;
-    }
-    return GetLastError() == ERROR_SHARING_VIOLATION;
-}
 
 // Seconds of a tone as FLAC, 16 bits at 22,050 Hz, made by libFLAC's encoder.
 std::string FlacTone(unsigned channels, unsigned seconds)
@@ -260,64 +232,46 @@ ScreenPixels CaptureScreen()
     return shot;
 }
 
-// Whether this prefix lets a program switch the screen to the intro's 640x480x8 mode.
-bool DisplayModeCanBeSet()
-{
-    IDirectDraw* draw = nullptr;
-    if (FAILED(DirectDrawCreate(nullptr, &draw, nullptr)))
-        return false;
-    HWND window = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 4, 4, nullptr, nullptr, nullptr, nullptr);
-    bool set = SUCCEEDED(draw->SetCooperativeLevel(window, DDSCL_FULLSCREEN | DDSCL_EXCLUSIVE))
-               && SUCCEEDED(draw->SetDisplayMode(640, 480, 8));
-    if (set)
-        draw->RestoreDisplayMode();
-    draw->Release();
-    DestroyWindow(window);
-    return set;
-}
-
 // Where a film's picture is expected on the screen: the picture's size, its factor and its
 // top-left corner on the screen.
 struct ScreenPlace {
     int Width, Height, Scale, X, Y;
 };
 
-// A grid of points of the picture, and the colour each shows in one frame of the film
-// (through that frame's palette; -1 where the point holds a colour the system keeps).
-constexpr int kGridColumns = 8, kGridRows = 6;
-struct FilmFrameSamples {
-    std::uint32_t Frame;
-    int Colour[kGridRows][kGridColumns];
-};
+// A grid of 8 x 6 points of the picture, each in the middle of its cell, and the colours they
+// show in one frame of the film (through that frame's palette; -1 where the point holds a
+// colour the system keeps).
+constexpr int kGridColumns = 8, kGridRows = 6, kGridPoints = kGridColumns * kGridRows;
+using FilmFrameSamples = std::array<int, kGridPoints>;
 
-// The grid point's pixel in a picture of the given size: the middle of its grid cell.
-void GridPoint(int width, int height, int column, int row, int& x, int& y)
+POINT GridPoint(int width, int height, int i)
 {
-    x = (2 * column + 1) * width / (2 * kGridColumns);
-    y = (2 * row + 1) * height / (2 * kGridRows);
+    return {(2 * (i % kGridColumns) + 1) * width / (2 * kGridColumns),
+            (2 * (i / kGridColumns) + 1) * height / (2 * kGridRows)};
 }
 
-// Decodes the film with our own decoder and keeps the grid's colours of every frame.
-std::vector<FilmFrameSamples> SampleFilm(const char* path)
+// Decodes the film with our own decoder and keeps the grid's colours of every frame; and how
+// long the film runs (frame rate: positive, milliseconds a frame; negative, tens of
+// microseconds; zero, ten frames a second).
+std::vector<FilmFrameSamples> SampleFilm(const char* path, DWORD& length)
 {
     std::vector<FilmFrameSamples> frames;
     SmkFilm film;
     if (!SmkOpenFile(film, path, 0))
         return frames;
+    const std::int32_t rate = film.Header.FrameRate;
+    length = DWORD(film.Header.Frames * (rate > 0 ? rate : rate < 0 ? -rate / 100.0 : 100.0));
     for (std::uint32_t r = 0; r < film.Header.Frames; ++r) {
         if (!SmkDecodeFrame(film, r))
             continue;
-        FilmFrameSamples samples = {r, {}};
-        for (int row = 0; row < kGridRows; ++row)
-            for (int column = 0; column < kGridColumns; ++column) {
-                int x, y;
-                GridPoint(int(film.Header.Width), int(film.Header.Height), column, row, x, y);
-                int index = film.Picture[std::size_t(y) * film.Header.Width + x];
-                const std::uint8_t* rgb = film.Palette + 3 * index;
-                bool filmColour = index >= kFirstFilmColour && index <= kLastFilmColour;
-                samples.Colour[row][column] = filmColour ? int(rgb[0] << 16 | rgb[1] << 8 | rgb[2]) : -1;
-            }
-        frames.push_back(samples);
+        FilmFrameSamples& samples = frames.emplace_back();
+        for (int i = 0; i < kGridPoints; ++i) {
+            POINT p = GridPoint(int(film.Header.Width), int(film.Header.Height), i);
+            int index = film.Picture[std::size_t(p.y) * film.Header.Width + p.x];
+            const std::uint8_t* rgb = film.Palette + 3 * index;
+            bool filmColour = index >= kFirstFilmColour && index <= kLastFilmColour;
+            samples[i] = filmColour ? int(rgb[0] << 16 | rgb[1] << 8 | rgb[2]) : -1;
+        }
     }
     return frames;
 }
@@ -335,30 +289,28 @@ bool Near(std::uint32_t a, std::uint32_t b)
 void ExpectAFilmFrame(const ScreenPixels& screen, const std::vector<FilmFrameSamples>& frames, ScreenPlace place)
 {
     int bestMatches = -1, compared = 0;
-    std::uint32_t bestFrame = 0;
-    for (const FilmFrameSamples& f : frames) {
+    std::size_t bestFrame = 0;
+    for (std::size_t f = 0; f < frames.size(); ++f) {
         int matches = 0, points = 0;
-        for (int row = 0; row < kGridRows; ++row)
-            for (int column = 0; column < kGridColumns; ++column) {
-                if (f.Colour[row][column] < 0)
-                    continue;
-                ++points;
-                int x, y;
-                GridPoint(place.Width, place.Height, column, row, x, y);
-                bool block = true;
-                for (int dy = 0; dy < place.Scale && block; ++dy)
-                    for (int dx = 0; dx < place.Scale && block; ++dx)
-                        block = Near(screen.At(place.X + x * place.Scale + dx, place.Y + y * place.Scale + dy),
-                                     std::uint32_t(f.Colour[row][column]));
-                matches += block;
-            }
+        for (int i = 0; i < kGridPoints; ++i) {
+            if (frames[f][i] < 0)
+                continue;
+            ++points;
+            POINT p = GridPoint(place.Width, place.Height, i);
+            bool block = true;
+            for (int dy = 0; dy < place.Scale && block; ++dy)
+                for (int dx = 0; dx < place.Scale && block; ++dx)
+                    block = Near(screen.At(place.X + p.x * place.Scale + dx, place.Y + p.y * place.Scale + dy),
+                                 std::uint32_t(frames[f][i]));
+            matches += block;
+        }
         if (bestMatches < 0 || matches - points > bestMatches - compared) {
             bestMatches = matches;
             compared = points;
-            bestFrame = f.Frame;
+            bestFrame = f;
         }
     }
-    EXPECT_GE(compared, kGridColumns * kGridRows / 2) << "too few points in the film's own colours";
+    EXPECT_GE(compared, kGridPoints / 2) << "too few points in the film's own colours";
     EXPECT_EQ(compared, bestMatches) << "no frame of the film is on the screen; the closest, frame " << bestFrame
                                      << ", matches " << bestMatches << " of " << compared << " points";
 }
@@ -388,8 +340,27 @@ struct Answers {
     std::string Late;
 };
 
+// Waits, asking the window every 20 ms whether it answers within 100 ms, as Windows asks
+// before it takes a window for hung (or within `limit`), until `done`. Never while this test
+// reads the screen back: the X server serves that first, and every program's drawing waits
+// meanwhile; so the first question waits a moment after such a read.
 void WaitAsking(HWND window, DWORD ms, Answers& answers, const std::function<bool()>& done = nullptr,
-                DWORD limit = 100);
+                DWORD limit = 100)
+{
+    Sleep(50);
+    for (DWORD start = GetTickCount(); GetTickCount() - start < ms && IsWindow(window); Sleep(20)) {
+        DWORD_PTR answer = 0;
+        DWORD asked = GetTickCount();
+        bool answered = SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, limit, &answer) != 0;
+        if (!IsWindow(window)) // gone meanwhile: nothing to answer with
+            break;
+        ++answers.Asked;
+        if (!answered)
+            answers.Late.append(" ").append(std::to_string(GetTickCount() - asked));
+        if (done && done())
+            break;
+    }
+}
 
 class Intro : public testing::Test {
 protected:
@@ -437,13 +408,14 @@ protected:
         EXPECT_TRUE(IsWindowEnabled(launcher_.dialog)) << "held only while the intro plays";
         EXPECT_EQ(launcher_.dialog, GetForegroundWindow()) << "the launcher is in front again";
     }
-    // The film window in the window, over the whole screen, with the desktop's mode.
-    bool Windowed(HWND window) const
+    // The film window over the whole screen in the given mode; in the window, the desktop's.
+    static bool Covers(HWND window, ScreenMode mode)
     {
         RECT rect = {};
-        return CurrentMode() == desktop_ && GetWindowRect(window, &rect) && rect.left == 0 && rect.top == 0
-            && DWORD(rect.right) == desktop_.Width && DWORD(rect.bottom) == desktop_.Height;
+        return CurrentMode() == mode && GetWindowRect(window, &rect) && rect.left <= 0 && rect.top <= 0
+            && DWORD(rect.right) >= mode.Width && DWORD(rect.bottom) >= mode.Height;
     }
+    bool Windowed(HWND window) const { return Covers(window, desktop_); }
     // Alt+Enter to the window and back to the mode: each time the display changes, the film
     // or the crawl goes on on it (the film's frames advance, the crawl's picture moves). A
     // switch holds the window for the mode change, never for a second.
@@ -485,66 +457,105 @@ protected:
         ui::Click(launcher_.dialog, IDC_CLOSE);
         return ui::WaitForExit(launcher_.program, kTimeout);
     }
-    // Plays the intro of one button to its end: the film in its mode, a screenshot while it
-    // runs, the crawl after its last frame with the track's music, ended by a key.
-    // With switching, Alt+Enter takes the intro to the window and back, mid-film and
-    // mid-crawl, and the crawl is ended by Alt+F4; otherwise the player goes away and comes
-    // back, mid-film by Alt+Tab and mid-crawl by minimising the intro, and ends it by Escape.
+    // Plays the intro of one button to its end. At full screen: the film in its mode, the crawl
+    // after its last frame with the track's music, ended by a key. With switching, Alt+Enter
+    // takes the intro to the window and back, mid-film and mid-crawl, and the crawl is ended
+    // by Alt+F4; otherwise the player goes away and comes back, mid-film by Alt+Tab and
+    // mid-crawl by minimising the intro, and ends it by Escape. In the window (a place given,
+    // the mode the desktop's): Alt+Enter finds no mode to go to, a click on the held launcher
+    // starts nothing, the intro is minimised and back, and the film window answers at every
+    // moment. Either way a frame of the film is on the screen at its place mid-film.
     void PlayToTheEnd(int button, const char* film, ScreenMode mode, const char* filmShot, const char* crawlShot,
-                      const MusicTrack& track, bool switching = false, DWORD escapeMs = 500)
+                      const MusicTrack* track, bool switching = false, DWORD escapeMs = 500,
+                      const ScreenPlace* place = nullptr)
     {
-        DWORD length = FilmMilliseconds(film);
-        ASSERT_GT(length, 2000u) << film;
+        DWORD length = 0;
+        const std::vector<FilmFrameSamples> frames = SampleFilm(film, length);
+        ASSERT_GT(frames.size(), 10u) << film;
         ui::Click(launcher_.dialog, button);
         HWND window = WaitForFilm();
         ASSERT_NE(nullptr, window);
-        DWORD start = GetTickCount();
-        EXPECT_TRUE(ui::WaitUntil([&] { return CurrentMode() == mode; }, 5000)) << CurrentMode();
-        RECT rect = {};
-        GetWindowRect(window, &rect);
-        EXPECT_GE(rect.right - rect.left, LONG(mode.Width)) << "the film window covers the screen";
-        EXPECT_GE(rect.bottom - rect.top, LONG(mode.Height));
-        Sleep(length / 2);
-        EXPECT_TRUE(ui::Screenshot(filmShot));
-        EXPECT_TRUE(IsWindow(window)) << "the film is still running";
+        const DWORD start = GetTickCount();
+        // The window is made before the display decides how to show the film.
+        EXPECT_TRUE(ui::WaitUntil([&] { return Covers(window, mode); }, 5000)) << "on the screen in " << CurrentMode();
         MusicView music;
-        ASSERT_TRUE(music.Find(launcher_.program.process)) << "the launcher's crawl-music record";
         FilmView filmView;
-        ASSERT_TRUE(filmView.Find(launcher_.program.process)) << "the launcher's film player record";
+        ASSERT_TRUE(music.Find(launcher_.program.process) && filmView.Find(launcher_.program.process));
+        // Waits until the given time into the intro; in the window, asking it all the while.
+        Answers answers;
+        auto waitUntil = [&](DWORD ms) {
+            DWORD elapsed = GetTickCount() - start, rest = ms > elapsed ? ms - elapsed : 0;
+            place ? WaitAsking(window, rest, answers) : Sleep(rest);
+        };
+        EXPECT_TRUE(ui::WaitUntil([&] { return filmView.Frame() >= 1; }, 5000));
+        waitUntil(length / 3);
+        if (place) {
+            ui::PressWithAlt(VK_RETURN);
+            EXPECT_TRUE(filmView.Advances()) << "Alt+Enter with no mode to go to changes nothing";
+            EXPECT_FALSE(IntroWindowChosen());
+            EXPECT_TRUE(Covers(window, mode));
+            // The launcher is held: brought over the film, a click on its button starts nothing.
+            SetWindowPos(launcher_.dialog, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+            ui::Click(launcher_.dialog, button);
+            SetWindowPos(launcher_.dialog, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+            WaitAsking(window, 500, answers);
+            HWND first = FindWindowExA(nullptr, nullptr, kFilmClass, nullptr);
+            EXPECT_EQ(nullptr, FindWindowExA(nullptr, first, kFilmClass, nullptr)) << "a second film window";
+        }
         if (switching) {
             SwitchBothWays(window, mode, filmView, false);
         } else {
-            AwayAndBack(window, mode, false, nullptr);
+            AwayAndBack(window, mode, place, nullptr);
             EXPECT_TRUE(filmView.Advances()) << "the film goes on";
-            Sleep(300);
-            ExpectAFilmFrame(CaptureScreen(), SampleFilm(film), {int(mode.Width), int(mode.Height), 1, 0, 0});
         }
+        waitUntil(std::max(length / 2, GetTickCount() - start + 300));
+        ScreenPixels screen = CaptureScreen();
         EXPECT_TRUE(IsWindow(window)) << "the film is still running";
-        EXPECT_FALSE(MusicFileHeld(track)) << "no music during the film";
+        EXPECT_TRUE(ui::Screenshot(filmShot));
+        ExpectAFilmFrame(screen, frames, place ? *place : ScreenPlace{int(mode.Width), int(mode.Height), 1, 0, 0});
+        if (place)
+            ExpectBlackAround(screen, *place);
+        EXPECT_TRUE(!track || !test::FileHeld(track->Path)) << "no music during the film";
         EXPECT_EQ(-1, music.Read().FileIndex);
-        // Past the last frame the crawl runs over it with its music, and the film window
-        // stays meanwhile; five seconds in, its first lines have come up the screen.
-        auto sleepUntil = [start](DWORD ms) {
-            DWORD elapsed = GetTickCount() - start;
-            Sleep(ms > elapsed ? ms - elapsed : 0);
-        };
-        sleepUntil(length);
-        ExpectMusicPlaying(music, track);
-        sleepUntil(length + 5000);
-        EXPECT_TRUE(IsWindow(window)) << "the crawl follows the last frame";
+        // Past the last frame the crawl runs over it with its music (or in silence where the
+        // medium has none), and the film window stays meanwhile.
+        waitUntil(length);
+        if (track) {
+            ExpectMusicPlaying(music, *track);
+        } else {
+            CrawlMusic now = music.Read();
+            EXPECT_EQ(-1, now.FileIndex) << "nor a drive that plays track 2: the crawl runs in silence";
+            EXPECT_EQ(nullptr, now.Buffer);
+            EXPECT_EQ(nullptr, now.Stream.File);
+        }
+        // Five seconds in, its first lines have come up the screen, and they rise: a film
+        // player frozen on its last frame would pass all else.
+        waitUntil(length + 5000);
+        ASSERT_TRUE(IsWindow(window)) << "the crawl follows the last frame";
         EXPECT_EQ(mode, CurrentMode());
-        EXPECT_TRUE(ui::Screenshot(crawlShot));
-        // A film player frozen on its last frame would pass all of the above: the crawl's
-        // text rises, so the picture changes from one moment to the next.
-        EXPECT_TRUE(PictureMoves()) << "the picture stood still during the crawl";
-        if (switching) {
+        const ScreenPixels before = CaptureScreen();
+        auto moved = [&] {
+            waitUntil(GetTickCount() - start + 500);
+            screen = CaptureScreen();
+            return screen.Pixels != before.Pixels;
+        };
+        EXPECT_TRUE(ui::WaitUntil(moved, 3000)) << "the crawl's text rises";
+        EXPECT_TRUE(ui::Screenshot(crawlShot)); // after the questions: the X server serves it first
+        if (place) {
+            ExpectBlackAround(screen, *place);
+            EXPECT_EQ("", answers.Late) << "unanswered of " << answers.Asked << " (waited, ms)";
+            EXPECT_GT(answers.Asked, 20) << "asked throughout the film and the crawl";
+        } else if (switching) {
             SwitchBothWays(window, mode, filmView, true);
             EXPECT_TRUE(MusicRefilled(music)) << "the music plays on";
         } else {
             AwayAndBack(window, mode, true, &music);
             EXPECT_TRUE(PictureMoves()) << "the crawl goes on";
         }
-        EscapeStopsTheMusicAtOnce(window, music, track, escapeMs, switching);
+        if (track)
+            EscapeStopsTheMusicAtOnce(window, music, *track, escapeMs, switching);
+        else
+            EXPECT_TRUE(EscapeUntilGone(window));
         ExpectLauncherBack();
     }
     // Puts bytes in place of a file of the medium until the test ends.
@@ -573,9 +584,7 @@ protected:
                 Sleep(200);
                 continue;
             }
-            ui::KeyDown(VK_ESCAPE);
-            ui::WaitForWindowGone(film, 500);
-            ui::KeyUp(VK_ESCAPE);
+            EscapeUntilGone(film, 500);
         }
         return !IsWindow(film);
     }
@@ -589,7 +598,7 @@ protected:
             CrawlMusic now = music.Read();
             return now.FileIndex != -1 && now.Buffer != nullptr;
         }, 8000)) << "music after the film";
-        EXPECT_TRUE(MusicFileHeld(track)) << track.Path << " is open while the crawl runs";
+        EXPECT_TRUE(test::FileHeld(track.Path)) << track.Path << " is open while the crawl runs";
         CrawlMusic now = music.Read();
         EXPECT_EQ(track.Index, now.FileIndex) << track.Path << ", the first there of the files looked for";
         EXPECT_EQ(track.Kind, now.Stream.Kind);
@@ -603,7 +612,7 @@ protected:
     {
         DWORD pressed = GetTickCount();
         altF4 ? ui::PressWithAlt(VK_F4) : ui::KeyDown(VK_ESCAPE);
-        bool released = ui::WaitUntil([&] { return !MusicFileHeld(track); }, 5000);
+        bool released = ui::WaitUntil([&] { return !test::FileHeld(track.Path); }, 5000);
         DWORD took = GetTickCount() - pressed;
         bool gone = ui::WaitForWindowGone(window, kTimeout);
         ui::KeyUp(VK_ESCAPE);
@@ -638,11 +647,6 @@ std::string RandomBytes(std::size_t size, unsigned seed)
     return bytes;
 }
 
-void Put32(std::string& bytes, std::size_t at, std::uint32_t value)
-{
-    std::memcpy(&bytes[at], &value, 4);
-}
-
 } // namespace
 
 // Both intros in one launcher. The high-resolution one switched by Alt+Enter on the way,
@@ -652,54 +656,10 @@ void Put32(std::string& bytes, std::size_t at, std::uint32_t value)
 TEST_F(Intro, BothIntrosPlayInTheirModesThenTheCrawlWithItsMusicThenTheDesktop)
 {
     Start();
-    PlayToTheEnd(IDC_INTRO_HIGH, kHighFilm, {640, 480}, "film-640x480", "intro-crawl-640x480", kOggTrack, true);
+    PlayToTheEnd(IDC_INTRO_HIGH, kHighFilm, {640, 480}, "film-640x480", "intro-crawl-640x480", &kOggTrack, true);
     ASSERT_TRUE(MoveFileA(kOggTrack.Path, (std::string(kOggTrack.Path) + ".hidden").c_str()));
     Replace(kFlacTrack.Path, FlacTone(2, 1) + FlacTone(1, 60));
-    PlayToTheEnd(IDC_INTRO_LOW, kLowFilm, {320, 240}, "film-320x240", "intro-crawl-320x240", kFlacTrack, false, 200);
-    EXPECT_EQ(1u, Close());
-}
-
-// In one launcher: the high-resolution film missing, its button shows nothing (the film
-// window exists only for the moment the film is tried, the mode is never touched, and no
-// quit message is left behind to end the dialog); the medium without its music folder (and
-// without a drive that plays track 2), the low-resolution crawl runs in silence, as it always
-// did; the film back, Escape in its middle starts the crawl at once.
-TEST_F(Intro, AMissingFilmOrMusicFolderAndEscapeMidFilmLeaveTheLauncherWorking)
-{
-    const DWORD highLength = FilmMilliseconds(kHighFilm), lowLength = FilmMilliseconds(kLowFilm);
-    const std::string hiddenFilm = std::string(kHighFilm) + ".hidden";
-    ASSERT_TRUE(MoveFileA(kHighFilm, hiddenFilm.c_str()));
-    ASSERT_TRUE(MoveFileA(kMusicFolder, (std::string(kMusicFolder) + ".hidden").c_str()));
-    Start();
-    ui::Click(launcher_.dialog, IDC_INTRO_HIGH);
-    Sleep(2000);
-    EXPECT_EQ(nullptr, WaitForFilm(0));
-    EXPECT_EQ(desktop_, CurrentMode());
-    ExpectLauncherBack();
-
-    MusicView music;
-    ASSERT_TRUE(music.Find(launcher_.program.process));
-    ui::Click(launcher_.dialog, IDC_INTRO_LOW);
-    HWND window = WaitForFilm();
-    ASSERT_NE(nullptr, window);
-    Sleep(lowLength + 2000);
-    EXPECT_TRUE(IsWindow(window)) << "the crawl runs";
-    CrawlMusic now = music.Read();
-    EXPECT_EQ(-1, now.FileIndex);
-    EXPECT_EQ(nullptr, now.Buffer);
-    EXPECT_EQ(nullptr, now.Stream.File);
-    EXPECT_TRUE(EscapeUntilGone(window));
-    ExpectLauncherBack();
-
-    ASSERT_TRUE(MoveFileA(hiddenFilm.c_str(), kHighFilm));
-    ui::Click(launcher_.dialog, IDC_INTRO_HIGH);
-    window = WaitForFilm();
-    ASSERT_NE(nullptr, window);
-    DWORD start = GetTickCount();
-    Sleep(1000);
-    EXPECT_TRUE(EscapeFilmAndCrawl(window, "intro-crawl-after-escape-640x480"));
-    EXPECT_LT(GetTickCount() - start, highLength) << "the rest of the film was not shown";
-    ExpectLauncherBack();
+    PlayToTheEnd(IDC_INTRO_LOW, kLowFilm, {320, 240}, "film-320x240", "intro-crawl-320x240", &kFlacTrack, false, 200);
     EXPECT_EQ(1u, Close());
 }
 
@@ -765,14 +725,13 @@ TEST_F(Intro, DamagedOrHostileMediumFilesLeaveTheLauncherWorking)
     ASSERT_GT(font.size(), 1000u);
     // The high-resolution film claiming 32,768 rows, shown twice as high.
     std::string tall = high;
-    Put32(tall, 8, 32768);
-    std::uint32_t flags;
-    std::memcpy(&flags, tall.data() + 20, 4);
-    Put32(tall, 20, flags | 4);
+    tall.replace(8, 4, std::string("\0\x80\0\0", 4));
+    tall[20] |= 4;
     std::string marks;
     while (marks.size() < (1u << 20))
         marks += "*A";
     const HostileFile files[] = {
+        {"an empty film, as good as none", kHighFilm, "", IDC_INTRO_HIGH},
         {"a film cut in half", kHighFilm, high.substr(0, high.size() / 2), IDC_INTRO_HIGH},
         {"a film of 65,536 rows", kHighFilm, tall, IDC_INTRO_HIGH},
         {"the 640x480 film as the 320x240 one", kLowFilm, high, IDC_INTRO_LOW},
@@ -802,28 +761,6 @@ TEST_F(Intro, DamagedOrHostileMediumFilesLeaveTheLauncherWorking)
     EXPECT_EQ(1u, Close());
 }
 
-namespace {
-// Waits, asking the window every 20 ms whether it answers within 100 ms, as Windows asks
-// before it takes a window for hung (or within `limit`), until `done`. Never while this test
-// reads the screen back: the X server serves that first, and every program's drawing waits
-// meanwhile; so the first question waits a moment after such a read.
-void WaitAsking(HWND window, DWORD ms, Answers& answers, const std::function<bool()>& done, DWORD limit)
-{
-    Sleep(50);
-    for (DWORD start = GetTickCount(); GetTickCount() - start < ms && IsWindow(window); Sleep(20)) {
-        DWORD_PTR answer = 0;
-        DWORD asked = GetTickCount();
-        bool answered = SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, limit, &answer) != 0;
-        if (!IsWindow(window)) // gone meanwhile: nothing to answer with
-            break;
-        ++answers.Asked;
-        if (!answered)
-            answers.Late.append(" ").append(std::to_string(GetTickCount() - asked));
-        if (done && done())
-            break;
-    }
-}
-} // namespace
 
 // Where exclusive 8-bit mode cannot be set (here: a prefix without Wine's virtual desktop,
 // run by the intro's test step on a screen of 1536x1152 at 144 DPI), the same film and crawl
@@ -844,81 +781,21 @@ protected:
             aware();
         Intro::SetUp();
     }
-
-    // Plays one button's intro in the window: the film's frames on the screen at the expected
-    // scale and place through the film's palette, Alt+Enter that finds no mode to go to,
-    // then the crawl moving over the last frame, Escape, and the launcher as before; the
-    // film window answers at every moment.
-    void PlayInTheWindow(int button, const char* film, ScreenPlace place, const char* filmShot, const char* crawlShot)
-    {
-        ASSERT_EQ((ScreenMode{1536, 1152}), desktop_) << "the expected places are for the test display";
-        // What this prefix is for: comparing the mode before and after proves nothing
-        // where it cannot change, so the case holds only while it really cannot be set.
-        ASSERT_FALSE(DisplayModeCanBeSet()) << "this prefix lets the mode be set: the windowed intro is not what runs";
-        std::vector<FilmFrameSamples> frames = SampleFilm(film);
-        ASSERT_GT(frames.size(), 10u) << film;
-        DWORD length = FilmMilliseconds(film);
-        ui::Click(launcher_.dialog, button);
-        HWND window = WaitForFilm();
-        ASSERT_NE(nullptr, window);
-        DWORD start = GetTickCount();
-        // The window is made before the display decides how to show the film.
-        EXPECT_TRUE(ui::WaitUntil([&] { return Windowed(window); }, 5000)) << "the film window covers the screen";
-        // The film runs once its first frame is on the screen, the window set up: from then
-        // on the window answers.
-        FilmView filmView;
-        ASSERT_TRUE(filmView.Find(launcher_.program.process));
-        EXPECT_TRUE(ui::WaitUntil([&] { return filmView.Frame() >= 1; }, 5000));
-        Answers answers;
-        WaitAsking(window, length / 3, answers);
-        ui::PressWithAlt(VK_RETURN);
-        EXPECT_TRUE(filmView.Advances()) << "Alt+Enter with no mode to go to changes nothing";
-        EXPECT_FALSE(IntroWindowChosen());
-        EXPECT_TRUE(Windowed(window));
-        // The launcher is held: brought over the film, a click on its button starts nothing.
-        SetWindowPos(launcher_.dialog, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-        ui::Click(launcher_.dialog, button);
-        SetWindowPos(launcher_.dialog, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-        WaitAsking(window, 500, answers);
-        HWND film = FindWindowExA(nullptr, nullptr, kFilmClass, nullptr);
-        EXPECT_EQ(nullptr, FindWindowExA(nullptr, film, kFilmClass, nullptr)) << "a second film window";
-        AwayAndBack(window, desktop_, true, nullptr);
-        EXPECT_TRUE(filmView.Advances());
-
-        DWORD elapsed = GetTickCount() - start;
-        WaitAsking(window, length / 2 > elapsed ? length / 2 - elapsed : 0, answers);
-        ScreenPixels screen = CaptureScreen();
-        EXPECT_TRUE(IsWindow(window)) << "the film is still running";
-        EXPECT_TRUE(ui::Screenshot(filmShot));
-        EXPECT_EQ(desktop_, CurrentMode());
-        ExpectAFilmFrame(screen, frames, place);
-        ExpectBlackAround(screen, place);
-
-        // The crawl over the last frame: the picture moves between two looks at it.
-        elapsed = GetTickCount() - start;
-        WaitAsking(window, length + 4000 > elapsed ? length + 4000 - elapsed : 0, answers);
-        ASSERT_TRUE(IsWindow(window)) << "the crawl follows the last frame";
-        ScreenPixels first = CaptureScreen();
-        WaitAsking(window, 1000, answers);
-        ScreenPixels second = CaptureScreen();
-        EXPECT_TRUE(ui::Screenshot(crawlShot));
-        EXPECT_NE(first.Pixels, second.Pixels) << "the crawl's text rises";
-        ExpectBlackAround(second, place);
-        EXPECT_EQ(desktop_, CurrentMode());
-        EXPECT_EQ("", answers.Late) << "unanswered of " << answers.Asked << " (waited, ms)";
-        EXPECT_GT(answers.Asked, 50) << "asked throughout the film and the crawl";
-        EXPECT_TRUE(EscapeUntilGone(window));
-        ExpectLauncherBack();
-    }
 };
 
-// Both intros in one launcher, one after the other: the launcher works after the first.
+// Both intros in one launcher, one after the other: the launcher works after the first. The
+// second finds no music folder on the medium.
 TEST_F(IntroWithoutModes, BothResolutionsPlayInTheWindowAtWholeFactorsCentredThenTheCrawl)
 {
     Start();
     // The launcher at 144 DPI: its dialog and buttons drawn at one and a half times the size.
     EXPECT_TRUE(ui::Screenshot("launcher-144dpi"));
-    PlayInTheWindow(IDC_INTRO_HIGH, kHighFilm, {640, 480, 2, 128, 96}, "windowed-film-640x480", "windowed-crawl-640x480");
-    PlayInTheWindow(IDC_INTRO_LOW, kLowFilm, {320, 240, 4, 128, 96}, "windowed-film-320x240", "windowed-crawl-320x240");
+    ASSERT_EQ((ScreenMode{1536, 1152}), desktop_) << "the expected places are for the test display";
+    const ScreenPlace high = {640, 480, 2, 128, 96}, low = {320, 240, 4, 128, 96};
+    PlayToTheEnd(IDC_INTRO_HIGH, kHighFilm, desktop_, "windowed-film-640x480", "windowed-crawl-640x480", &kOggTrack,
+                 false, 500, &high);
+    ASSERT_TRUE(MoveFileA(kMusicFolder, (std::string(kMusicFolder) + ".hidden").c_str()));
+    PlayToTheEnd(IDC_INTRO_LOW, kLowFilm, desktop_, "windowed-film-320x240", "windowed-crawl-320x240", nullptr, false,
+                 500, &low);
     EXPECT_EQ(1u, Close());
 }

@@ -10,13 +10,6 @@ using namespace e2e;
 
 namespace {
 
-// The launcher and the film library it imports, as an installation places them.
-bool CopyLauncherTo(const std::string& dir)
-{
-    return CopyFileA(kLauncher, (dir + "\\Vesk.exe").c_str(), FALSE)
-        && CopyFileA("E:\\smackw32.dll", (dir + "\\smackw32.dll").c_str(), FALSE);
-}
-
 class LauncherShell : public testing::Test {
 protected:
     void SetUp() override
@@ -45,7 +38,9 @@ protected:
 TEST_F(LauncherShell, WithoutTheMediumThePromptWaitsUntilEscapeOrTheMedium)
 {
     std::string dir = ScratchDirectory("nomedium");
-    ASSERT_TRUE(CopyLauncherTo(dir));
+    // The launcher and the film library it imports, as an installation places them.
+    for (const char* name : {"Vesk.exe", "smackw32.dll"})
+        ASSERT_TRUE(CopyFileA((std::string("E:\\") + name).c_str(), (dir + "\\" + name).c_str(), FALSE)) << name;
     ASSERT_TRUE(MoveFileA(kLauncher, "E:\\Vesk.exe.hidden"));
     ASSERT_TRUE(ui::Start(first_.program, dir + "\\Vesk.exe", dir.c_str()));
 

@@ -22,17 +22,6 @@ double Milliseconds(LONGLONG ticks, LONGLONG frequency) { return 1000.0 * double
 
 double FrameTimeMs(int32_t rate) { return rate > 0 ? rate : rate < 0 ? -rate / 100.0 : 100.0; }
 
-HWND CreateBenchWindow()
-{
-    WNDCLASSA windowClass = {};
-    windowClass.lpfnWndProc = DefWindowProcA;
-    windowClass.hInstance = GetModuleHandleA(nullptr);
-    windowClass.lpszClassName = "FilmBench";
-    RegisterClassA(&windowClass);
-    return CreateWindowExA(0, "FilmBench", "film bench", WS_POPUP | WS_VISIBLE, 0, 0, 4, 4, nullptr, nullptr,
-                           GetModuleHandleA(nullptr), nullptr);
-}
-
 struct FrameTimes {
     std::vector<LONGLONG> Frame;   // the whole step
     std::vector<LONGLONG> Present; // palette into the display, and the unlock
@@ -122,7 +111,8 @@ int main(int argc, char** argv)
     }
     const int low = argc > 2 && std::strcmp(argv[2], "low") == 0 ? 1 : 0;
     g_launcher.Instance = GetModuleHandleA(nullptr);
-    HWND window = CreateBenchWindow();
+    HWND window = CreateWindowExA(0, "STATIC", "film bench", WS_POPUP | WS_VISIBLE, 0, 0, 4, 4, nullptr, nullptr,
+                                  g_launcher.Instance, nullptr);
     SmackSoundUseDirectSound(nullptr);
     SmackFilm* film = SmackOpen(argv[1], kSmackAllTracks, kSmackAutoExtraBuffer);
     if (!film) {

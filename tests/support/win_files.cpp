@@ -23,6 +23,15 @@ std::string MakeScratchDirectory(const char* name)
     return dir;
 }
 
+bool FileHeld(const std::string& path)
+{
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return GetLastError() == ERROR_SHARING_VIOLATION;
+    CloseHandle(file);
+    return false;
+}
+
 std::string ReadWholeFile(const std::string& path)
 {
     std::ifstream file(path, std::ios::binary);

@@ -17,6 +17,9 @@ bool WriteWholeFile(const std::string& path, const std::string& bytes);
 std::string CurrentDirectory();
 // Removes a directory with everything in it; links in it go as the links they are.
 void RemoveTree(const std::string& path);
+// Whether some program holds the file open: one that lets others read refuses an open that
+// shares nothing, exactly while it holds the file.
+bool FileHeld(const std::string& path);
 
 // The sample medium as CD-ROM drive E: of the test prefix, with its launcher in the root.
 // Tests that hide one of its files rename it to NAME.hidden and rename it back in their
