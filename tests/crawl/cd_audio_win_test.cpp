@@ -2,6 +2,7 @@
 // real interface under Wine, which has no CD audio device.
 #include "crawl/cd_audio_win.h"
 #include "launcher/launcher_state.h"
+#include "tests/crawl/crawl_win_support.h"
 
 #include <gtest/gtest.h>
 
@@ -14,124 +15,41 @@ namespace {
 // Read before any test runs: the identifier as the program starts with it.
 const MCIDEVICEID kIdAtStart = g_cdDeviceId;
 
-struct Command {
-    MCIDEVICEID device;
-    UINT message;
-    DWORD_PTR flags;
-    bool hasParameters;
-    // What the parameter block held when the command was sent.
-    std::string deviceType, elementName;
-    DWORD_PTR callback = 0, timeFormat = 0, item = 0, track = 0, from = 0, to = 0;
-};
-
-struct Recorder {
-    std::vector<Command> commands;
-    MCIERROR failOn = 0; // the message that fails, with kFailure
-    int openFailures = 0; // so many opens fail before one succeeds
-    MCIDEVICEID openedId = 7;
-    DWORD_PTR trackLength = 0x003C1903; // 3 minutes, 25 seconds, 60 frames (MSF)
-};
-
-Recorder* g_recorder = nullptr;
-const MCIERROR kFailure = 0x113; // an MCI error number, as the device would give it
-
-MCIERROR WINAPI RecordCommand(MCIDEVICEID device, UINT message, DWORD_PTR flags, DWORD_PTR parameters)
-{
-    Command c{device, message, flags, parameters != 0, "", ""};
-    switch (message) {
-    case MCI_OPEN: {
-        auto* open = reinterpret_cast<MCI_OPEN_PARMSA*>(parameters);
-        c.deviceType = open->lpstrDeviceType ? open->lpstrDeviceType : "";
-        c.elementName = open->lpstrElementName ? open->lpstrElementName : "";
-        if (g_recorder->failOn == MCI_OPEN || g_recorder->openFailures-- > 0) {
-            g_recorder->commands.push_back(c);
-            return kFailure;
-        }
-        open->wDeviceID = g_recorder->openedId;
-        break;
-    }
-    case MCI_SET:
-        c.timeFormat = reinterpret_cast<MCI_SET_PARMS*>(parameters)->dwTimeFormat;
-        break;
-    case MCI_STATUS: {
-        auto* status = reinterpret_cast<MCI_STATUS_PARMS*>(parameters);
-        c.item = status->dwItem;
-        c.track = status->dwTrack;
-        if (g_recorder->failOn != MCI_STATUS)
-            status->dwReturn = g_recorder->trackLength;
-        break;
-    }
-    case MCI_PLAY: {
-        auto* play = reinterpret_cast<MCI_PLAY_PARMS*>(parameters);
-        c.callback = play->dwCallback;
-        c.from = play->dwFrom;
-        c.to = play->dwTo;
-        break;
-    }
-    case MCI_STOP:
-        c.callback = reinterpret_cast<MCI_GENERIC_PARMS*>(parameters)->dwCallback;
-        break;
-    }
-    g_recorder->commands.push_back(c);
-    return message == g_recorder->failOn ? kFailure : 0;
-}
-
 class CdAudioTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        g_recorder = &recorder;
-        g_mciSendCommand = RecordCommand;
-        g_cdDeviceId = kNoCdDevice;
-        std::strcpy(g_launcher.SourceRoot, "E:\\");
-    }
-    void TearDown() override
-    {
-        g_mciSendCommand = mciSendCommandA;
-        g_recorder = nullptr;
-        g_cdDeviceId = kNoCdDevice;
-    }
-    std::vector<UINT> Messages() const
-    {
-        std::vector<UINT> messages;
-        for (const Command& c : recorder.commands)
-            messages.push_back(c.message);
-        return messages;
-    }
-    Recorder recorder;
+    void SetUp() override { std::strcpy(g_launcher.SourceRoot, "E:\\"); }
+    std::vector<UINT> Messages() const { return recorder.Messages(); }
+    RecordedMci recorder;
     HWND dialog = reinterpret_cast<HWND>(0x1234);
 };
 
-TEST_F(CdAudioTest, NoDeviceUntilTheFirstOpenAndAStopBeforeItSendsNothing)
+// No device until the first open, and a stop before it sends nothing. Only the track number's
+// low byte counts.
+TEST_F(CdAudioTest, TrackTwoPlaysFromItsStartToItsEndWithNoticeToTheDialog)
 {
     EXPECT_EQ(kIdAtStart, 0xFFFFu);
     StopCdAudio();
     EXPECT_TRUE(recorder.commands.empty());
-}
-
-// Only the track number's low byte counts.
-TEST_F(CdAudioTest, TrackTwoPlaysFromItsStartToItsEndWithNoticeToTheDialog)
-{
     ASSERT_EQ(PlayCdTrack(dialog, 0x302), 0u);
     ASSERT_EQ(Messages(), (std::vector<UINT>{MCI_OPEN, MCI_SET, MCI_STATUS, MCI_PLAY}));
-    const Command& open = recorder.commands[0];
+    const MciCommand& open = recorder.commands[0];
     EXPECT_EQ(open.device, 0u);
     EXPECT_EQ(open.flags, static_cast<DWORD_PTR>(MCI_OPEN_TYPE | MCI_OPEN_ELEMENT)) << "the device of the medium's drive";
     EXPECT_EQ(open.deviceType, "cdaudio");
     EXPECT_EQ(open.elementName, "E:");
     EXPECT_EQ(g_cdDeviceId, 7u);
 
-    const Command& set = recorder.commands[1];
+    const MciCommand& set = recorder.commands[1];
     EXPECT_EQ(set.device, 7u);
     EXPECT_EQ(set.flags, static_cast<DWORD_PTR>(MCI_SET_TIME_FORMAT));
     EXPECT_EQ(set.timeFormat, static_cast<DWORD_PTR>(MCI_FORMAT_TMSF));
 
-    const Command& status = recorder.commands[2];
+    const MciCommand& status = recorder.commands[2];
     EXPECT_EQ(status.flags, static_cast<DWORD_PTR>(0x110));
     EXPECT_EQ(status.item, static_cast<DWORD_PTR>(MCI_STATUS_LENGTH));
     EXPECT_EQ(status.track, 2u);
 
-    const Command& play = recorder.commands[3];
+    const MciCommand& play = recorder.commands[3];
     EXPECT_EQ(play.device, 7u);
     EXPECT_EQ(play.flags, static_cast<DWORD_PTR>(0x0D)) << "notify, from, to";
     EXPECT_EQ(play.callback, reinterpret_cast<DWORD_PTR>(dialog));
@@ -159,7 +77,7 @@ TEST_F(CdAudioTest, TheMediumsDriveRefusedTheDefaultDevicePlays)
     ASSERT_EQ(Messages(), (std::vector<UINT>{MCI_OPEN, MCI_OPEN, MCI_SET, MCI_STATUS, MCI_PLAY}));
     EXPECT_EQ(recorder.commands[0].flags, static_cast<DWORD_PTR>(MCI_OPEN_TYPE | MCI_OPEN_ELEMENT));
     EXPECT_EQ(recorder.commands[0].elementName, "G:");
-    const Command& open = recorder.commands[1];
+    const MciCommand& open = recorder.commands[1];
     EXPECT_EQ(open.device, 0u);
     EXPECT_EQ(open.flags, static_cast<DWORD_PTR>(MCI_OPEN_TYPE)) << "the type only: the default CD audio device";
     EXPECT_EQ(open.deviceType, "cdaudio");
@@ -173,7 +91,7 @@ TEST_F(CdAudioTest, FailedOpensReturnTheDefaultDevicesErrorAndKeepTheIdentifier)
 {
     recorder.failOn = MCI_OPEN;
     g_cdDeviceId = 3;
-    EXPECT_EQ(PlayCdTrack(dialog, 2), kFailure);
+    EXPECT_EQ(PlayCdTrack(dialog, 2), kMciFailure);
     EXPECT_EQ(Messages(), (std::vector<UINT>{MCI_OPEN, MCI_OPEN}));
     EXPECT_EQ(g_cdDeviceId, 3u);
     StopCdAudio();
@@ -191,7 +109,7 @@ TEST_F(CdAudioTest, AFailedSetLengthQueryOrPlayClosesTheDevice)
         recorder.commands.clear();
         recorder.failOn = sent[sent.size() - 2];
         SCOPED_TRACE(recorder.failOn);
-        EXPECT_EQ(PlayCdTrack(dialog, 2), kFailure);
+        EXPECT_EQ(PlayCdTrack(dialog, 2), kMciFailure);
         ASSERT_EQ(Messages(), sent);
         EXPECT_EQ(recorder.commands.back().device, 7u);
         EXPECT_EQ(recorder.commands.back().flags, 0u);

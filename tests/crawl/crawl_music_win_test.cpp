@@ -6,6 +6,7 @@
 #include "crawl/crawl_music_win.h"
 #include "launcher/launcher_state.h"
 
+#include "tests/crawl/crawl_win_support.h"
 #include "tests/support/win_files.h"
 
 #include <gtest/gtest.h>
@@ -16,23 +17,6 @@
 #include <vector>
 
 namespace {
-
-struct MciStandIn {
-    std::vector<UINT> messages;
-    UINT failOn = 0; // 0: the CD plays
-};
-
-MciStandIn* g_mci = nullptr;
-
-MCIERROR WINAPI RecordMci(MCIDEVICEID, UINT message, DWORD_PTR, DWORD_PTR parameters)
-{
-    g_mci->messages.push_back(message);
-    if (message == g_mci->failOn)
-        return MCIERR_DEVICE_NOT_READY;
-    if (message == MCI_OPEN)
-        reinterpret_cast<MCI_OPEN_PARMSA*>(parameters)->wDeviceID = 9;
-    return 0;
-}
 
 void PutLittle(std::string& out, std::uint32_t value, int bytes)
 {
@@ -63,59 +47,26 @@ std::string WaveFile(int channels, std::uint32_t rate, std::uint32_t frames)
     return out + data;
 }
 
-// Another program (or the player) taking the file away: refused while the crawl holds it.
-bool CanBeRenamed(const std::string& path)
-{
-    std::string other = path + ".away";
-    if (!MoveFileA(path.c_str(), other.c_str()))
-        return false;
-    MoveFileA(other.c_str(), path.c_str());
-    return true;
-}
-
-bool HaveDirectSound()
-{
-    IDirectSound* sound = nullptr;
-    if (FAILED(DirectSoundCreate(nullptr, &sound, nullptr)))
-        return false;
-    sound->Release();
-    return true;
-}
-
 class CrawlMusicTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        char temp[MAX_PATH];
-        GetTempPathA(MAX_PATH, temp);
-        base = std::string(temp) + "crawl-music-" + std::to_string(GetCurrentProcessId());
+        base = test::MakeScratchDirectory("crawl-music");
         medium = base + "\\medium\\";
         installation = base + "\\installed\\";
-        for (const std::string& folder : {base, base + "\\medium", base + "\\installed", medium + "Music", installation + "Music"})
+        for (const std::string& folder : {medium, installation, medium + "Music", installation + "Music"})
             CreateDirectoryA(folder.c_str(), nullptr);
         std::strcpy(g_launcher.SourceRoot, medium.c_str());
         std::strcpy(g_launcher.InstallRoot, installation.c_str());
         g_launcher.Installed = true;
-        g_mci = &mci;
-        g_mciSendCommand = RecordMci;
-        g_cdDeviceId = kNoCdDevice;
         window = CreateWindowA("STATIC", "music", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
     }
     void TearDown() override
     {
         StopCrawlMusic();
-        g_mciSendCommand = mciSendCommandA;
-        g_mci = nullptr;
-        g_cdDeviceId = kNoCdDevice;
         g_launcher.Installed = false;
         DestroyWindow(window);
-        for (const std::string& root : {medium, installation}) {
-            for (const char* name : kMusicFileNames)
-                DeleteFileA((root + name).c_str());
-            RemoveDirectoryA((root + "Music").c_str());
-            RemoveDirectoryA(root.c_str());
-        }
-        RemoveDirectoryA(base.c_str());
+        test::RemoveTree(base);
     }
     void Put(const std::string& root, const char* name, const std::string& bytes)
     {
@@ -124,8 +75,11 @@ protected:
     // What the choice of file needs of the sound: the tests of the choice skip without it.
     bool NeedSound()
     {
-        if (HaveDirectSound())
+        IDirectSound* sound = nullptr;
+        if (SUCCEEDED(DirectSoundCreate(nullptr, &sound, nullptr))) {
+            sound->Release();
             return true;
+        }
         ADD_FAILURE() << "no DirectSound in this prefix: the test run's null sound device is missing";
         return false;
     }
@@ -141,22 +95,24 @@ protected:
         return -2;
     }
     std::string base, medium, installation;
-    MciStandIn mci;
+    RecordedMci mci;
     HWND window = nullptr;
 };
 
-const std::string kDamaged = std::string("OggS\0\2\0\0", 8) + "not a Vorbis stream";
+constexpr char kOgg[] = "Music\\Track02.ogg", kFlac[] = "Music\\Track02.flac", kWav[] = "Music\\Track02.wav";
 
 TEST_F(CrawlMusicTest, ACdThatPlaysLeavesTheFilesAlone)
 {
-    Put(medium, "Music\\Track02.wav", WaveFile(2, 22050, 22050));
-    PlayCrawlMusic(window);
-    EXPECT_EQ(mci.messages, (std::vector<UINT>{MCI_OPEN, MCI_SET, MCI_STATUS, MCI_PLAY}));
-    EXPECT_EQ(nullptr, g_crawlMusic.Thread) << "no thread for the file";
-    EXPECT_TRUE(CanBeRenamed(medium + "Music\\Track02.wav"));
-    mci.messages.clear();
     StopCrawlMusic();
-    EXPECT_EQ(mci.messages, (std::vector<UINT>{MCI_STOP, MCI_CLOSE}));
+    EXPECT_TRUE(mci.commands.empty()) << "a stop without music sends nothing";
+    Put(medium, kWav, WaveFile(2, 22050, 22050));
+    PlayCrawlMusic(window);
+    EXPECT_EQ(mci.Messages(), (std::vector<UINT>{MCI_OPEN, MCI_SET, MCI_STATUS, MCI_PLAY}));
+    EXPECT_EQ(nullptr, g_crawlMusic.Thread) << "no thread for the file";
+    EXPECT_FALSE(FileHeld(medium + kWav));
+    mci.commands.clear();
+    StopCrawlMusic();
+    EXPECT_EQ(mci.Messages(), (std::vector<UINT>{MCI_STOP, MCI_CLOSE}));
 }
 
 // Each way the drive fails leads to the file, once the device it opened is closed again;
@@ -165,84 +121,75 @@ TEST_F(CrawlMusicTest, EveryFailureOfTheDriveLeadsToTheFileWhichPlaysUntilTheCra
 {
     if (!NeedSound())
         return;
-    Put(medium, "Music\\Track02.wav", WaveFile(2, 22050, 3 * 22050));
+    Put(medium, kWav, WaveFile(2, 22050, 3 * 22050));
     for (UINT failing : {UINT(MCI_OPEN), UINT(MCI_SET), UINT(MCI_STATUS), UINT(MCI_PLAY)}) {
         SCOPED_TRACE(failing);
-        mci = {{}, failing};
+        mci.commands.clear();
+        mci.failOn = failing;
         PlayCrawlMusic(window);
         EXPECT_EQ(2, Chosen());
-        EXPECT_EQ(failing == MCI_OPEN ? MCI_OPEN : MCI_CLOSE, mci.messages.back()) << "the device closed before the file plays";
+        EXPECT_EQ(failing == MCI_OPEN ? MCI_OPEN : MCI_CLOSE, mci.Messages().back()) << "the device closed before the file plays";
         ASSERT_NE(nullptr, g_crawlMusic.Buffer);
         DWORD status = 0;
         g_crawlMusic.Buffer->GetStatus(&status);
         EXPECT_TRUE(status & DSBSTATUS_PLAYING);
-        EXPECT_FALSE(CanBeRenamed(medium + "Music\\Track02.wav")) << "held while it plays";
-        mci.messages.clear();
+        EXPECT_TRUE(FileHeld(medium + kWav)) << "held while it plays";
+        mci.commands.clear();
         StopCrawlMusic();
         if (failing == MCI_OPEN) {
-            EXPECT_EQ(mci.messages, (std::vector<UINT>{})) << "no device was opened";
+            EXPECT_TRUE(mci.commands.empty()) << "no device was opened";
         }
         EXPECT_EQ(-1, g_crawlMusic.FileIndex);
         EXPECT_EQ(nullptr, g_crawlMusic.Buffer);
         EXPECT_EQ(nullptr, g_crawlMusic.Thread);
-        EXPECT_TRUE(CanBeRenamed(medium + "Music\\Track02.wav")) << "released at once";
+        EXPECT_FALSE(FileHeld(medium + kWav)) << "released at once";
     }
 }
 
+// Ogg and FLAC files stand in as Wave data: the kind is told by the bytes, not the name. A
+// damaged file gives way to the next; a file that cannot play is not kept open.
 TEST_F(CrawlMusicTest, TheMediumBeforeTheInstallationAndOggThenFlacThenWave)
 {
     if (!NeedSound())
         return;
     mci.failOn = MCI_OPEN;
-    struct Case {
+    struct File {
+        bool OnMedium;
+        const char* Name;
+        std::string Bytes = WaveFile(1, 8000, 800);
+    };
+    const std::string damagedOgg = std::string("OggS\0\2\0\0", 8) + "not a Vorbis stream";
+    const std::string cutFlac = std::string("fLaC\x80\0\0\x22", 8) + "a stream information block cut short";
+    const std::string noFormat("RIFF\x10\0\0\0WAVEdata", 16);
+    const struct {
         const char* Why;
-        std::vector<std::pair<bool, const char*>> Files; // on the medium?, name
+        std::vector<File> Files;
         bool Installed;
         int Expected;
-    };
-    const Case cases[] = {
-        {"the medium's Ogg first", {{true, "Music\\Track02.wav"}, {true, "Music\\Track02.flac"}, {true, "Music\\Track02.ogg"}, {false, "Music\\Track02.ogg"}}, true, 0},
-        {"the medium's FLAC before its Wave", {{true, "Music\\Track02.wav"}, {true, "Music\\Track02.flac"}}, true, 1},
-        {"the medium's Wave before the installation's Ogg", {{true, "Music\\Track02.wav"}, {false, "Music\\Track02.ogg"}}, true, 2},
-        {"the installation's Ogg", {{false, "Music\\Track02.ogg"}, {false, "Music\\Track02.wav"}}, true, 3},
-        {"the installation's FLAC before its Wave", {{false, "Music\\Track02.flac"}, {false, "Music\\Track02.wav"}}, true, 4},
-        {"the installation's Wave", {{false, "Music\\Track02.wav"}}, true, 5},
-        {"nothing installed: the installation is not looked at", {{false, "Music\\Track02.wav"}}, false, -1},
+    } cases[] = {
+        {"the medium's Ogg first", {{true, kWav}, {true, kFlac}, {true, kOgg}, {false, kOgg}}, true, 0},
+        {"the medium's FLAC before its Wave", {{true, kWav}, {true, kFlac}}, true, 1},
+        {"the medium's Wave before the installation's Ogg", {{true, kWav}, {false, kOgg}}, true, 2},
+        {"the installation's Ogg", {{false, kOgg}, {false, kWav}}, true, 3},
+        {"the installation's FLAC before its Wave", {{false, kFlac}, {false, kWav}}, true, 4},
+        {"the installation's Wave", {{false, kWav}}, true, 5},
+        {"nothing installed: the installation is not looked at", {{false, kWav}}, false, -1},
         {"nothing there", {}, true, -1},
+        {"damaged files give way", {{true, kOgg, damagedOgg}, {true, kFlac, cutFlac}, {true, kWav, noFormat}, {false, kOgg}}, true, 3},
+        {"only damaged files: silence", {{true, kOgg, damagedOgg}, {true, kFlac, cutFlac}, {true, kWav, noFormat}}, true, -1},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.Why);
-        for (const auto& [onMedium, name] : c.Files) {
-            // Ogg and FLAC files stand in as Wave data: the kind is told by the bytes, not the name.
-            ASSERT_NO_FATAL_FAILURE(Put(onMedium ? medium : installation, name, WaveFile(1, 8000, 800)));
-        }
+        for (const File& file : c.Files)
+            ASSERT_NO_FATAL_FAILURE(Put(file.OnMedium ? medium : installation, file.Name, file.Bytes));
         g_launcher.Installed = c.Installed;
         PlayCrawlMusic(window);
         EXPECT_EQ(c.Expected, Chosen());
         EXPECT_EQ(c.Expected >= 0, g_crawlMusic.Buffer != nullptr);
         StopCrawlMusic();
-        for (const auto& [onMedium, name] : c.Files)
-            EXPECT_TRUE(DeleteFileA(((onMedium ? medium : installation) + name).c_str())) << name << ": released";
+        for (const File& file : c.Files)
+            EXPECT_TRUE(DeleteFileA(((file.OnMedium ? medium : installation) + file.Name).c_str())) << file.Name << ": released";
     }
-}
-
-TEST_F(CrawlMusicTest, ADamagedFileGivesWayToTheNextAndNoneMeansSilence)
-{
-    if (!NeedSound())
-        return;
-    mci.failOn = MCI_PLAY;
-    Put(medium, "Music\\Track02.ogg", kDamaged);
-    Put(medium, "Music\\Track02.flac", std::string("fLaC\x80\0\0\x22", 8) + "a stream information block cut short");
-    Put(medium, "Music\\Track02.wav", std::string("RIFF\x10\0\0\0WAVEdata", 16));
-    Put(installation, "Music\\Track02.ogg", WaveFile(2, 44100, 4410));
-    PlayCrawlMusic(window);
-    EXPECT_EQ(3, Chosen());
-    StopCrawlMusic();
-    ASSERT_TRUE(DeleteFileA((installation + "Music\\Track02.ogg").c_str()));
-    PlayCrawlMusic(window);
-    EXPECT_EQ(-1, Chosen());
-    EXPECT_EQ(nullptr, g_crawlMusic.Buffer);
-    EXPECT_TRUE(CanBeRenamed(medium + "Music\\Track02.ogg")) << "a file that cannot play is not kept open";
 }
 
 // The buffer holds the file's first second as it starts (silence where the cursor has
@@ -253,7 +200,7 @@ TEST_F(CrawlMusicTest, TheBufferIsFedFromTheFileAndTheThreadEndsAfterIt)
     if (!NeedSound())
         return;
     const std::uint32_t rate = 22050, frames = rate * 3 / 2;
-    Put(medium, "Music\\Track02.wav", WaveFile(2, rate, frames));
+    Put(medium, kWav, WaveFile(2, rate, frames));
     mci.failOn = MCI_OPEN;
     PlayCrawlMusic(window);
     ASSERT_EQ(2, Chosen());
@@ -281,14 +228,7 @@ TEST_F(CrawlMusicTest, TheBufferIsFedFromTheFileAndTheThreadEndsAfterIt)
         refilled = refilled || (g_crawlMusic.Buffer && g_crawlMusic.WriteOffset != start);
     EXPECT_TRUE(refilled);
     EXPECT_TRUE(g_crawlMusic.Finished) << "the music plays once";
-    EXPECT_TRUE(CanBeRenamed(medium + "Music\\Track02.wav")) << "closed after its end";
-}
-
-TEST_F(CrawlMusicTest, StopWithoutMusicDoesNothing)
-{
-    StopCrawlMusic();
-    EXPECT_TRUE(mci.messages.empty());
-    EXPECT_EQ(-1, g_crawlMusic.FileIndex);
+    EXPECT_FALSE(FileHeld(medium + kWav)) << "closed after its end";
 }
 
 // Hostile Ogg pages, a capture pattern every 7 bytes, through which libogg searches for a
@@ -299,19 +239,19 @@ TEST_F(CrawlMusicTest, TheCrawlsEndStopsTheLongestSearchAtOnce)
     std::string pattern;
     while (pattern.size() < (1u << 20))
         pattern += std::string("OggS\0\xFF\xFF", 7);
-    Put(medium, "Music\\Track02.ogg", pattern);
+    Put(medium, kOgg, pattern);
     mci.failOn = MCI_OPEN;
     g_musicReadPause = 5;
     PlayCrawlMusic(window);
     Sleep(300);
     EXPECT_FALSE(g_crawlMusic.Finished) << "still searching";
-    EXPECT_FALSE(CanBeRenamed(medium + "Music\\Track02.ogg")) << "held by the search";
+    EXPECT_TRUE(FileHeld(medium + kOgg)) << "held by the search";
     DWORD start = GetTickCount();
     StopCrawlMusic();
     DWORD took = GetTickCount() - start;
     g_musicReadPause = 0;
     EXPECT_LT(took, 200u) << "milliseconds to stop";
-    EXPECT_TRUE(CanBeRenamed(medium + "Music\\Track02.ogg")) << "closed";
+    EXPECT_FALSE(FileHeld(medium + kOgg)) << "closed";
     EXPECT_EQ(-1, g_crawlMusic.FileIndex);
 }
 
