@@ -8,6 +8,7 @@
 #include "crawl/crawl_music_win.h"
 #include "launcher/launcher_state.h"
 #include "tests/crawl/crawl_win_support.h"
+#include "tests/support/wave_file.h"
 #include "tests/support/win_files.h"
 
 #include <gtest/gtest.h>
@@ -150,33 +151,17 @@ TEST(CdAudioWineTest, NoAudioCdIsTheSilentPath)
 }
 
 
-void PutLittle(std::string& out, std::uint32_t value, int bytes)
-{
-    for (int i = 0; i < bytes; ++i)
-        out.push_back(static_cast<char>(value >> (8 * i)));
-}
-
 // A 16-bit Wave file of the given frames; sample i of channel c is (i * 7 + c * 1000) mod
 // 65536, so any misplaced byte shows.
 std::string WaveFile(int channels, std::uint32_t rate, std::uint32_t frames)
 {
-    std::string data;
-    for (std::uint32_t i = 0; i < frames; ++i)
+    std::vector<std::uint8_t> pcm;
+    for (std::uint32_t i = 0; i < frames; ++i) {
         for (int c = 0; c < channels; ++c)
-            PutLittle(data, (i * 7 + c * 1000) & 0xFFFF, 2);
-    std::string out = "RIFF";
-    PutLittle(out, 36 + static_cast<std::uint32_t>(data.size()), 4);
-    out += "WAVEfmt ";
-    PutLittle(out, 16, 4);
-    PutLittle(out, 1, 2);
-    PutLittle(out, channels, 2);
-    PutLittle(out, rate, 4);
-    PutLittle(out, rate * channels * 2, 4);
-    PutLittle(out, channels * 2, 2);
-    PutLittle(out, 16, 2);
-    out += "data";
-    PutLittle(out, static_cast<std::uint32_t>(data.size()), 4);
-    return out + data;
+            test::Put16(pcm, (i * 7 + c * 1000) & 0xFFFF);
+    }
+    std::vector<std::uint8_t> wave = test::MakeWave(test::Spec(channels, rate, 16), pcm);
+    return std::string(wave.begin(), wave.end());
 }
 
 class CrawlMusicTest : public ::testing::Test {
