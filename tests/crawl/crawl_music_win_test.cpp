@@ -39,41 +39,19 @@ TEST_F(CdAudioTest, TrackTwoPlaysFromItsStartToItsEndWithNoticeToTheDialog)
     StopCdAudio();
     EXPECT_TRUE(recorder.commands.empty());
     ASSERT_EQ(PlayCdTrack(dialog, 0x302), 0u);
-    ASSERT_EQ(Messages(), (std::vector<UINT>{MCI_OPEN, MCI_SET, MCI_STATUS, MCI_PLAY}));
-    const MciCommand& open = recorder.commands[0];
-    EXPECT_EQ(open.device, 0u);
-    EXPECT_EQ(open.flags, static_cast<DWORD_PTR>(MCI_OPEN_TYPE | MCI_OPEN_ELEMENT)) << "the device of the medium's drive";
-    EXPECT_EQ(open.deviceType, "cdaudio");
-    EXPECT_EQ(open.elementName, "E:");
+    // The device of the medium's drive; track 2 from 0:00.00 to its end at 3:25.60, with
+    // notice to the dialog (notify, from, to).
+    const DWORD_PTR notice = reinterpret_cast<DWORD_PTR>(dialog);
+    EXPECT_EQ(recorder.commands, (std::vector<MciCommand>{
+                                     {0, MCI_OPEN, MCI_OPEN_TYPE | MCI_OPEN_ELEMENT, true, "cdaudio", "E:"},
+                                     {7, MCI_SET, MCI_SET_TIME_FORMAT, true, "", "", 0, MCI_FORMAT_TMSF},
+                                     {7, MCI_STATUS, 0x110, true, "", "", 0, 0, MCI_STATUS_LENGTH, 2},
+                                     {7, MCI_PLAY, 0x0D, true, "", "", notice, 0, 0, 0, 2, 0x3C190302},
+                                 }));
     EXPECT_EQ(g_cdDeviceId, 7u);
-
-    const MciCommand& set = recorder.commands[1];
-    EXPECT_EQ(set.device, 7u);
-    EXPECT_EQ(set.flags, static_cast<DWORD_PTR>(MCI_SET_TIME_FORMAT));
-    EXPECT_EQ(set.timeFormat, static_cast<DWORD_PTR>(MCI_FORMAT_TMSF));
-
-    const MciCommand& status = recorder.commands[2];
-    EXPECT_EQ(status.flags, static_cast<DWORD_PTR>(0x110));
-    EXPECT_EQ(status.item, static_cast<DWORD_PTR>(MCI_STATUS_LENGTH));
-    EXPECT_EQ(status.track, 2u);
-
-    const MciCommand& play = recorder.commands[3];
-    EXPECT_EQ(play.device, 7u);
-    EXPECT_EQ(play.flags, static_cast<DWORD_PTR>(0x0D)) << "notify, from, to";
-    EXPECT_EQ(play.callback, reinterpret_cast<DWORD_PTR>(dialog));
-    EXPECT_EQ(play.from, 2u) << "track 2, 0:00.00";
-    EXPECT_EQ(play.to, 0x3C190302u) << "track 2 at 3:25.60, its end";
-
     recorder.commands.clear();
     StopCdAudio();
-    ASSERT_EQ(Messages(), (std::vector<UINT>{MCI_STOP, MCI_CLOSE}));
-    EXPECT_EQ(recorder.commands[0].device, 7u);
-    EXPECT_EQ(recorder.commands[0].flags, 0u);
-    EXPECT_TRUE(recorder.commands[0].hasParameters);
-    EXPECT_EQ(recorder.commands[0].callback, 0u);
-    EXPECT_EQ(recorder.commands[1].device, 7u);
-    EXPECT_EQ(recorder.commands[1].flags, 0u);
-    EXPECT_FALSE(recorder.commands[1].hasParameters);
+    EXPECT_EQ(recorder.commands, (std::vector<MciCommand>{{7, MCI_STOP, 0, true}, {7, MCI_CLOSE, 0, false}}));
     EXPECT_EQ(g_cdDeviceId, 7u) << "a close keeps the identifier";
 }
 
@@ -83,13 +61,9 @@ TEST_F(CdAudioTest, TheMediumsDriveRefusedTheDefaultDevicePlays)
     std::strcpy(g_launcher.SourceRoot, "G:\\");
     ASSERT_EQ(PlayCdTrack(dialog, 2), 0u);
     ASSERT_EQ(Messages(), (std::vector<UINT>{MCI_OPEN, MCI_OPEN, MCI_SET, MCI_STATUS, MCI_PLAY}));
-    EXPECT_EQ(recorder.commands[0].flags, static_cast<DWORD_PTR>(MCI_OPEN_TYPE | MCI_OPEN_ELEMENT));
-    EXPECT_EQ(recorder.commands[0].elementName, "G:");
-    const MciCommand& open = recorder.commands[1];
-    EXPECT_EQ(open.device, 0u);
-    EXPECT_EQ(open.flags, static_cast<DWORD_PTR>(MCI_OPEN_TYPE)) << "the type only: the default CD audio device";
-    EXPECT_EQ(open.deviceType, "cdaudio");
-    EXPECT_EQ(open.elementName, "G:\\") << "carried along, not used";
+    EXPECT_EQ(recorder.commands[0], (MciCommand{0, MCI_OPEN, MCI_OPEN_TYPE | MCI_OPEN_ELEMENT, true, "cdaudio", "G:"}));
+    // The type only: the default CD audio device; the element is carried along, not used.
+    EXPECT_EQ(recorder.commands[1], (MciCommand{0, MCI_OPEN, MCI_OPEN_TYPE, true, "cdaudio", "G:\\"}));
     EXPECT_EQ(g_cdDeviceId, 7u);
     for (std::size_t i = 2; i < recorder.commands.size(); ++i)
         EXPECT_EQ(recorder.commands[i].device, 7u) << i;
@@ -119,9 +93,7 @@ TEST_F(CdAudioTest, AFailedSetLengthQueryOrPlayClosesTheDevice)
         SCOPED_TRACE(recorder.failOn);
         EXPECT_EQ(PlayCdTrack(dialog, 2), kMciFailure);
         ASSERT_EQ(Messages(), sent);
-        EXPECT_EQ(recorder.commands.back().device, 7u);
-        EXPECT_EQ(recorder.commands.back().flags, 0u);
-        EXPECT_FALSE(recorder.commands.back().hasParameters);
+        EXPECT_EQ(recorder.commands.back(), (MciCommand{7, MCI_CLOSE, 0, false}));
     }
     recorder.commands.clear();
     StopCdAudio();

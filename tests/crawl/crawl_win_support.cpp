@@ -122,6 +122,14 @@ std::vector<UINT> RecordedMci::Messages() const
     return messages;
 }
 
+void PrintTo(const MciCommand& c, std::ostream* out)
+{
+    *out << "{device " << c.device << ", message 0x" << std::hex << c.message << ", flags 0x" << c.flags << std::dec
+         << (c.hasParameters ? ", " : ", no parameters, ") << c.deviceType << " " << c.elementName << ", callback "
+         << c.callback << ", format " << c.timeFormat << ", item " << c.item << ", track " << c.track << ", from 0x"
+         << std::hex << c.from << ", to 0x" << c.to << std::dec << "}";
+}
+
 bool FileHeld(const std::string& path)
 {
     HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -39,7 +40,9 @@ struct MciCommand {
     bool hasParameters;
     std::string deviceType, elementName;
     DWORD_PTR callback = 0, timeFormat = 0, item = 0, track = 0, from = 0, to = 0;
+    bool operator==(const MciCommand&) const = default;
 };
+void PrintTo(const MciCommand& c, std::ostream* out);
 
 // While it lives, the program's MCI commands go to this stand-in, which records them and
 // answers as a CD drive would: the message failOn fails with kMciFailure, and so do the
