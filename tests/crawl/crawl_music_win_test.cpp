@@ -122,7 +122,6 @@ TEST(CdAudioWineTest, NoAudioCdIsTheSilentPath)
     g_cdDeviceId = kNoCdDevice;
 }
 
-
 // A 16-bit Wave file of the given frames; sample i of channel c is (i * 7 + c * 1000) mod
 // 65536, so any misplaced byte shows.
 std::string WaveFile(int channels, std::uint32_t rate, std::uint32_t frames)

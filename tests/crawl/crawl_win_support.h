@@ -38,7 +38,7 @@ struct MciCommand {
     UINT message;
     DWORD_PTR flags;
     bool hasParameters;
-    std::string deviceType, elementName;
+    std::string deviceType = {}, elementName = {};
     DWORD_PTR callback = 0, timeFormat = 0, item = 0, track = 0, from = 0, to = 0;
     bool operator==(const MciCommand&) const = default;
 };

@@ -162,8 +162,9 @@ TEST_F(DisplayTest, BothResolutionsOpenWithThePaletteAndCloseCompletelyAndAModeN
         EXPECT_EQ(attached, g_display.Palette);
         if (attached)
             attached->Release();
-        if (!low)
+        if (!low) {
             ASSERT_NO_FATAL_FAILURE(ExpectLockAndClearAlsoAfterALostSurface(window.handle()));
+        }
         // Every primary surface shares one table of methods: its GetSurfaceDesc, the 23rd.
         getSurfaceDesc = *reinterpret_cast<void***>(g_display.Primary) + 22;
 
