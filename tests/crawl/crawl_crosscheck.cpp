@@ -6,13 +6,12 @@
 //   CRAWL_TEXT  the medium's "intro.txt"
 //   CRAWL_FONT  the medium's "ALPHABET.DAT"
 #include "tests/crawl/reference_crawl.h"
+#include "tests/support/native_files.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <random>
 #include <string>
 #include <vector>
@@ -26,18 +25,6 @@ std::string Variable(const char* name)
 {
     const char* value = std::getenv(name);
     return value ? value : "";
-}
-
-std::vector<std::uint8_t> ReadFile(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), {});
-}
-
-void WriteFile(const std::string& path, const std::vector<std::uint8_t>& bytes)
-{
-    std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
 std::string Quote(const std::string& s)
@@ -61,13 +48,6 @@ protected:
         fontPath = Variable("CRAWL_FONT");
         if (crawlview.empty() || fontmake.empty() || textPath.empty() || fontPath.empty())
             GTEST_SKIP() << "run by the crawl's test step, which names the tools and the medium's files";
-        char pattern[] = "/tmp/crawl-crosscheck-XXXXXX";
-        folder = mkdtemp(pattern);
-    }
-    void TearDown() override
-    {
-        if (!folder.empty())
-            RunCommand("rm -rf " + Quote(folder));
     }
 
     // Scroll positions through crawlview --raw, one process each: every position while the
@@ -80,7 +60,7 @@ protected:
         int lines = 0;
         for (std::uint8_t b : inputs.textFile)
             lines += b == '\n';
-        const std::string raw = folder + "/frame.raw";
+        const std::string raw = folder.File("frame.raw");
         // Both sides drawing nothing would agree on every frame: most frames must show text.
         int compared = 0, withText = 0;
         const int last = 28 * lines + 28;
@@ -89,7 +69,7 @@ protected:
                                   " --width " + std::to_string(inputs.width) + " --scroll " +
                                   std::to_string(scroll) + options + " --raw " + Quote(raw);
             ASSERT_EQ(RunCommand(command), 0) << command;
-            std::vector<std::uint8_t> frame = ReadFile(raw), expected = reference::Draw(scene, scroll);
+            std::vector<std::uint8_t> frame = test::ReadBytes(raw), expected = reference::Draw(scene, scroll);
             ASSERT_EQ(frame.size(), expected.size()) << "scroll " << scroll;
             withText += frame != inputs.background;
             if (frame != expected) {
@@ -110,21 +90,22 @@ protected:
     {
         reference::Inputs in;
         in.width = width;
-        in.textFile = ReadFile(textPath);
-        in.fontFile = ReadFile(fontPath);
+        in.textFile = test::ReadBytes(textPath);
+        in.fontFile = test::ReadBytes(fontPath);
         for (int i = 0; i < 256; ++i)
             in.palette.insert(in.palette.end(), {std::uint8_t(i), std::uint8_t(i), std::uint8_t(i)});
         in.background.assign(static_cast<std::size_t>(width) * width * 3 / 4, 0);
         return in;
     }
 
-    std::string crawlview, fontmake, textPath, fontPath, folder;
+    std::string crawlview, fontmake, textPath, fontPath;
+    test::TempFolder folder{"crawl-crosscheck"};
 };
 
 TEST_F(CrosscheckTest, MediumFontMeetsEveryScanlineInvariant)
 {
     EXPECT_EQ(RunCommand(Quote(fontmake) + " --check " + Quote(fontPath)), 0);
-    std::vector<std::uint8_t> text = ReadFile(textPath);
+    std::vector<std::uint8_t> text = test::ReadBytes(textPath);
     ASSERT_GE(text.size(), 2u);
     EXPECT_EQ(text[text.size() - 2], '\r') << "CR LF line ends";
     EXPECT_EQ(text.back(), '\n');
@@ -139,10 +120,10 @@ TEST_F(CrosscheckTest, HighResolutionWithAFilmPaletteAndBackground)
         b = static_cast<std::uint8_t>(byte(random));
     for (auto& b : in.background)
         b = static_cast<std::uint8_t>(byte(random));
-    WriteFile(folder + "/palette", in.palette);
-    WriteFile(folder + "/background", in.background);
-    ComparePositions(in, " --palette " + Quote(folder + "/palette") + " --background " +
-                                 Quote(folder + "/background"));
+    test::WriteBytes(folder.File("palette"), in.palette);
+    test::WriteBytes(folder.File("background"), in.background);
+    ComparePositions(in, " --palette " + Quote(folder.File("palette")) + " --background " +
+                                 Quote(folder.File("background")));
 }
 
 TEST_F(CrosscheckTest, LowResolutionWithTheDefaultGreysOnBlack)
@@ -153,7 +134,7 @@ TEST_F(CrosscheckTest, LowResolutionWithTheDefaultGreysOnBlack)
 TEST_F(CrosscheckTest, CrawlviewRefusesWhatItCannotRender)
 {
     std::string base = Quote(crawlview) + " --text " + Quote(textPath) + " --font " + Quote(fontPath);
-    std::string out = " --raw " + Quote(folder + "/x.raw");
+    std::string out = " --raw " + Quote(folder.File("x.raw"));
     EXPECT_EQ(RunCommand(base + " --width 800 --scroll 5" + out), 2);
     EXPECT_EQ(RunCommand(base + " --width 640" + out), 2) << "no scroll position";
     EXPECT_EQ(RunCommand(base + " --width 640 --scroll 5"), 2) << "no output";
@@ -162,8 +143,8 @@ TEST_F(CrosscheckTest, CrawlviewRefusesWhatItCannotRender)
     EXPECT_EQ(RunCommand(Quote(crawlview) + " --text /nonexistent --font " + Quote(fontPath) + " --width 640 --scroll 5" +
                   out),
               1);
-    EXPECT_EQ(RunCommand(base + " --width 320 --frames 0:56:28 --png-dir " + Quote(folder)), 0);
-    EXPECT_EQ(access((folder + "/frame-00056.png").c_str(), R_OK), 0);
+    EXPECT_EQ(RunCommand(base + " --width 320 --frames 0:56:28 --png-dir " + Quote(folder.File("."))), 0);
+    EXPECT_EQ(access(folder.File("frame-00056.png").c_str(), R_OK), 0);
 }
 
 } // namespace

@@ -56,20 +56,33 @@ struct Machine {
     }
 };
 
-// An empty text draws one frame.
+// A text of L lines ends after 28 L + 1 steps of five ticks with a frame for every position
+// (an empty text draws one), the machine's sleeps overshooting by less than one. A tick that
+// is not a whole number of sleeps (1,234,567 counts a second, sleeps of 7,777 counts) carries
+// its fractions over: lost ones would stretch the crawl. Without a counter every pass is one
+// tick: four passes gather ticks and sleep, the fifth draws and sleeps.
 TEST(CrawlPaceTest, TextOfLLinesEndsAfter28LPlusOneStepsWithAFrameForEveryPosition)
 {
-    for (std::int32_t lines : {0, 1, 3, 59}) {
+    const struct {
+        std::int64_t frequency, perSleep;
+        std::int32_t lines;
+    } cases[] = {{1000000, 1000, 0}, {1000000, 1000, 1}, {1000000, 1000, 3}, {1000000, 1000, 59}, {1234567, 7777, 5}, {0, 0, 2}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.frequency << " counts a second, " << c.lines << " lines");
         Machine m;
-        double ticks = m.Run(lines);
-        std::int32_t limit = 28 * lines;
-        ASSERT_EQ(m.frames.size(), static_cast<std::size_t>(limit + 1)) << lines << " lines";
+        m.frequency = c.frequency;
+        m.perSleep = c.perSleep;
+        double ticks = m.Run(c.lines);
+        const std::int32_t limit = 28 * c.lines;
+        ASSERT_EQ(m.frames.size(), static_cast<std::size_t>(limit + 1));
         for (std::int32_t i = 0; i <= limit; ++i)
             ASSERT_EQ(m.frames[i], i);
-        // The last step is taken after 5 x (28 L + 1) ticks; the machine's 1 ms sleeps
-        // overshoot by less than one sleep.
-        EXPECT_GE(ticks, 5.0 * (limit + 1)) << lines << " lines";
-        EXPECT_LT(ticks, 5.0 * (limit + 1) + 0.1 + 1e-9) << lines << " lines";
+        if (c.frequency == 0) {
+            EXPECT_EQ(m.sleeps, 5 * (limit + 1) - 1) << "the last frame ends the crawl without a sleep";
+            continue;
+        }
+        EXPECT_GE(ticks, 5.0 * (limit + 1));
+        EXPECT_LT(ticks, 5.0 * (limit + 1) + double(c.perSleep) * kTicksPerSecond / c.frequency + 1e-9);
     }
 }
 
@@ -94,32 +107,6 @@ TEST(CrawlPaceTest, SlowMachineDropsFramesWithoutSlowingThePace)
     EXPECT_LT(m.showTimes.back() - start, (5 * 281 + 14) * tick) << "and comes within one frame of it";
 }
 
-TEST(CrawlPaceTest, FractionsOfTicksCarryOver)
-{
-    // A frequency whose tick is not a whole number of sleeps: 1,234,567 counts a second,
-    // a tick of 12,345, and sleeps of 7,777 counts. Lost fractions would stretch the crawl.
-    Machine m;
-    m.frequency = 1234567;
-    m.perSleep = 7777;
-    double ticks = m.Run(5);
-    EXPECT_EQ(m.frames.size(), 141u);
-    EXPECT_GE(ticks, 5.0 * 141);
-    EXPECT_LT(ticks, 5.0 * 141 + 7777.0 / 12345 + 1e-9);
-}
-
-TEST(CrawlPaceTest, WithoutACounterEveryPassIsOneTick)
-{
-    Machine m;
-    m.frequency = 0;
-    m.perSleep = 0;
-    m.Run(2);
-    ASSERT_EQ(m.frames.size(), 57u);
-    // Four passes gather ticks and sleep, the fifth draws and sleeps: five sleeps a step.
-    EXPECT_EQ(m.sleeps, 5 * 57 - 1) << "the last frame ends the crawl without a sleep";
-    for (std::int32_t i = 0; i <= 56; ++i)
-        EXPECT_EQ(m.frames[i], i);
-}
-
 // Escape held from the film ends the crawl before its first frame, Escape later after the
 // frames shown, and so does a frame that cannot be shown.
 TEST(CrawlPaceTest, EscapeOrAFrameThatCannotBeShownEndsTheCrawl)
@@ -131,28 +118,6 @@ TEST(CrawlPaceTest, EscapeOrAFrameThatCannotBeShownEndsTheCrawl)
         m.Run(10);
         EXPECT_EQ(m.frames.size(), shown) << escapeAfter << " " << failing;
     }
-}
-
-TEST(CrawlPaceTest, ArithmeticOfOnePass)
-{
-    CrawlPace pace;
-    StartCrawlPace(pace, 1000000, 100, 2);
-    EXPECT_EQ(pace.TickLength, 10000);
-    EXPECT_EQ(pace.ScrollLimit, 56);
-    EXPECT_FALSE(CrawlFrameDue(pace, 100 + 9999)) << "less than a tick";
-    EXPECT_FALSE(CrawlFrameDue(pace, 100 + 40000 + 5000)) << "four ticks";
-    EXPECT_EQ(pace.Reference, 100 + 40000) << "the half tick stays behind the reference";
-    EXPECT_TRUE(CrawlFrameDue(pace, 100 + 120000 + 1));
-    EXPECT_EQ(pace.PendingTicks, 12);
-    EXPECT_TRUE(AdvanceCrawl(pace));
-    EXPECT_EQ(pace.ScrollPosition, 2);
-    EXPECT_EQ(pace.PendingTicks, 2);
-
-    EXPECT_TRUE(CrawlFrameDue(pace, 100 + 120000 + 54 * 50000));
-    EXPECT_TRUE(AdvanceCrawl(pace)) << "position 56 is the limit itself";
-    EXPECT_EQ(pace.ScrollPosition, 56);
-    EXPECT_TRUE(CrawlFrameDue(pace, 100 + 120000 + 55 * 50000));
-    EXPECT_FALSE(AdvanceCrawl(pace));
 }
 
 } // namespace

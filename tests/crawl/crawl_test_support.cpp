@@ -3,10 +3,8 @@
 #include "crawl/crawl_text.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 
 #include <atomic>
 #include <new>
@@ -41,24 +39,10 @@ void Record(const char* name)
 
 TempFile::TempFile(const std::vector<std::uint8_t>& bytes)
 {
-    char pattern[] = "/tmp/crawl-test-XXXXXX";
-    folder_ = mkdtemp(pattern);
-    path_ = folder_ + "/file";
-    std::FILE* file = std::fopen(path_.c_str(), "wb");
-    if (file) {
-        if (!bytes.empty())
-            std::fwrite(bytes.data(), 1, bytes.size(), file);
-        std::fclose(file);
-    }
+    test::WriteBytes(path_, bytes);
 }
 
 TempFile::TempFile(const std::string& text) : TempFile(Bytes(text)) {}
-
-TempFile::~TempFile()
-{
-    std::error_code ignored;
-    std::filesystem::remove_all(folder_, ignored);
-}
 
 std::vector<std::uint8_t> Bytes(const std::string& text)
 {
@@ -152,12 +136,9 @@ FailingAllocations::~FailingAllocations()
     g_allocationsFail = false;
 }
 
-// The program's operator new and delete, so that FailingAllocations can make them fail.
+// The program's operator new and delete, so that FailingAllocations can make them fail (the
+// array forms, left as they are, come to these or, under AddressSanitizer, pair with its own).
 void* operator new(std::size_t size)
-{
-    return AllocateOrThrow(size);
-}
-void* operator new[](std::size_t size)
 {
     return AllocateOrThrow(size);
 }
@@ -165,15 +146,7 @@ void* operator new(std::size_t size, const std::nothrow_t&) noexcept
 {
     return Allocate(size);
 }
-void* operator new[](std::size_t size, const std::nothrow_t&) noexcept
-{
-    return Allocate(size);
-}
 void operator delete(void* p) noexcept
-{
-    std::free(p);
-}
-void operator delete[](void* p) noexcept
 {
     std::free(p);
 }
@@ -181,15 +154,7 @@ void operator delete(void* p, std::size_t) noexcept
 {
     std::free(p);
 }
-void operator delete[](void* p, std::size_t) noexcept
-{
-    std::free(p);
-}
 void operator delete(void* p, const std::nothrow_t&) noexcept
-{
-    std::free(p);
-}
-void operator delete[](void* p, const std::nothrow_t&) noexcept
 {
     std::free(p);
 }

@@ -2,6 +2,8 @@
 // recorder for the loaders' read-error reports.
 #pragma once
 
+#include "tests/support/native_files.h"
+
 #include <cstdint>
 #include <random>
 #include <string>
@@ -12,13 +14,11 @@ class TempFile {
 public:
     explicit TempFile(const std::vector<std::uint8_t>& bytes);
     explicit TempFile(const std::string& text);
-    ~TempFile();
-    TempFile(const TempFile&) = delete;
-    TempFile& operator=(const TempFile&) = delete;
     const char* path() const { return path_.c_str(); }
 
 private:
-    std::string folder_, path_;
+    test::TempFolder folder_{"crawl-test"};
+    std::string path_ = folder_.File("file");
 };
 
 std::vector<std::uint8_t> Bytes(const std::string& text);

@@ -2,10 +2,9 @@
 // scratch file of this process's own.
 #pragma once
 
-#include <cstdint>
-#include <cstdio>
+#include "tests/support/native_files.h"
+
 #include <cstdlib>
-#include <string>
 #include <unistd.h>
 
 // "/tmp/<prefix>-<process id>", unique among fuzzer processes running side by side.
@@ -17,10 +16,6 @@ inline std::string FuzzFilePath(const std::string& prefix)
 // A file that cannot be written ends the run: every later input would test nothing.
 inline void WriteFuzzFile(const std::string& path, const std::uint8_t* bytes, std::size_t size)
 {
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    if (!file)
+    if (!test::WriteBytes(path, bytes, size))
         std::abort();
-    if (size)
-        std::fwrite(bytes, 1, size, file);
-    std::fclose(file);
 }
