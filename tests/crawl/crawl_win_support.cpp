@@ -129,13 +129,3 @@ void PrintTo(const MciCommand& c, std::ostream* out)
          << c.callback << ", format " << c.timeFormat << ", item " << c.item << ", track " << c.track << ", from 0x"
          << std::hex << c.from << ", to 0x" << c.to << std::dec << "}";
 }
-
-bool FileHeld(const std::string& path)
-{
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file != INVALID_HANDLE_VALUE) {
-        CloseHandle(file);
-        return false;
-    }
-    return GetLastError() == ERROR_SHARING_VIOLATION;
-}

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "crawl/cd_audio_win.h"
+#include "tests/support/win_files.h"
 
 #include <cstdint>
 #include <functional>
@@ -64,5 +65,4 @@ public:
 
 constexpr MCIERROR kMciFailure = 0x113; // an MCI error number, as the device would give it
 
-// Whether some program holds the file open: an open that shares nothing is refused then.
-bool FileHeld(const std::string& path);
+using test::FileHeld;

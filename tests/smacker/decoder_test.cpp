@@ -228,7 +228,8 @@ TEST(SmackerDecoder, DamagedChunksDropTheRecordOrSilenceTheTrack)
         EXPECT_EQ(c.Red, film.Palette[0]) << c.What;
         EXPECT_EQ(c.Read == SmkRead::NoPicture ? 4u : 0u, film.Tracks[0].Length) << c.What << ": palette and sound only";
         EXPECT_EQ(bool(c.Mask & 1), film.Tracks[0].Wanted) << c.What;
-        if (c.Read == SmkRead::NoPicture)
+        if (c.Read == SmkRead::NoPicture) {
             EXPECT_FALSE(SmkDecodeVideo(film)) << c.What;
+        }
     }
 }

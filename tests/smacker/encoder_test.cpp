@@ -19,8 +19,9 @@ void ExpectFramesBack(const std::vector<uint8_t>& file, const std::vector<SmkEnc
         ASSERT_TRUE(SmkDecodeFrame(film, r)) << "record " << r;
         ASSERT_EQ(0, std::memcmp(f.Pixels.data(), film.Picture.data(), f.Pixels.size())) << "picture " << r;
         ASSERT_EQ(0, std::memcmp(f.Palette, film.Palette, 768)) << "palette " << r;
-        if (r > 0 && r < frames.size() && f.Pixels == frames[r - 1].Pixels)
+        if (r > 0 && r < frames.size() && f.Pixels == frames[r - 1].Pixels) {
             EXPECT_EQ(4u, film.RecordSize[r]) << "an unchanged frame: a run of skipped blocks and no palette";
+        }
     }
 }
 
@@ -56,8 +57,9 @@ TEST(SmackerEncoder, PicturesAndPalettesComeBackExactlyInEveryVariantUnchangedFr
         ExpectFramesBack(file, frames, o.RingFrame);
         if (variant == 0)
             plainSize = file.size();
-        else if (variant == 3)
+        else if (variant == 3) {
             EXPECT_LT(file.size(), plainSize);
+        }
     }
 }
 

@@ -33,7 +33,7 @@ struct WaveSpec {
     std::uint8_t Tag = 1;
     bool Extensible = false;
     std::uint32_t DeclaredData = 0;   // 0: the data's real size
-    std::vector<std::uint8_t> Before; // chunks between the format and the data
+    std::vector<std::uint8_t> Before = {}; // chunks between the format and the data
 };
 
 inline WaveSpec Spec(int channels, std::uint32_t rate, int bits)
