@@ -23,16 +23,7 @@ constexpr char kInstallDirectory[] = "C:\\VeskMarlit";
 
 bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
-bool MakeKey()
-{
-    HKEY key;
-    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, kUninstallKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr)
-        != ERROR_SUCCESS)
-        return false;
-    RegSetValueExA(key, "DisplayName", 0, REG_SZ, reinterpret_cast<const BYTE*>("x"), 2);
-    RegCloseKey(key);
-    return true;
-}
+bool MakeKey() { return SetUninstallValue(HKEY_LOCAL_MACHINE, "DisplayName", REG_SZ, std::string("x", 2)); }
 
 // Refuses the machine's hive, as Windows does to a user who is no administrator.
 LONG RefuseTheMachine(HKEY hive, HKEY* key)
@@ -179,12 +170,8 @@ TEST_F(Removal, ALauncherInTheRootOfTheSameDriveLeavesForTheRootAndTheDirectoryG
 TEST_F(Removal, WhereTheMachineRefusesTheEntryTheUsersReplacesItsOldOneAndRemovalClearsBoth)
 {
     // The user's entry of an earlier installation, with values of the wrong type or that hide it.
-    HKEY key;
-    ASSERT_EQ(ERROR_SUCCESS, CreateUninstallKey(HKEY_CURRENT_USER, &key));
-    DWORD one = 1;
     for (const char* name : {"SystemComponent", "InstallLocation"})
-        RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&one), sizeof one);
-    RegCloseKey(key);
+        ASSERT_TRUE(SetUninstallValue(HKEY_CURRENT_USER, name, REG_DWORD, std::string("\1\0\0\0", 4)));
 
     ASSERT_EQ(HKEY_CURRENT_USER, RegisterUninstallEntry(RefuseTheMachine));
     CompleteUninstallEntry(HKEY_CURRENT_USER, 5000);
@@ -224,11 +211,13 @@ protected:
         else
             CreateDirectoryA(path.c_str(), nullptr);
     }
-    void Delete(const std::string& path)
+    // Deletes the tree the path names; returns the path as the deletion left it.
+    std::string Delete(const std::string& path)
     {
         char buffer[kPathSize];
-        ASSERT_TRUE(CopyText(buffer, path.c_str()));
+        EXPECT_TRUE(CopyText(buffer, path.c_str()));
         DeleteTree(buffer);
+        return buffer;
     }
     std::string scratch_, tree_;
 };
@@ -242,10 +231,7 @@ TEST_F(DeleteTreeTest, APathGetsItsBackslashAndAnEmptyPathDeletesNothing)
 {
     Make("Lib");
     Make("Lib\\a.dat", "a");
-    char buffer[kPathSize];
-    ASSERT_TRUE(CopyText(buffer, tree_.c_str()));
-    DeleteTree(buffer);
-    EXPECT_EQ(tree_ + "\\", buffer);
+    EXPECT_EQ(tree_ + "\\", Delete(tree_));
     EXPECT_FALSE(Exists(tree_));
     EXPECT_TRUE(Exists(scratch_)) << "the parent stays";
 
@@ -253,10 +239,8 @@ TEST_F(DeleteTreeTest, APathGetsItsBackslashAndAnEmptyPathDeletesNothing)
     std::string saved = test::CurrentDirectory();
     SetCurrentDirectoryA(tree_.c_str());
     Make("a.dat", "a");
-    buffer[0] = '\0';
-    DeleteTree(buffer);
+    EXPECT_EQ("", Delete(""));
     SetCurrentDirectoryA(saved.c_str());
-    EXPECT_STREQ("", buffer);
     EXPECT_TRUE(Exists(tree_ + "\\a.dat"));
 }
 

@@ -8,7 +8,7 @@
 
 #include <cstdio>
 #include <fstream>
-#include <sstream>
+#include <iterator>
 #include <string>
 
 namespace {
@@ -20,9 +20,7 @@ void WriteFile(const std::string& text) { std::ofstream(kPath, std::ios::binary)
 std::string ReadFile()
 {
     std::ifstream in(kPath, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
+    return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 class Settings : public testing::Test {
