@@ -16,6 +16,7 @@
 
 #include <cstring>
 #include <map>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -28,14 +29,11 @@ constexpr char kReportVariable[] = "VESK_GAME_REPORT";
 std::map<std::string, std::string> ReadGameReport(const std::string& path)
 {
     std::map<std::string, std::string> facts;
-    std::string text = test::ReadWholeFile(path);
-    for (std::size_t start = 0; start < text.size();) {
-        std::size_t end = text.find('\n', start);
-        std::string line = text.substr(start, end == std::string::npos ? std::string::npos : end - start);
+    std::istringstream lines(test::ReadWholeFile(path));
+    for (std::string line; std::getline(lines, line);) {
         std::size_t equals = line.find('=');
         if (equals != std::string::npos)
             facts[line.substr(0, equals)] = line.substr(equals + 1);
-        start = end == std::string::npos ? text.size() : end + 1;
     }
     return facts;
 }

@@ -73,28 +73,6 @@ std::vector<GivenValue> GivenByTheEntry(const char* sourceRoot)
     return g_given;
 }
 
-} // namespace
-
-// The system stores a terminating zero that follows the given bytes whether they count it
-// or not, so the byte counts are looked at as the launcher gives them.
-TEST(UninstallEntry, GivesItsStringsWithTheirExactByteCounts)
-{
-    std::vector<GivenValue> given = GivenByTheEntry("E:\\");
-    ASSERT_EQ(3u, given.size()) << "the import of RegSetValueExA could not be watched, or values are missing";
-    const std::pair<const char*, std::string> expected[] = {{"DisplayName", std::string("Vesk Marlit Deinstallieren", 27)},
-        {"UninstallString", "E:\\Vesk.exe /U"}, {"InstallLocation", std::string("C:\\VeskMarlit\\", 15)}};
-    for (int i = 0; i < 3; ++i) {
-        EXPECT_EQ(expected[i].first, given[i].name);
-        EXPECT_EQ(static_cast<DWORD>(REG_SZ), given[i].type) << given[i].name;
-        EXPECT_EQ(expected[i].second, given[i].bytes) << "the uninstall string without its zero, the others with it";
-    }
-    given = GivenByTheEntry("D:\\");
-    ASSERT_EQ(3u, given.size());
-    EXPECT_EQ("D:\\Vesk.exe /U", given[1].bytes) << "the medium's drive at the time of installation";
-}
-
-namespace {
-
 class InstallLocation : public testing::Test {
 protected:
     void SetUp() override
@@ -123,6 +101,24 @@ protected:
 };
 
 } // namespace
+
+// The system stores a terminating zero that follows the given bytes whether they count it
+// or not, so the byte counts are looked at as the launcher gives them.
+TEST(UninstallEntry, GivesItsStringsWithTheirExactByteCounts)
+{
+    std::vector<GivenValue> given = GivenByTheEntry("E:\\");
+    ASSERT_EQ(3u, given.size()) << "the import of RegSetValueExA could not be watched, or values are missing";
+    const std::pair<const char*, std::string> expected[] = {{"DisplayName", std::string("Vesk Marlit Deinstallieren", 27)},
+        {"UninstallString", "E:\\Vesk.exe /U"}, {"InstallLocation", std::string("C:\\VeskMarlit\\", 15)}};
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(expected[i].first, given[i].name);
+        EXPECT_EQ(static_cast<DWORD>(REG_SZ), given[i].type) << given[i].name;
+        EXPECT_EQ(expected[i].second, given[i].bytes) << "the uninstall string without its zero, the others with it";
+    }
+    given = GivenByTheEntry("D:\\");
+    ASSERT_EQ(3u, given.size());
+    EXPECT_EQ("D:\\Vesk.exe /U", given[1].bytes) << "the medium's drive at the time of installation";
+}
 
 // The journeys find installations through the entry; here its location lacks the backslash,
 // and then its values are damaged or the settings file is not there.

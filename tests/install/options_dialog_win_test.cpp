@@ -79,8 +79,7 @@ protected:
     HWND seen_ = nullptr;
     std::vector<std::string> entries_;
     std::string shown_;
-    bool checked_ = true;
-    bool centred_ = false;
+    bool checked_ = true, centred_ = false;
 };
 
 } // namespace

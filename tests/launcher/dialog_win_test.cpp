@@ -72,14 +72,7 @@ protected:
         dialog_ = CreateDialogParamA(g_launcher.Instance, MAKEINTRESOURCEA(IDD_LAUNCHER), nullptr, LauncherDialogProc, 0);
         return dialog_;
     }
-    void UseArial()
-    {
-        LOGFONTA font = {};
-        font.lfHeight = 15;
-        font.lfWeight = FW_NORMAL;
-        lstrcpyA(font.lfFaceName, "Arial");
-        g_launcher.UiFont = CreateFontIndirectA(&font);
-    }
+    void UseArial() { g_launcher.UiFont = CreateFontA(15, 0, 0, 0, FW_NORMAL, 0, 0, 0, 0, 0, 0, 0, 0, "Arial"); }
     // What the dialog procedure draws for a button (or, given a label, the picture button
     // with that label), on a fresh canvas of the button's size.
     std::vector<DWORD> DrawnButton(int id, UINT state, const char* label = nullptr)
@@ -193,7 +186,6 @@ TEST_F(LauncherDialog, TheWindowMenuItemFlipsTheIntroChoiceAndAnythingElseStored
     } stored[] = {{REG_DWORD, {1, 0, 0, 0}}, {REG_DWORD, {2, 0, 0, 0}}, {REG_DWORD, {1, 0}}, {REG_BINARY, {1, 0, 0, 0}},
                   {REG_SZ, {'1', 0}}, {REG_QWORD, {1, 0, 0, 0, 0, 0, 0, 0}}, {REG_BINARY, std::vector<BYTE>(4096, 1)}};
     for (const auto& v : stored) {
-        HKEY key;
         ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\VeskMarlit", 0, nullptr, 0,
                                                  KEY_SET_VALUE, nullptr, &key, nullptr));
         RegSetValueExA(key, "IntroImFenster", 0, v.type, v.bytes.data(), DWORD(v.bytes.size()));

@@ -88,7 +88,6 @@ TEST_F(Settings, OnlyFromCdOnAnotherDriveIsRepairedToTheMediumDrive)
 TEST_F(Settings, MissingOrOverlongLinesNeverSpillIntoTheNextField)
 {
     // A last line without line feed loses a character; missing lines leave their fields.
-    g_launcher = LauncherState{};
     WriteFile("VonHD\nC:\\VeskMarlit\\\nC:\\Save");
     CopyText(g_launcher.CardSetDir, "kept");
     ReadSettingsFile(kPath);

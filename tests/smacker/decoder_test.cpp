@@ -227,7 +227,6 @@ TEST(SmackerDecoder, DamagedChunksDropTheRecordOrSilenceTheTrack)
         EXPECT_EQ(c.Red, film.Palette[0]) << c.What;
         EXPECT_EQ(c.Read == SmkRead::NoPicture ? 4u : 0u, film.Tracks[0].Length) << c.What << ": palette and sound only";
         EXPECT_EQ(bool(c.Mask & 1), film.Tracks[0].Wanted) << c.What;
-        if (c.Read == SmkRead::NoPicture)
-            EXPECT_FALSE(SmkDecodeVideo(film)) << c.What;
+        EXPECT_TRUE(c.Read != SmkRead::NoPicture || !SmkDecodeVideo(film)) << c.What;
     }
 }

@@ -124,9 +124,7 @@ TEST(Smackw32, ExportsTheSevenOperationsByOrdinalOnlyAndPlaysEveryFrameIntoABuff
         ASSERT_TRUE(expected == buffer) << "frame " << n << " at (1, 2) of the buffer, the rest untouched";
         if (n + 1 < 12) {
             SmackNextFrame(film);
-            if (n == 0) {
-                EXPECT_NE(0u, SmackWait(film)) << "frame 1 is not due at once";
-            }
+            EXPECT_TRUE(n != 0 || SmackWait(film) != 0) << "frame 1 is not due at once";
         }
     }
     DWORD elapsed = GetTickCount() - start;
