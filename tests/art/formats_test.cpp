@@ -76,11 +76,7 @@ TEST(Formats, RefuseWhatTheyCannotHold)
     EXPECT_TRUE(art::EncodeBmp(IndexedPicture{}, 8).empty());
 
     EXPECT_TRUE(art::EncodeTga(Rgba8Picture{}).empty());
-    Rgba8Picture wide;
-    wide.width = 70000;
-    wide.height = 1;
-    wide.rgba.assign(70000 * 4, 0);
-    EXPECT_TRUE(art::EncodeTga(wide).empty());
+    EXPECT_TRUE(art::EncodeTga(Rgba(70000, 1)).empty());
     Rgba8Picture mismatch = Rgba(3, 3);
     mismatch.rgba.pop_back();
     EXPECT_TRUE(art::EncodeTga(mismatch).empty());
@@ -129,12 +125,11 @@ TEST(Ico, DirectoryPointsAtEachImageAndTheMaskMarksTheTransparentPixels)
     EXPECT_EQ(Read32(file, first + 8), 64u) << "the height counts colour rows and mask rows";
 
     const size_t image = first + size8, mask = image + 40 + 16 * 16 * 4;
-    for (int y = 0; y < 16; ++y) {
+    for (int y = 0; y < 16; ++y)
         for (int x = 0; x < 16; ++x) {
             const uint8_t byte = file.at(mask + size_t(15 - y) * 4 + size_t(x / 8));
             EXPECT_EQ(bool(byte & (0x80 >> (x % 8))), (y * 16 + x) % 3 == 0) << x << "," << y;
         }
-    }
     EXPECT_EQ(file[image + 40 + 3], small.rgba[size_t(15 * 16) * 4 + 3]) << "colour rows keep alpha, bottom first";
 }
 

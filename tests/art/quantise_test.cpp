@@ -17,10 +17,9 @@ using art::Rgb8;
 Picture Gradient(int w, int h)
 {
     Picture p(w, h);
-    for (int y = 0; y < h; ++y) {
+    for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x)
             p.At(x, y) = {x / float(w - 1), y / float(h - 1), 0.5f * (x + y) / float(w + h), 1};
-    }
     return p;
 }
 
@@ -74,19 +73,17 @@ TEST(Dither, KeepsTheMeanInSmallBlocksAndTransparentPixelsNeitherGiveNorTakeErro
     // Left quarter transparent white, the rest opaque quarter grey: each opaque 8 x 8 block,
     // as a stretch that averages would see it, comes out close to a quarter white.
     Picture p(64, 64, {0.25f, 0.25f, 0.25f, 1});
-    for (int y = 0; y < 64; ++y) {
+    for (int y = 0; y < 64; ++y)
         for (int x = 0; x < 16; ++x)
             p.At(x, y) = {1, 1, 1, 0};
-    }
     const std::vector<Rgb8> palette = {{0, 0, 0}, {255, 255, 255}};
     const auto indexed = art::Dither(p, palette, 1.0f);
     for (int by = 0; by < 64; by += 8) {
         for (int bx = 0; bx < 64; bx += 8) {
             int white = 0;
-            for (int y = by; y < by + 8; ++y) {
+            for (int y = by; y < by + 8; ++y)
                 for (int x = bx; x < bx + 8; ++x)
                     white += indexed.index[size_t(y * 64 + x)];
-            }
             EXPECT_NEAR(white / 64.0, bx < 16 ? 1.0 : 0.25, bx < 16 ? 0 : 0.07) << "block " << bx << "," << by;
         }
     }

@@ -8,18 +8,45 @@
 #include "launcher/launcher_state.h"
 #include "launcher/text.h"
 #include "crawl/credits_crawl.h"
-#include "tests/game/game_report.h"
+#include "tests/smacker/test_films.h"
 #include "tests/support/win_files.h"
-#include "tools/smacker/film_patterns.h"
-#include "tools/smacker/smacker_encoder.h"
+#include "tools/medium/prot_d/game_facts.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <map>
+#include <sstream>
 #include <string>
 #include <vector>
 
 namespace {
+
+// The environment variable that makes the stand-in game write its report there and end.
+constexpr char kReportVariable[] = "VESK_GAME_REPORT";
+
+// The report's "name=value" lines. Empty when there is no report.
+std::map<std::string, std::string> ReadGameReport(const std::string& path)
+{
+    std::map<std::string, std::string> facts;
+    std::istringstream lines(test::ReadWholeFile(path));
+    for (std::string line; std::getline(lines, line);) {
+        std::size_t equals = line.find('=');
+        if (equals != std::string::npos)
+            facts[line.substr(0, equals)] = line.substr(equals + 1);
+    }
+    return facts;
+}
+
+// The first bytes of a file as the game reports those of a view: hexadecimal pairs.
+std::string FirstBytesOfFile(const std::string& path)
+{
+    std::string bytes = test::ReadWholeFile(path).substr(0, kFirstBytes);
+    ViewFacts view;
+    view.FirstCount = bytes.size();
+    std::memcpy(view.First, bytes.data(), bytes.size());
+    return FirstBytesHex(view);
+}
 
 const char* const kGraphics[] = {"skatgrf.key", "skatgrf.dat", "skatgrf640.key", "skatgrf640.dat"};
 
@@ -79,7 +106,7 @@ protected:
         EXPECT_EQ(nullptr, g_graphics.DataFile);
         EXPECT_EQ(nullptr, g_graphics.DataMapping);
         for (const char* name : kGraphics)
-            EXPECT_TRUE(OpenableExclusively(Library(name))) << name << " is still held";
+            EXPECT_FALSE(test::FileHeld(Library(name))) << name << " is still held";
         return ReadGameReport(g_reportPath);
     }
     void ExpectViews(const std::map<std::string, std::string>& report, const char* data, const char* key)
@@ -105,7 +132,7 @@ TEST_F(GameStartTest, EachResolutionGivesTheGameItsTwoFilesAfterTheIntroOnceAfte
     MEMORY_BASIC_INFORMATION info = {};
     VirtualQuery(views.Data, &info, sizeof info);
     EXPECT_EQ(DWORD(PAGE_READONLY), info.Protect);
-    EXPECT_FALSE(OpenableExclusively(Library("skatgrf.key"))) << "held while mapped";
+    EXPECT_TRUE(test::FileHeld(Library("skatgrf.key"))) << "held while mapped";
     UnmapGraphicsFiles(views.Data, views.Key);
 
     g_launcher.IntroPending = true; // but no film on this medium yet
@@ -115,13 +142,9 @@ TEST_F(GameStartTest, EachResolutionGivesTheGameItsTwoFilesAfterTheIntroOnceAfte
     EXPECT_EQ("high", report["mode"]);
     ExpectViews(report, "skatgrf.dat", "skatgrf.key");
 
-    SmkEncodeOptions options;
-    options.Width = 320;
-    options.Height = 240;
+    SmkEncodeOptions options = FilmOptions(320, 240);
     options.FrameRate = 20;
-    std::vector<uint8_t> film;
-    std::string error;
-    ASSERT_TRUE(SmkEncode(options, MakeTestFrames(320, 240, 3, 5), {}, film, error)) << error;
+    std::vector<uint8_t> film = EncodeFilm(options, MakeTestFrames(320, 240, 3, 5));
     CreateDirectoryA(g_launcher.IntroDir, nullptr);
     test::WriteWholeFile(std::string(g_launcher.IntroDir) + "\\intro320.smk", std::string(film.begin(), film.end()));
     g_launcher.IntroPending = true;

@@ -6,13 +6,13 @@
 #include "install/install_win.h"
 #include "launcher/launcher_state.h"
 #include "resources/resource.h"
+#include "tests/support/win_files.h"
 
 #include <commctrl.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <string>
-#include <vector>
 
 namespace {
 
@@ -27,25 +27,6 @@ double Seconds()
     return static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
 }
 
-// Written just now, the file lies in the disk cache for both copies.
-bool WriteSource(const std::string& path)
-{
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return false;
-    std::vector<unsigned char> block(1 << 20);
-    unsigned state = 12345;
-    bool ok = true;
-    for (DWORD written = 0; written < kFileSize && ok; written += static_cast<DWORD>(block.size())) {
-        for (auto& byte : block)
-            byte = static_cast<unsigned char>((state = state * 1103515245u + 12345u) >> 24);
-        DWORD n = 0;
-        ok = WriteFile(file, block.data(), static_cast<DWORD>(block.size()), &n, nullptr) && n == block.size();
-    }
-    CloseHandle(file);
-    return ok;
-}
-
 double MegabytesPerSecond(double seconds) { return kFileSize / 1048576.0 / seconds; }
 
 } // namespace
@@ -53,13 +34,17 @@ double MegabytesPerSecond(double seconds) { return kFileSize / 1048576.0 / secon
 int main()
 {
     g_launcher.Instance = GetModuleHandleA(nullptr);
-    char temp[MAX_PATH] = "";
-    GetTempPathA(MAX_PATH, temp);
-    const std::string source = std::string(temp) + "vesk-bench-source\\", destination = std::string(temp) + "vesk-bench-copy\\";
-    const char name[] = "gross.dat";
+    const std::string scratch = test::MakeScratchDirectory("bench"), source = scratch + "\\cd\\";
+    const std::string destination = scratch + "\\copy\\";
     CreateDirectoryA(source.c_str(), nullptr);
     CreateDirectoryA(destination.c_str(), nullptr);
-    if (!WriteSource(source + name)) {
+    const char name[] = "gross.dat";
+    // Written just now, the file lies in the disk cache for both copies.
+    std::string bytes(kFileSize, '\0');
+    unsigned state = 12345;
+    for (char& byte : bytes)
+        byte = static_cast<char>((state = state * 1103515245u + 12345u) >> 24);
+    if (!test::WriteWholeFile(source + name, bytes)) {
         std::printf("the 64 MiB source file could not be written\n");
         return 1;
     }
@@ -86,10 +71,7 @@ int main()
         best = std::min(best, Seconds() - start);
     }
     DestroyWindow(dialog);
-    DeleteFileA(target.c_str());
-    DeleteFileA((source + name).c_str());
-    RemoveDirectoryA(destination.c_str());
-    RemoveDirectoryA(source.c_str());
+    test::RemoveTree(scratch);
     if (!complete) {
         std::printf("a copy failed\n");
         return 1;

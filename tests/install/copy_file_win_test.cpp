@@ -137,9 +137,7 @@ TEST_F(CopyWithProgress, CountsBlocksOnBothBarsAndTheTotalGoesOnFromFileToFile)
         EXPECT_EQ(kCopyNothingThere, Copy(name)) << name;
         EXPECT_EQ(0, BarPosition(fileBar_)) << name;
         EXPECT_EQ(5, BarPosition(totalBar_)) << name;
-        if (name[0] == 'f') {
-            EXPECT_EQ(name, Title());
-        }
+        EXPECT_TRUE(name[0] != 'f' || Title() == name) << name << " shows as " << Title();
     }
     for (const char* name : {"fehlt.dat", "Unter"})
         EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA((destination_ + name).c_str())) << name;

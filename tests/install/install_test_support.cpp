@@ -184,6 +184,18 @@ std::string UninstallValue(HKEY hive, const char* name)
     return type == REG_DWORD ? std::to_string(data[0]) : std::string(reinterpret_cast<const char*>(data));
 }
 
+bool SetUninstallValue(HKEY hive, const char* name, DWORD type, const std::string& bytes)
+{
+    HKEY key;
+    if (RegCreateKeyExA(hive, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\VeskMarlit", 0, nullptr, 0,
+                        KEY_ALL_ACCESS, nullptr, &key, nullptr)
+        != ERROR_SUCCESS)
+        return false;
+    LONG result = RegSetValueExA(key, name, 0, type, reinterpret_cast<const BYTE*>(bytes.data()), DWORD(bytes.size()));
+    RegCloseKey(key);
+    return result == ERROR_SUCCESS;
+}
+
 std::string ProgramsFolder()
 {
     char path[MAX_PATH] = "";
@@ -201,18 +213,12 @@ LinkFacts ReadLink(const std::string& file)
     IPersistFile* persist = nullptr;
     if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&persist)))
         && SUCCEEDED(persist->Load(Wide(file).c_str(), STGM_READ))) {
-        char text[MAX_PATH] = "";
-        link->GetPath(text, MAX_PATH, nullptr, SLGP_RAWPATH);
-        facts.path = text;
-        text[0] = '\0';
-        link->GetWorkingDirectory(text, MAX_PATH);
-        facts.directory = text;
-        text[0] = '\0';
-        link->GetDescription(text, MAX_PATH);
-        facts.description = text;
-        text[0] = '\0';
-        link->GetArguments(text, MAX_PATH);
-        facts.arguments = text;
+        char text[4][MAX_PATH] = {};
+        link->GetPath(text[0], MAX_PATH, nullptr, SLGP_RAWPATH);
+        link->GetWorkingDirectory(text[1], MAX_PATH);
+        link->GetDescription(text[2], MAX_PATH);
+        link->GetArguments(text[3], MAX_PATH);
+        facts = {text[0], text[1], text[2], text[3]};
     }
     if (persist)
         persist->Release();

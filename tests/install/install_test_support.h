@@ -47,6 +47,8 @@ bool UninstallEntryIn(HKEY hive);
 bool UninstallEntryExists();
 // A value of that entry as text (a string, or a number in decimal); "(none)" where there is none.
 std::string UninstallValue(HKEY hive, const char* name);
+// Writes a value of that entry as the bytes given, making the entry where there is none.
+bool SetUninstallValue(HKEY hive, const char* name, DWORD type, const std::string& bytes);
 // The user's programs folder of the Start menu.
 std::string ProgramsFolder();
 

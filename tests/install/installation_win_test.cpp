@@ -10,7 +10,6 @@
 #include <gtest/gtest.h>
 
 #include <objbase.h>
-#include <shlobj.h>
 
 #include <algorithm>
 #include <vector>
@@ -43,51 +42,6 @@ TEST(Shortcut, AFailedSaveShowsAnEmptyBoxAndReportsTheFailure)
 
 namespace {
 
-// Points this program's import of dll!function at a replacement until destroyed, so that a
-// test sees exactly what the code under test hands the system.
-class ImportPatch {
-public:
-    ImportPatch(const char* dll, const char* function, void* replacement)
-    {
-        auto* base = reinterpret_cast<BYTE*>(GetModuleHandleA(nullptr));
-        auto* headers = reinterpret_cast<IMAGE_NT_HEADERS*>(base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew);
-        const IMAGE_DATA_DIRECTORY& imports = headers->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
-        HMODULE module = GetModuleHandleA(dll);
-        original_ = module ? reinterpret_cast<void*>(GetProcAddress(module, function)) : nullptr;
-        if (!original_ || imports.VirtualAddress == 0)
-            return;
-        // The loader has put the function's resolved address into the import table.
-        for (auto* entry = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + imports.VirtualAddress); entry->Name; ++entry) {
-            if (lstrcmpiA(reinterpret_cast<const char*>(base + entry->Name), dll) != 0)
-                continue;
-            for (auto** slot = reinterpret_cast<void**>(base + entry->FirstThunk); *slot; ++slot)
-                if (*slot == original_) {
-                    slot_ = slot;
-                    Write(replacement);
-                    return;
-                }
-        }
-    }
-    ~ImportPatch()
-    {
-        if (slot_)
-            Write(original_);
-    }
-    bool Active() const { return slot_ != nullptr; }
-    void* Original() const { return original_; }
-
-private:
-    void Write(void* value)
-    {
-        DWORD protection = 0;
-        VirtualProtect(slot_, sizeof *slot_, PAGE_READWRITE, &protection);
-        *slot_ = value;
-        VirtualProtect(slot_, sizeof *slot_, protection, &protection);
-    }
-    void** slot_ = nullptr;
-    void* original_ = nullptr;
-};
-
 // What the uninstall entry hands the registry, value by value.
 struct GivenValue {
     std::string name;
@@ -95,8 +49,7 @@ struct GivenValue {
     std::string bytes;
 };
 std::vector<GivenValue> g_given;
-using SetValue = LONG(WINAPI*)(HKEY, LPCSTR, DWORD, DWORD, const BYTE*, DWORD);
-SetValue g_setValue;
+LONG(WINAPI* g_setValue)(HKEY, LPCSTR, DWORD, DWORD, const BYTE*, DWORD);
 
 LONG WINAPI RecordValue(HKEY key, LPCSTR name, DWORD reserved, DWORD type, const BYTE* data, DWORD size)
 {
@@ -111,15 +64,41 @@ std::vector<GivenValue> GivenByTheEntry(const char* sourceRoot)
     CopyText(g_launcher.InstallRoot, "C:\\VeskMarlit\\");
     g_given.clear();
     {
-        ImportPatch patch("advapi32.dll", "RegSetValueExA", reinterpret_cast<void*>(RecordValue));
+        test::ImportPatch patch(nullptr, "advapi32.dll", "RegSetValueExA", RecordValue, &g_setValue);
         if (!patch.Active())
             return {};
-        g_setValue = reinterpret_cast<SetValue>(patch.Original());
         RegisterUninstallEntry();
     }
     RegDeleteKeyA(HKEY_LOCAL_MACHINE, kUninstallKey);
     return g_given;
 }
+
+class InstallLocation : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        g_launcher = LauncherState{};
+        CopyText(g_launcher.SourceRoot, "E:\\");
+        dir_ = test::MakeScratchDirectory("location");
+        RegDeleteKeyA(HKEY_LOCAL_MACHINE, kUninstallKey);
+    }
+    void TearDown() override
+    {
+        RegDeleteKeyA(HKEY_LOCAL_MACHINE, kUninstallKey);
+        test::RemoveTree(dir_);
+    }
+    void Record(const std::string& location, DWORD type = REG_SZ)
+    {
+        ASSERT_TRUE(SetUninstallValue(HKEY_LOCAL_MACHINE, "InstallLocation", type, location + '\0'));
+    }
+    std::string Lines(const char* mode, const std::string& library)
+    {
+        std::string root = dir_ + "\\";
+        return std::string(mode) + "\r\n" + root + "\r\n" + root + "SaveGames\r\n" + root + "KartenSets\r\n" + root +
+               "Protokolle\r\n" + library + "\r\n" + library.substr(0, library.size() - 3) + "NNet\r\n";
+    }
+    std::string dir_;
+};
 
 } // namespace
 
@@ -140,42 +119,6 @@ TEST(UninstallEntry, GivesItsStringsWithTheirExactByteCounts)
     ASSERT_EQ(3u, given.size());
     EXPECT_EQ("D:\\Vesk.exe /U", given[1].bytes) << "the medium's drive at the time of installation";
 }
-
-namespace {
-
-class InstallLocation : public testing::Test {
-protected:
-    void SetUp() override
-    {
-        g_launcher = LauncherState{};
-        CopyText(g_launcher.SourceRoot, "E:\\");
-        dir_ = test::MakeScratchDirectory("location");
-        RegDeleteKeyA(HKEY_LOCAL_MACHINE, kUninstallKey);
-    }
-    void TearDown() override
-    {
-        RegDeleteKeyA(HKEY_LOCAL_MACHINE, kUninstallKey);
-        test::RemoveTree(dir_);
-    }
-    void Record(const std::string& location, DWORD type = REG_SZ)
-    {
-        HKEY key;
-        ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_LOCAL_MACHINE, kUninstallKey, 0, nullptr, 0, KEY_ALL_ACCESS,
-                                                 nullptr, &key, nullptr));
-        RegSetValueExA(key, "InstallLocation", 0, type, reinterpret_cast<const BYTE*>(location.c_str()),
-                       static_cast<DWORD>(location.size() + 1));
-        RegCloseKey(key);
-    }
-    std::string Lines(const char* mode, const std::string& library)
-    {
-        std::string root = dir_ + "\\";
-        return std::string(mode) + "\r\n" + root + "\r\n" + root + "SaveGames\r\n" + root + "KartenSets\r\n" + root +
-               "Protokolle\r\n" + library + "\r\n" + library.substr(0, library.size() - 3) + "NNet\r\n";
-    }
-    std::string dir_;
-};
-
-} // namespace
 
 // The journeys find installations through the entry; here its location lacks the backslash,
 // and then its values are damaged or the settings file is not there.
@@ -254,11 +197,12 @@ protected:
         g_unreadablePattern.clear();
         g_searchCutAfter.clear();
         g_closes = 0;
-        medium_ = test::MakeScratchDirectory("copypass-medium") + "\\";
-        target_ = test::MakeScratchDirectory("copypass-target") + "\\";
-        for (const char* dir : {"Lib", "NNet", "KS"})
+        scratch_ = test::MakeScratchDirectory("copypass");
+        medium_ = scratch_ + "\\cd\\";
+        target_ = scratch_ + "\\VeskMarlit\\";
+        for (const char* dir : {"", "Lib", "NNet", "KS"})
             CreateDirectoryA((medium_ + dir).c_str(), nullptr);
-        for (const char* dir : {"Lib", "NNet", "KartenSets"})
+        for (const char* dir : {"", "Lib", "NNet", "KartenSets"})
             CreateDirectoryA((target_ + dir).c_str(), nullptr);
         for (const char* file : kMediumFiles)
             test::WriteWholeFile(medium_ + file, std::string("bytes of ") + file);
@@ -266,11 +210,7 @@ protected:
         CopyText(g_launcher.SourceRoot, medium_.c_str());
         CopyText(g_launcher.InstallRoot, target_.c_str());
     }
-    void TearDown() override
-    {
-        test::RemoveTree(medium_.substr(0, medium_.size() - 1));
-        test::RemoveTree(target_.substr(0, target_.size() - 1));
-    }
+    void TearDown() override { test::RemoveTree(scratch_); }
     std::vector<std::string> Copy()
     {
         std::vector<std::string> failures;
@@ -278,7 +218,7 @@ protected:
         return failures;
     }
     bool Arrived(const char* file) { return test::ReadWholeFile(target_ + file) == std::string("bytes of ") + file; }
-    std::string medium_, target_;
+    std::string scratch_, medium_, target_;
 };
 
 } // namespace
@@ -287,11 +227,9 @@ TEST_F(CopyPass, SearchesThatFailAtOnceOrHalfWayAreReportedAndTheRestIsCopied)
 {
     g_unreadablePattern = medium_ + "Vesk.exe";
     g_searchCutAfter = medium_ + "Lib\\*.*";
-    ImportPatch first("kernel32.dll", "FindFirstFileA", reinterpret_cast<void*>(FindFirstOnAFailingMedium));
-    ImportPatch next("kernel32.dll", "FindNextFileA", reinterpret_cast<void*>(FindNextOnAFailingMedium));
+    test::ImportPatch first(nullptr, "kernel32.dll", "FindFirstFileA", FindFirstOnAFailingMedium, &g_findFirst);
+    test::ImportPatch next(nullptr, "kernel32.dll", "FindNextFileA", FindNextOnAFailingMedium, &g_findNext);
     ASSERT_TRUE(first.Active() && next.Active());
-    g_findFirst = reinterpret_cast<decltype(g_findFirst)>(first.Original());
-    g_findNext = reinterpret_cast<decltype(g_findNext)>(next.Original());
     EXPECT_EQ((std::vector<std::string>{medium_ + "Vesk.exe", medium_ + "Lib\\*.*"}), Copy())
         << "a search broken off is not taken for its end";
     EXPECT_FALSE(Arrived("Vesk.exe"));
@@ -303,9 +241,8 @@ TEST_F(CopyPass, ADestinationWhoseCloseFailsIsNotCompletelyCopied)
 {
     std::vector<std::string> failures;
     {
-        ImportPatch close("kernel32.dll", "CloseHandle", reinterpret_cast<void*>(CloseReportingAWriteError));
+        test::ImportPatch close(nullptr, "kernel32.dll", "CloseHandle", CloseReportingAWriteError, &g_closeHandle);
         ASSERT_TRUE(close.Active());
-        g_closeHandle = reinterpret_cast<decltype(g_closeHandle)>(close.Original());
         failures = Copy();
     }
     EXPECT_GT(g_closes, 0);

@@ -48,19 +48,6 @@ BOOL WINAPI FakeFreeSpace(LPCSTR root, PULARGE_INTEGER available, PULARGE_INTEGE
 
 const DriveQueries kFakeDrives = {FakeDriveType, FakeFreeSpace};
 
-std::vector<std::string> Entries(HWND dialog)
-{
-    HWND combo = GetDlgItem(dialog, IDC_TARGET_DRIVE);
-    std::vector<std::string> entries;
-    int count = static_cast<int>(SendMessageA(combo, CB_GETCOUNT, 0, 0));
-    for (int i = 0; i < count; ++i) {
-        char text[256] = "";
-        SendMessageA(combo, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text));
-        entries.push_back(text);
-    }
-    return entries;
-}
-
 class OptionsDialog : public testing::Test {
 protected:
     void SetUp() override
@@ -77,8 +64,10 @@ protected:
     {
         DialogAnswerer answerer([&](HWND dialog) {
             seen_ = dialog;
-            entries_ = Entries(dialog);
+            entries_.clear();
             char text[256] = "";
+            for (int i = 0; SendDlgItemMessageA(dialog, IDC_TARGET_DRIVE, CB_GETLBTEXT, i, LPARAM(text)) > 0; ++i)
+                entries_.push_back(text);
             GetDlgItemTextA(dialog, IDC_TARGET_DRIVE, text, sizeof text);
             shown_ = text;
             checked_ = IsDlgButtonChecked(dialog, IDC_PLAY_FROM_CD) == BST_CHECKED;
@@ -90,8 +79,7 @@ protected:
     HWND seen_ = nullptr;
     std::vector<std::string> entries_;
     std::string shown_;
-    bool checked_ = true;
-    bool centred_ = false;
+    bool checked_ = true, centred_ = false;
 };
 
 } // namespace

@@ -23,17 +23,6 @@ constexpr char kInstallDirectory[] = "C:\\VeskMarlit";
 
 bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
-bool MakeKey()
-{
-    HKEY key;
-    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, kUninstallKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr)
-        != ERROR_SUCCESS)
-        return false;
-    RegSetValueExA(key, "DisplayName", 0, REG_SZ, reinterpret_cast<const BYTE*>("x"), 2);
-    RegCloseKey(key);
-    return true;
-}
-
 // Refuses the machine's hive, as Windows does to a user who is no administrator.
 LONG RefuseTheMachine(HKEY hive, HKEY* key)
 {
@@ -70,18 +59,15 @@ protected:
         test::WriteWholeFile(cwd_ + "\\VeskMarlit.ini", "VonHD\r\n");
 
         test::RemoveTree(kInstallDirectory);
-        CreateDirectoryA(kInstallDirectory, nullptr);
-        for (const char* dir : {"SaveGames", "KartenSets", "KartenSetsLib", "Protokolle", "Lib", "NNet"})
+        for (const char* dir : {"", "SaveGames", "KartenSets", "KartenSetsLib", "Protokolle", "Lib", "NNet"})
             CreateDirectoryA((std::string(kInstallRoot) + dir).c_str(), nullptr);
         test::WriteWholeFile(std::string(kInstallRoot) + "Vesk.exe", "MZ");
         test::WriteWholeFile(std::string(kInstallRoot) + "SaveGames\\spiel1.sav", "1");
         test::WriteWholeFile(std::string(kInstallRoot) + "VeskMarlit.ini", "VonHD\r\n");
 
-        ASSERT_TRUE(MakeKey());
+        ASSERT_TRUE(SetUninstallValue(HKEY_LOCAL_MACHINE, "DisplayName", REG_SZ, std::string("x", 2)));
 
-        char programs[kPathSize];
-        ASSERT_TRUE(GetProgramsFolder(programs, sizeof programs));
-        group_ = std::string(programs) + kStartMenuGroup;
+        group_ = ProgramsFolder() + kStartMenuGroup;
         folder_ = group_ + kStartMenuFolder;
         link_ = folder_ + kShortcutFile;
         CreateDirectoryA(group_.c_str(), nullptr);
@@ -107,6 +93,37 @@ protected:
         return answerer.Answered();
     }
     std::string saved_, cwd_, group_, folder_, link_;
+};
+
+class DeleteTreeTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        // A link left by an interrupted run would stay in the tree: it goes first.
+        scratch_ = test::MakeScratchDirectory("deletetree");
+        RemoveScratchTree(scratch_);
+        CreateDirectoryA(scratch_.c_str(), nullptr);
+        tree_ = scratch_ + "\\VeskMarlit";
+        CreateDirectoryA(tree_.c_str(), nullptr);
+    }
+    void TearDown() override { RemoveScratchTree(scratch_); }
+    void Make(const std::string& relative, const char* contents = nullptr)
+    {
+        std::string path = tree_ + "\\" + relative;
+        if (contents)
+            test::WriteWholeFile(path, contents);
+        else
+            CreateDirectoryA(path.c_str(), nullptr);
+    }
+    // Deletes the tree the path names; returns the path as the deletion left it.
+    std::string Delete(const std::string& path)
+    {
+        char buffer[kPathSize];
+        EXPECT_TRUE(CopyText(buffer, path.c_str()));
+        DeleteTree(buffer);
+        return buffer;
+    }
+    std::string scratch_, tree_;
 };
 
 } // namespace
@@ -149,7 +166,7 @@ TEST_F(Removal, TheGuardKeepsEveryOtherDirectoryAndTheRestOfTheRemovalGoesOn)
         test::WriteWholeFile(decoy + "\\wichtig.txt", "keep");
         test::WriteWholeFile(decoy + "\\VeskMarlit\\auch.txt", "keep");
         test::WriteWholeFile(cwd_ + "\\VeskMarlit.ini", "VonHD\r\n");
-        ASSERT_TRUE(MakeKey());
+        ASSERT_TRUE(SetUninstallValue(HKEY_LOCAL_MACHINE, "DisplayName", REG_SZ, std::string("x", 2)));
         g_launcher.Installed = true;
         CopyText(g_launcher.InstallRoot, root);
 
@@ -179,12 +196,8 @@ TEST_F(Removal, ALauncherInTheRootOfTheSameDriveLeavesForTheRootAndTheDirectoryG
 TEST_F(Removal, WhereTheMachineRefusesTheEntryTheUsersReplacesItsOldOneAndRemovalClearsBoth)
 {
     // The user's entry of an earlier installation, with values of the wrong type or that hide it.
-    HKEY key;
-    ASSERT_EQ(ERROR_SUCCESS, CreateUninstallKey(HKEY_CURRENT_USER, &key));
-    DWORD one = 1;
     for (const char* name : {"SystemComponent", "InstallLocation"})
-        RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&one), sizeof one);
-    RegCloseKey(key);
+        ASSERT_TRUE(SetUninstallValue(HKEY_CURRENT_USER, name, REG_DWORD, std::string("\1\0\0\0", 4)));
 
     ASSERT_EQ(HKEY_CURRENT_USER, RegisterUninstallEntry(RefuseTheMachine));
     CompleteUninstallEntry(HKEY_CURRENT_USER, 5000);
@@ -201,40 +214,6 @@ TEST_F(Removal, WhereTheMachineRefusesTheEntryTheUsersReplacesItsOldOneAndRemova
     EXPECT_FALSE(UninstallEntryIn(HKEY_CURRENT_USER));
 }
 
-namespace {
-
-class DeleteTreeTest : public testing::Test {
-protected:
-    void SetUp() override
-    {
-        // A link left by an interrupted run would stay in the tree: it goes first.
-        char temp[MAX_PATH] = "";
-        GetTempPathA(MAX_PATH, temp);
-        RemoveScratchTree(std::string(temp) + "vesk-deletetree");
-        scratch_ = test::MakeScratchDirectory("deletetree");
-        tree_ = scratch_ + "\\VeskMarlit";
-        CreateDirectoryA(tree_.c_str(), nullptr);
-    }
-    void TearDown() override { RemoveScratchTree(scratch_); }
-    void Make(const std::string& relative, const char* contents = nullptr)
-    {
-        std::string path = tree_ + "\\" + relative;
-        if (contents)
-            test::WriteWholeFile(path, contents);
-        else
-            CreateDirectoryA(path.c_str(), nullptr);
-    }
-    void Delete(const std::string& path)
-    {
-        char buffer[kPathSize];
-        ASSERT_TRUE(CopyText(buffer, path.c_str()));
-        DeleteTree(buffer);
-    }
-    std::string scratch_, tree_;
-};
-
-} // namespace
-
 // The removal's tests and journeys delete whole installations; here a path without its
 // backslash gets one in place, and an empty one, which would name the current drive's root,
 // deletes nothing.
@@ -242,10 +221,7 @@ TEST_F(DeleteTreeTest, APathGetsItsBackslashAndAnEmptyPathDeletesNothing)
 {
     Make("Lib");
     Make("Lib\\a.dat", "a");
-    char buffer[kPathSize];
-    ASSERT_TRUE(CopyText(buffer, tree_.c_str()));
-    DeleteTree(buffer);
-    EXPECT_EQ(tree_ + "\\", buffer);
+    EXPECT_EQ(tree_ + "\\", Delete(tree_));
     EXPECT_FALSE(Exists(tree_));
     EXPECT_TRUE(Exists(scratch_)) << "the parent stays";
 
@@ -253,10 +229,8 @@ TEST_F(DeleteTreeTest, APathGetsItsBackslashAndAnEmptyPathDeletesNothing)
     std::string saved = test::CurrentDirectory();
     SetCurrentDirectoryA(tree_.c_str());
     Make("a.dat", "a");
-    buffer[0] = '\0';
-    DeleteTree(buffer);
+    EXPECT_EQ("", Delete(""));
     SetCurrentDirectoryA(saved.c_str());
-    EXPECT_STREQ("", buffer);
     EXPECT_TRUE(Exists(tree_ + "\\a.dat"));
 }
 
@@ -310,9 +284,7 @@ TEST_F(DeleteTreeTest, ALinkIsNotFollowedAndItsTargetSurvives)
     Delete(tree_);
     expectTargetKept("inside the tree");
     EXPECT_FALSE(Exists(tree_ + "\\SaveGames\\spiel.sav"));
-    if (!IsWine()) {
-        EXPECT_FALSE(Exists(tree_));
-    }
+    EXPECT_TRUE(IsWine() || !Exists(tree_));
 
     RemoveScratchTree(tree_);
     ASSERT_TRUE(MakeDirectoryLink(tree_, target));
@@ -321,7 +293,5 @@ TEST_F(DeleteTreeTest, ALinkIsNotFollowedAndItsTargetSurvives)
     expectTargetKept("at the top");
     Delete(tree_);
     expectTargetKept("at the top, without the backslash");
-    if (!IsWine()) {
-        EXPECT_FALSE(Exists(tree_));
-    }
+    EXPECT_TRUE(IsWine() || !Exists(tree_));
 }

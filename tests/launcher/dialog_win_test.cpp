@@ -72,14 +72,7 @@ protected:
         dialog_ = CreateDialogParamA(g_launcher.Instance, MAKEINTRESOURCEA(IDD_LAUNCHER), nullptr, LauncherDialogProc, 0);
         return dialog_;
     }
-    void UseArial()
-    {
-        LOGFONTA font = {};
-        font.lfHeight = 15;
-        font.lfWeight = FW_NORMAL;
-        lstrcpyA(font.lfFaceName, "Arial");
-        g_launcher.UiFont = CreateFontIndirectA(&font);
-    }
+    void UseArial() { g_launcher.UiFont = CreateFontA(15, 0, 0, 0, FW_NORMAL, 0, 0, 0, 0, 0, 0, 0, 0, "Arial"); }
     // What the dialog procedure draws for a button (or, given a label, the picture button
     // with that label), on a fresh canvas of the button's size.
     std::vector<DWORD> DrawnButton(int id, UINT state, const char* label = nullptr)
@@ -95,7 +88,6 @@ protected:
             EXPECT_EQ(TRUE, LauncherDialogProc(dialog_, WM_DRAWITEM, id, reinterpret_cast<LPARAM>(&item)));
         return canvas.Pixels();
     }
-    std::vector<DWORD> DrawnPicture(int id, const char* label, UINT state) { return DrawnButton(id, state, label); }
     HWND dialog_ = nullptr;
 };
 
@@ -158,13 +150,13 @@ TEST_F(LauncherDialog, InstalledShowsAllSixDrawsInstallAsRemoveAndAModeChangeRed
     EXPECT_STREQ("Installieren", text) << "the template text stays; only the drawing changes";
 
     std::vector<DWORD> drawn = DrawnButton(IDC_INSTALL, 0);
-    EXPECT_EQ(DrawnPicture(IDC_INSTALL, "Entfernen", 0), drawn);
-    EXPECT_NE(DrawnPicture(IDC_INSTALL, "Installieren", 0), drawn);
+    EXPECT_EQ(DrawnButton(IDC_INSTALL, 0, "Entfernen"), drawn);
+    EXPECT_NE(DrawnButton(IDC_INSTALL, 0, "Installieren"), drawn);
 
     g_launcher.Installed = false;
-    EXPECT_EQ(DrawnPicture(IDC_INSTALL, "Installieren", 0), DrawnButton(IDC_INSTALL, 0));
+    EXPECT_EQ(DrawnButton(IDC_INSTALL, 0, "Installieren"), DrawnButton(IDC_INSTALL, 0));
     // Other buttons are labelled with their own text.
-    EXPECT_EQ(DrawnPicture(IDC_CLOSE, "Schlie\xdf" "en", 0), DrawnButton(IDC_CLOSE, 0));
+    EXPECT_EQ(DrawnButton(IDC_CLOSE, 0, "Schlie\xdf" "en"), DrawnButton(IDC_CLOSE, 0));
 
     ShowWindow(dialog_, SW_SHOW);
     UpdateWindow(dialog_);
@@ -194,7 +186,6 @@ TEST_F(LauncherDialog, TheWindowMenuItemFlipsTheIntroChoiceAndAnythingElseStored
     } stored[] = {{REG_DWORD, {1, 0, 0, 0}}, {REG_DWORD, {2, 0, 0, 0}}, {REG_DWORD, {1, 0}}, {REG_BINARY, {1, 0, 0, 0}},
                   {REG_SZ, {'1', 0}}, {REG_QWORD, {1, 0, 0, 0, 0, 0, 0, 0}}, {REG_BINARY, std::vector<BYTE>(4096, 1)}};
     for (const auto& v : stored) {
-        HKEY key;
         ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\VeskMarlit", 0, nullptr, 0,
                                                  KEY_SET_VALUE, nullptr, &key, nullptr));
         RegSetValueExA(key, "IntroImFenster", 0, v.type, v.bytes.data(), DWORD(v.bytes.size()));
@@ -239,10 +230,10 @@ TEST_F(LauncherDialog, AHeldButtonMovesOnlyItsLabelByOnePixel)
 {
     UseArial();
     ASSERT_NE(nullptr, Open());
-    std::vector<DWORD> face = DrawnPicture(IDC_CLOSE, "", 0);
-    std::vector<DWORD> up = DrawnPicture(IDC_CLOSE, "Schlie\xdf" "en", 0);
-    std::vector<DWORD> down = DrawnPicture(IDC_CLOSE, "Schlie\xdf" "en", ODS_SELECTED);
-    EXPECT_EQ(face, DrawnPicture(IDC_CLOSE, "", ODS_SELECTED)) << "the face is the same in every state";
+    std::vector<DWORD> face = DrawnButton(IDC_CLOSE, 0, "");
+    std::vector<DWORD> up = DrawnButton(IDC_CLOSE, 0, "Schlie\xdf" "en");
+    std::vector<DWORD> down = DrawnButton(IDC_CLOSE, ODS_SELECTED, "Schlie\xdf" "en");
+    EXPECT_EQ(face, DrawnButton(IDC_CLOSE, ODS_SELECTED, "")) << "the face is the same in every state";
     RECT rect;
     GetClientRect(GetDlgItem(dialog_, IDC_CLOSE), &rect);
     int w = rect.right, h = rect.bottom, inked = 0, moved = 0;
@@ -260,21 +251,19 @@ TEST_F(LauncherDialog, AHeldButtonMovesOnlyItsLabelByOnePixel)
 TEST(Pictures, PalettesComeFromTheColourTables)
 {
     HINSTANCE instance = GetModuleHandleA(nullptr);
-    struct Expect {
-        int id, width, height, colours;
-    };
-    for (Expect e : {Expect{IDB_BACKGROUND, 504, 666, 256}, Expect{IDB_BUTTON, 80, 39, 16}}) {
-        HRSRC found = FindResourceA(instance, MAKEINTRESOURCEA(e.id), reinterpret_cast<LPCSTR>(RT_BITMAP));
+    const int pictures[][4] = {{IDB_BACKGROUND, 504, 666, 256}, {IDB_BUTTON, 80, 39, 16}};
+    for (const auto& [id, width, height, colours] : pictures) {
+        HRSRC found = FindResourceA(instance, MAKEINTRESOURCEA(id), reinterpret_cast<LPCSTR>(RT_BITMAP));
         ASSERT_NE(nullptr, found);
         const auto* header = static_cast<const BITMAPINFOHEADER*>(LockResource(LoadResource(instance, found)));
         ASSERT_EQ(40u, header->biSize);
-        DibPicture picture = LoadBitmapResource(instance, e.id);
+        DibPicture picture = LoadBitmapResource(instance, id);
         ASSERT_NE(nullptr, picture.bitmap);
         PALETTEENTRY entries[256];
         std::memset(entries, 0xEE, sizeof entries);
-        ASSERT_EQ(static_cast<UINT>(e.colours), GetPaletteEntries(picture.palette, 0, 256, entries));
+        ASSERT_EQ(static_cast<UINT>(colours), GetPaletteEntries(picture.palette, 0, 256, entries));
         const auto* table = reinterpret_cast<const RGBQUAD*>(reinterpret_cast<const BYTE*>(header) + 40);
-        for (int i = 0; i < e.colours; ++i) {
+        for (int i = 0; i < colours; ++i) {
             EXPECT_EQ(table[i].rgbRed, entries[i].peRed) << i;
             EXPECT_EQ(table[i].rgbGreen, entries[i].peGreen) << i;
             EXPECT_EQ(table[i].rgbBlue, entries[i].peBlue) << i;
@@ -282,8 +271,8 @@ TEST(Pictures, PalettesComeFromTheColourTables)
         }
         BITMAP info = {};
         GetObjectA(picture.bitmap, sizeof info, &info);
-        EXPECT_EQ(e.width, info.bmWidth);
-        EXPECT_EQ(e.height, info.bmHeight);
+        EXPECT_EQ(width, info.bmWidth);
+        EXPECT_EQ(height, info.bmHeight);
         DeleteObject(picture.bitmap);
         DeleteObject(picture.palette);
     }

@@ -49,8 +49,7 @@ TEST_F(Medium, WithoutTheMediumThePromptWaitsUntilEscape)
 {
     ASSERT_TRUE(MoveFileA(kMarker, kHiddenMarker));
     HWND prompt = nullptr;
-    bool centred = false;
-    bool painted = false;
+    bool centred = false, painted = false;
     std::thread user([&] {
         prompt = ui::WaitForWindowWithText(GetCurrentProcessId(), ui::kPromptText, 5000);
         HWND text = prompt ? GetWindow(prompt, GW_CHILD) : nullptr;

@@ -8,7 +8,7 @@
 
 #include <cstdio>
 #include <fstream>
-#include <sstream>
+#include <iterator>
 #include <string>
 
 namespace {
@@ -20,9 +20,7 @@ void WriteFile(const std::string& text) { std::ofstream(kPath, std::ios::binary)
 std::string ReadFile()
 {
     std::ifstream in(kPath, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
+    return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 class Settings : public testing::Test {
@@ -90,7 +88,6 @@ TEST_F(Settings, OnlyFromCdOnAnotherDriveIsRepairedToTheMediumDrive)
 TEST_F(Settings, MissingOrOverlongLinesNeverSpillIntoTheNextField)
 {
     // A last line without line feed loses a character; missing lines leave their fields.
-    g_launcher = LauncherState{};
     WriteFile("VonHD\nC:\\VeskMarlit\\\nC:\\Save");
     CopyText(g_launcher.CardSetDir, "kept");
     ReadSettingsFile(kPath);

@@ -54,19 +54,16 @@ TEST(SmackerBlit, CopiesWithAnOddPitchCutsWhatDoesNotFitShowsDoubledAndInterlace
     OpenSmallFilm(film, file, 0);
     // Pixel (1, 0) has index 17: (34, 17, 8) in 6 bits, (138, 69, 32) in 8 bits.
     const uint8_t r = SmkExpand6(34), g = SmkExpand6(17), b = SmkExpand6(8);
-    struct Format {
-        uint32_t Flags;
-        uint16_t Expected;
-    } formats[] = {
+    const std::pair<uint32_t, uint16_t> formats[] = {
         {kSmkBlit565, uint16_t((r >> 3) << 11 | (g >> 2) << 5 | b >> 3)},
         {kSmkBlit555, uint16_t((r >> 3) << 10 | (g >> 3) << 5 | b >> 3)},
         {kSmkBlit556, uint16_t((r >> 3) << 11 | (g >> 3) << 6 | b >> 2)},
         {kSmkBlit655, uint16_t((r >> 2) << 10 | (g >> 3) << 5 | b >> 3)},
     };
-    for (const Format& f : formats) {
+    for (const auto& [flags, expected] : formats) {
         uint16_t buffer[5 * 4] = {};
-        SmkBlit(film, SmkTarget{reinterpret_cast<uint8_t*>(buffer), 10, 4, 4, f.Flags});
-        EXPECT_EQ(f.Expected, buffer[1]) << std::hex << f.Flags;
+        SmkBlit(film, SmkTarget{reinterpret_cast<uint8_t*>(buffer), 10, 4, 4, flags});
+        EXPECT_EQ(expected, buffer[1]) << std::hex << flags;
         EXPECT_EQ(0, buffer[4]) << "the pitch's spare column stays untouched";
     }
 }

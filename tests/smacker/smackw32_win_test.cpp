@@ -1,13 +1,8 @@
 // smackw32.dll as the launcher uses it, under Wine: bound by ordinal through the import
 // library, and looked up by ordinal at run time; films made on the spot by our encoder.
-#include "smacker/smacker_decoder.h"
 #include "smacker/smackw32.h"
 #include "tests/smacker/test_films.h"
 #include "tests/support/win_files.h"
-#include "tools/smacker/film_patterns.h"
-#include "tools/smacker/smacker_encoder.h"
-
-#include <windows.h>
 
 #include <gtest/gtest.h>
 
@@ -47,18 +42,37 @@ std::string WriteFilm(const char* name, uint32_t width, uint32_t height, int32_t
     return WriteTemp(name, EncodeFilm(o, frames, tracks));
 }
 
-// Waits for the frame, copies it out and shows it, and goes on to the next unless it is the last.
-void PlayFrame(SmackFilm* film, void* buffer, uint32_t pitch, uint32_t rows, uint32_t flags, bool last)
+// Opens the film with its sound, as the player does.
+SmackFilm* OpenFilm(const std::string& path)
+{
+    SmackSoundUseDirectSound(nullptr);
+    return SmackOpen(path.c_str(), kSmackAllTracks, kSmackAutoExtraBuffer);
+}
+
+void WaitForFrame(SmackFilm* film)
 {
     DWORD waitStart = GetTickCount();
     while (SmackWait(film)) {
         ASSERT_LT(GetTickCount() - waitStart, 2000u) << "frame " << film->CurrentFrame << " never falls due";
         Sleep(1);
     }
+}
+
+// Waits for the frame, copies it out and shows it, and goes on to the next unless it is the last.
+void PlayFrame(SmackFilm* film, void* buffer, uint32_t pitch, uint32_t rows, uint32_t flags, bool last)
+{
+    WaitForFrame(film);
     SmackToBuffer(film, 0, 0, int32_t(pitch), rows, buffer, flags);
     SmackDoFrame(film);
     if (!last)
         SmackNextFrame(film);
+}
+
+BOOL WINAPI NoPerformanceCounter(LARGE_INTEGER* frequency)
+{
+    frequency->QuadPart = 0;
+    SetLastError(ERROR_NOT_SUPPORTED);
+    return FALSE;
 }
 
 } // namespace
@@ -80,8 +94,7 @@ TEST(Smackw32, ExportsTheSevenOperationsByOrdinalOnlyAndPlaysEveryFrameIntoABuff
     auto frames = MakeTestFrames(64, 48, 12, 21);
     std::string path = WriteFilm("smackw32-frames.smk", 64, 48, 20, frames, {MakeTone(22050, 2, 16, true, 22050 / 4)}, true);
 
-    SmackSoundUseDirectSound(nullptr);
-    SmackFilm* film = SmackOpen(path.c_str(), kSmackAllTracks, kSmackAutoExtraBuffer);
+    SmackFilm* film = OpenFilm(path);
     ASSERT_TRUE(film != nullptr);
     EXPECT_EQ(64u, At32(film, 4));
     EXPECT_EQ(48u, At32(film, 8));
@@ -95,10 +108,7 @@ TEST(Smackw32, ExportsTheSevenOperationsByOrdinalOnlyAndPlaysEveryFrameIntoABuff
     std::vector<uint8_t> buffer(size_t(pitch) * rows, 0xCD);
     DWORD start = GetTickCount();
     for (uint32_t n = 0; n < 12; ++n) {
-        DWORD waitStart = GetTickCount();
-        while (SmackWait(film)) {
-            ASSERT_LT(GetTickCount() - waitStart, 2000u) << "frame " << n << " never falls due";
-        }
+        WaitForFrame(film);
         ASSERT_EQ(n, At32(film, 884));
         if (At32(film, 104)) {
             EXPECT_EQ(0, std::memcmp(reinterpret_cast<uint8_t*>(film) + 108, frames[n].Palette, 768)) << "palette " << n;
@@ -114,9 +124,7 @@ TEST(Smackw32, ExportsTheSevenOperationsByOrdinalOnlyAndPlaysEveryFrameIntoABuff
         ASSERT_TRUE(expected == buffer) << "frame " << n << " at (1, 2) of the buffer, the rest untouched";
         if (n + 1 < 12) {
             SmackNextFrame(film);
-            if (n == 0) {
-                EXPECT_NE(0u, SmackWait(film)) << "frame 1 is not due at once";
-            }
+            EXPECT_TRUE(n != 0 || SmackWait(film) != 0) << "frame 1 is not due at once";
         }
     }
     DWORD elapsed = GetTickCount() - start;
@@ -124,61 +132,18 @@ TEST(Smackw32, ExportsTheSevenOperationsByOrdinalOnlyAndPlaysEveryFrameIntoABuff
     SmackClose(film);
 }
 
-namespace {
-
-// Points the library's import of a system function at another function; returns the one it
-// pointed at before, or null when the library does not import it by that name.
-void* RedirectImport(HMODULE module, const char* dll, const char* function, void* replacement)
-{
-    auto* base = reinterpret_cast<BYTE*>(module);
-    auto* dos = reinterpret_cast<IMAGE_DOS_HEADER*>(base);
-    auto* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
-    const IMAGE_DATA_DIRECTORY& imports = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
-    if (imports.VirtualAddress == 0)
-        return nullptr;
-    for (auto* d = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + imports.VirtualAddress); d->Name; ++d) {
-        if (lstrcmpiA(reinterpret_cast<const char*>(base + d->Name), dll) != 0)
-            continue;
-        auto* names = reinterpret_cast<IMAGE_THUNK_DATA*>(base + (d->OriginalFirstThunk ? d->OriginalFirstThunk : d->FirstThunk));
-        auto* slots = reinterpret_cast<IMAGE_THUNK_DATA*>(base + d->FirstThunk);
-        for (; names->u1.AddressOfData; ++names, ++slots) {
-            if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal))
-                continue;
-            auto* name = reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
-            if (std::strcmp(reinterpret_cast<const char*>(name->Name), function) != 0)
-                continue;
-            DWORD protection;
-            VirtualProtect(&slots->u1.Function, sizeof slots->u1.Function, PAGE_READWRITE, &protection);
-            void* before = reinterpret_cast<void*>(slots->u1.Function);
-            slots->u1.Function = reinterpret_cast<ULONG_PTR>(replacement);
-            VirtualProtect(&slots->u1.Function, sizeof slots->u1.Function, protection, &protection);
-            return before;
-        }
-    }
-    return nullptr;
-}
-
-BOOL WINAPI NoPerformanceCounter(LARGE_INTEGER* frequency)
-{
-    frequency->QuadPart = 0;
-    SetLastError(ERROR_NOT_SUPPORTED);
-    return FALSE;
-}
-
-} // namespace
-
 TEST(Smackw32, WithoutAPerformanceCounterTheFilmKeepsTimeByTheMillisecondClockAndGoesOnAtItsPaceAfterAHoldUp)
 {
     HMODULE library = GetModuleHandleA("smackw32.dll");
     ASSERT_TRUE(library != nullptr);
-    void* system = RedirectImport(library, "kernel32.dll", "QueryPerformanceFrequency",
-                                  reinterpret_cast<void*>(&NoPerformanceCounter));
-    ASSERT_TRUE(system != nullptr) << "the library asks the system for the counter's frequency";
     auto frames = MakeTestFrames(32, 32, 16, 23);
     std::string path = WriteFilm("smackw32-holdup.smk", 32, 32, 25, frames, {MakeTone(11025, 1, 8, true, 11025 * 2 / 5)});
-    SmackSoundUseDirectSound(nullptr);
-    SmackFilm* film = SmackOpen(path.c_str(), kSmackAllTracks, kSmackAutoExtraBuffer);
-    RedirectImport(library, "kernel32.dll", "QueryPerformanceFrequency", system);
+    SmackFilm* film;
+    {
+        test::ImportPatch patch(library, "kernel32.dll", "QueryPerformanceFrequency", NoPerformanceCounter);
+        ASSERT_TRUE(patch.Active()) << "the library asks the system for the counter's frequency";
+        film = OpenFilm(path);
+    }
     ASSERT_TRUE(film != nullptr);
     std::vector<uint8_t> buffer(32 * 32);
     DWORD start = GetTickCount();
@@ -201,8 +166,7 @@ TEST(Smackw32, DoubledFilmsShowTwiceAsHighAndLoopNonFilmsDoNotOpenAndTheFirstFra
 {
     auto frames = MakeTestFrames(32, 16, 3, 22);
     std::string path = WriteFilm("smackw32-doubled.smk", 32, 16, 10, frames, {}, false, kSmkYDoubled);
-    SmackSoundUseDirectSound(nullptr);
-    SmackFilm* film = SmackOpen(path.c_str(), kSmackAllTracks, kSmackAutoExtraBuffer);
+    SmackFilm* film = OpenFilm(path);
     ASSERT_TRUE(film != nullptr);
     EXPECT_EQ(32u, film->Height) << "a Y-doubled film is shown twice as high";
     EXPECT_EQ(3u, film->Frames);
@@ -220,14 +184,13 @@ TEST(Smackw32, DoubledFilmsShowTwiceAsHighAndLoopNonFilmsDoNotOpenAndTheFirstFra
     SmackClose(film);
     SmackClose(nullptr);
 
-    EXPECT_TRUE(SmackOpen("Z:\\no\\such\\film.smk", kSmackAllTracks, kSmackAutoExtraBuffer) == nullptr);
+    EXPECT_TRUE(OpenFilm("Z:\\no\\such\\film.smk") == nullptr);
     const char garbage[] = "SMK2 but nothing else that a film needs";
     path = WriteTemp("smackw32-garbage.smk", std::vector<uint8_t>(garbage, garbage + sizeof garbage - 1));
-    EXPECT_TRUE(SmackOpen(path.c_str(), kSmackAllTracks, kSmackAutoExtraBuffer) == nullptr);
+    EXPECT_TRUE(OpenFilm(path) == nullptr);
     EXPECT_TRUE(SmackOpen(nullptr, 0, 0) == nullptr);
 
-    film = SmackOpen(WriteTemp("smackw32-no-palette.smk", CacheMarkerFilm()).c_str(), kSmackAllTracks,
-                     kSmackAutoExtraBuffer);
+    film = OpenFilm(WriteTemp("smackw32-no-palette.smk", CacheMarkerFilm()));
     ASSERT_TRUE(film != nullptr);
     EXPECT_EQ(1u, film->NewPalette);
     SmackClose(film);
@@ -238,7 +201,7 @@ TEST(Smackw32, ThePlayersIntroFilmsOpenFromTheMedium)
     REQUIRE_SAMPLE_MEDIUM();
     for (const char* name : {"E:\\intro\\intro.smk", "E:\\intro\\intro320.smk"}) {
         SCOPED_TRACE(name);
-        SmackFilm* film = SmackOpen(name, kSmackAllTracks, kSmackAutoExtraBuffer);
+        SmackFilm* film = OpenFilm(name);
         ASSERT_TRUE(film != nullptr);
         EXPECT_EQ(std::strstr(name, "320") ? 240u : 480u, At32(film, 8));
         EXPECT_GE(At32(film, 12), 60u) << "at least six seconds";

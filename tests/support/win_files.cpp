@@ -1,5 +1,6 @@
 #include "tests/support/win_files.h"
 
+#include <cstring>
 #include <fstream>
 #include <iterator>
 
@@ -116,6 +117,49 @@ bool Centred(HWND window)
     GetWindowRect(window, &rect);
     return rect.left == (GetSystemMetrics(SM_CXSCREEN) - (rect.right - rect.left)) / 2
         && rect.top == (GetSystemMetrics(SM_CYSCREEN) - (rect.bottom - rect.top)) / 2;
+}
+
+namespace {
+
+void WriteSlot(ULONG_PTR* slot, void* value)
+{
+    DWORD protection = 0;
+    VirtualProtect(slot, sizeof *slot, PAGE_READWRITE, &protection);
+    *slot = reinterpret_cast<ULONG_PTR>(value);
+    VirtualProtect(slot, sizeof *slot, protection, &protection);
+}
+
+} // namespace
+
+ImportPatch::ImportPatch(HMODULE module, const char* dll, const char* function, void* replacement)
+{
+    auto* base = reinterpret_cast<BYTE*>(module ? module : GetModuleHandleA(nullptr));
+    auto* headers = reinterpret_cast<IMAGE_NT_HEADERS*>(base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew);
+    const IMAGE_DATA_DIRECTORY& imports = headers->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+    for (auto* d = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + imports.VirtualAddress);
+         imports.VirtualAddress && d->Name; ++d) {
+        if (lstrcmpiA(reinterpret_cast<const char*>(base + d->Name), dll) != 0)
+            continue;
+        auto* names = reinterpret_cast<IMAGE_THUNK_DATA*>(base + (d->OriginalFirstThunk ? d->OriginalFirstThunk : d->FirstThunk));
+        auto* slots = reinterpret_cast<IMAGE_THUNK_DATA*>(base + d->FirstThunk);
+        for (; names->u1.AddressOfData; ++names, ++slots) {
+            if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal))
+                continue;
+            auto* name = reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
+            if (std::strcmp(reinterpret_cast<const char*>(name->Name), function) == 0) {
+                slot_ = &slots->u1.Function;
+                original_ = reinterpret_cast<void*>(*slot_);
+                WriteSlot(slot_, replacement);
+                return;
+            }
+        }
+    }
+}
+
+ImportPatch::~ImportPatch()
+{
+    if (slot_)
+        WriteSlot(slot_, original_);
 }
 
 } // namespace test

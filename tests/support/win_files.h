@@ -49,4 +49,27 @@ namespace test {
 // Whether the window stands in the middle of the screen, as every dialog of the launcher.
 bool Centred(HWND window);
 
+// Points the module's (null: this program's) import of dll!function, found by its name, at a
+// replacement until destroyed, so that a test sees what the code under test hands the system
+// or makes a system call fail; original, if given, gets the function imported before.
+class ImportPatch {
+public:
+    template <class F>
+    ImportPatch(HMODULE module, const char* dll, const char* function, F* replacement, F** original = nullptr)
+        : ImportPatch(module, dll, function, reinterpret_cast<void*>(replacement))
+    {
+        if (original)
+            *original = reinterpret_cast<F*>(original_);
+    }
+    ~ImportPatch();
+    ImportPatch(const ImportPatch&) = delete;
+    ImportPatch& operator=(const ImportPatch&) = delete;
+    bool Active() const { return slot_ != nullptr; }
+
+private:
+    ImportPatch(HMODULE module, const char* dll, const char* function, void* replacement);
+    ULONG_PTR* slot_ = nullptr;
+    void* original_ = nullptr;
+};
+
 } // namespace test
