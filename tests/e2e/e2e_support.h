@@ -27,6 +27,8 @@ struct Launcher {
     HWND dialog = nullptr;
 };
 Launcher StartLauncher(const std::string& commandLine, const char* directory);
+// Clicks "Schließen" and returns the exit code.
+DWORD Close(Launcher& launcher);
 
 // Holds Escape down until the film window is gone: the crawl reads the key's state.
 bool EscapeUntilGone(HWND film, DWORD timeout = kTimeout);
