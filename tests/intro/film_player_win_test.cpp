@@ -102,12 +102,6 @@ bool QuitMessageWaiting()
     return PeekMessageA(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE) != 0;
 }
 
-bool FilmClassRegistered()
-{
-    WNDCLASSA info;
-    return GetClassInfoA(GetModuleHandleA(nullptr), kFilmWindowClass, &info) != 0;
-}
-
 class FilmPlayerTest : public testing::Test {
 protected:
     void SetUp() override
@@ -161,7 +155,8 @@ protected:
     void ExpectIdleAgain()
     {
         EXPECT_EQ(screenWidth_, GetSystemMetrics(SM_CXSCREEN)) << "the desktop's mode is back";
-        EXPECT_FALSE(FilmClassRegistered());
+        WNDCLASSA unregistered;
+        EXPECT_FALSE(GetClassInfoA(GetModuleHandleA(nullptr), kFilmWindowClass, &unregistered));
         EXPECT_EQ(nullptr, FindWindowA(kFilmWindowClass, nullptr));
         EXPECT_EQ(nullptr, g_film.Film);
         EXPECT_EQ(nullptr, g_display.DirectDraw);
