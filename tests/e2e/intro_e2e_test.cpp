@@ -93,42 +93,27 @@ std::string FlacTone(unsigned channels, unsigned seconds)
     return out;
 }
 
-std::uint32_t Little32(const std::string& bytes, std::size_t at)
-{
-    std::uint32_t value = 0;
-    if (at + 4 <= bytes.size())
-        std::memcpy(&value, bytes.data() + at, 4);
-    return value;
-}
-
 // The offset of a symbol from the image's base, taken from the symbol table that MinGW's
 // linker leaves in the program (i686 names carry a leading underscore); 0 when not found.
 std::uintptr_t SymbolOffset(const std::string& image, const char* name)
 {
-    std::uint32_t pe = Little32(image, 0x3C);
-    if (image.compare(pe, 4, std::string("PE\0\0", 4)) != 0)
+    const char* base = image.data();
+    if (image.size() < sizeof(IMAGE_DOS_HEADER))
         return 0;
-    std::size_t coff = pe + 4;
-    unsigned sections = Little32(image, coff + 2) & 0xFFFF;
-    std::uint32_t table = Little32(image, coff + 8), count = Little32(image, coff + 12);
-    std::size_t sectionTable = coff + 20 + (Little32(image, coff + 16) & 0xFFFF);
-    std::size_t strings = std::size_t(table) + std::size_t(count) * 18;
-    if (table == 0 || strings > image.size())
+    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(
+        base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew);
+    const IMAGE_FILE_HEADER& file = nt->FileHeader;
+    const auto* symbols = reinterpret_cast<const IMAGE_SYMBOL*>(base + file.PointerToSymbolTable);
+    const char* strings = reinterpret_cast<const char*>(symbols + file.NumberOfSymbols);
+    if (nt->Signature != IMAGE_NT_SIGNATURE || file.PointerToSymbolTable == 0 || strings > base + image.size())
         return 0;
-    std::string wanted[2] = {name, std::string("_") + name};
-    for (std::uint32_t i = 0; i < count; ++i) {
-        std::size_t at = table + std::size_t(i) * 18;
-        std::string symbol;
-        if (Little32(image, at) == 0) {
-            std::size_t from = strings + Little32(image, at + 4);
-            symbol = from < image.size() ? std::string(image.c_str() + from) : "";
-        } else {
-            symbol.assign(image.data() + at, strnlen(image.data() + at, 8));
-        }
-        unsigned section = (image[at + 12] & 0xFF) | (image[at + 13] & 0xFF) << 8;
-        if ((symbol == wanted[0] || symbol == wanted[1]) && section >= 1 && section <= sections)
-            return Little32(image, sectionTable + (section - 1) * 40 + 12) + Little32(image, at + 8);
-        i += image[at + 17] & 0xFF; // auxiliary records
+    for (DWORD i = 0; i < file.NumberOfSymbols; i += 1 + symbols[i].NumberOfAuxSymbols) {
+        const IMAGE_SYMBOL& s = symbols[i];
+        const char* shortName = reinterpret_cast<const char*>(s.N.ShortName);
+        std::string symbol = s.N.Name.Short ? std::string(shortName, strnlen(shortName, 8)) : strings + s.N.Name.Long;
+        if ((symbol == name || symbol == std::string("_") + name) && s.SectionNumber >= 1
+            && s.SectionNumber <= file.NumberOfSections)
+            return IMAGE_FIRST_SECTION(nt)[s.SectionNumber - 1].VirtualAddress + s.Value;
     }
     return 0;
 }
