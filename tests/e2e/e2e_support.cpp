@@ -38,14 +38,10 @@ bool EscapeUntilGone(HWND film, DWORD timeout)
     return !IsWindow(film);
 }
 
-bool EscapeFilmAndCrawl(HWND film, const char* shot)
+bool EscapeFilmAndCrawl(HWND film)
 {
     ui::PressKey(VK_ESCAPE);
-    if (ui::WaitForWindowGone(film, 1500))
-        return true;
-    if (shot)
-        ui::Screenshot(shot);
-    return EscapeUntilGone(film);
+    return ui::WaitForWindowGone(film, 1500) || EscapeUntilGone(film);
 }
 
 } // namespace e2e

@@ -34,9 +34,6 @@ namespace {
 
 constexpr char kHighFilm[] = "E:\\intro\\intro.smk";
 constexpr char kLowFilm[] = "E:\\intro\\intro320.smk";
-// Set by the test step that runs this program in a prefix without a virtual desktop, where
-// the display mode cannot be changed.
-constexpr char kNoDisplayModes[] = "VESK_E2E_NO_DISPLAY_MODES";
 
 // The screen's size as another process sees it. (Under Wine another process is told the
 // desktop's colour depth, not the mode's 8 bits; the film player's own tests check those.)
@@ -201,13 +198,10 @@ struct ScreenPixels {
 
 ScreenPixels CaptureScreen()
 {
-    ScreenPixels shot;
-    shot.Width = GetSystemMetrics(SM_CXSCREEN);
-    shot.Height = GetSystemMetrics(SM_CYSCREEN);
+    ScreenPixels shot = {GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), {}};
     BITMAPINFO info = {};
     info.bmiHeader = {sizeof info.bmiHeader, shot.Width, -shot.Height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
+    HDC screen = GetDC(nullptr), memory = CreateCompatibleDC(screen);
     void* bits = nullptr;
     HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
     HGDIOBJ before = SelectObject(memory, bitmap);
@@ -721,7 +715,8 @@ class IntroWithoutModes : public Intro {
 protected:
     void SetUp() override
     {
-        if (!GetEnvironmentVariableA(kNoDisplayModes, nullptr, 0))
+        // Set by the test step that runs this program in a prefix without a virtual desktop.
+        if (!GetEnvironmentVariableA("VESK_E2E_NO_DISPLAY_MODES", nullptr, 0))
             GTEST_SKIP() << "runs in the intro test step's prefix, which has no virtual desktop";
         // This program sees the screen as it is, as the launcher does, not scaled for
         // programs that know nothing of DPI. (The headers of the Windows this is built

@@ -137,15 +137,11 @@ protected:
     void WriteIntro(const char* name, uint32_t width, uint32_t height, uint32_t count, int32_t frameRate,
                     uint32_t flags = 0)
     {
-        SmkEncodeOptions options;
-        options.Width = width;
-        options.Height = height;
-        options.FrameRate = frameRate;
-        options.DisplayFlags = flags;
         frames_ = MakeTestFrames(width, height, count, 7);
         std::vector<uint8_t> file;
         std::string error;
-        ASSERT_TRUE(SmkEncode(options, frames_, {}, file, error)) << error;
+        ASSERT_TRUE(SmkEncode({.Width = width, .Height = height, .FrameRate = frameRate, .DisplayFlags = flags},
+                              frames_, {}, file, error)) << error;
         test::WriteWholeFile(root_ + "\\intro\\" + name, std::string(file.begin(), file.end()));
         g_filmWidth = width;
         g_filmHeight = height;
