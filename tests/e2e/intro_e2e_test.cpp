@@ -115,20 +115,6 @@ std::uintptr_t SymbolOffset(const std::string& image, const char* name)
     return 0;
 }
 
-// Where the running program's image lies: its process environment block says.
-std::uintptr_t ImageBase(HANDLE process)
-{
-    PROCESS_BASIC_INFORMATION basic = {};
-    if (NtQueryInformationProcess(process, ProcessBasicInformation, &basic, sizeof basic, nullptr) != 0)
-        return 0;
-    void* base = nullptr;
-    const char* field = reinterpret_cast<const char*>(basic.PebBaseAddress) + offsetof(PEB, Reserved3) + sizeof(void*);
-    SIZE_T got = 0;
-    if (!ReadProcessMemory(process, field, &base, sizeof base, &got) || got != sizeof base)
-        return 0;
-    return reinterpret_cast<std::uintptr_t>(base);
-}
-
 // A record of the running launcher's, copied out of its memory; zeroed where it cannot be read.
 template <class Record> Record ReadRemote(HANDLE process, std::uintptr_t address)
 {
@@ -136,6 +122,16 @@ template <class Record> Record ReadRemote(HANDLE process, std::uintptr_t address
     if (!ReadProcessMemory(process, reinterpret_cast<const void*>(address), &record, sizeof record, nullptr))
         std::memset(static_cast<void*>(&record), 0, sizeof record);
     return record;
+}
+
+// Where the running program's image lies: its process environment block says, in the
+// field that follows the one the headers name Reserved3[0].
+std::uintptr_t ImageBase(HANDLE process)
+{
+    PROCESS_BASIC_INFORMATION basic = {};
+    if (NtQueryInformationProcess(process, ProcessBasicInformation, &basic, sizeof basic, nullptr) != 0)
+        return 0;
+    return std::uintptr_t(ReadRemote<PEB>(process, std::uintptr_t(basic.PebBaseAddress)).Reserved3[1]);
 }
 
 // One of the launcher's process-wide records, found through its symbol, read as it is now.
