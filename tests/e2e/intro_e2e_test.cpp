@@ -258,18 +258,16 @@ std::vector<FilmFrameSamples> SampleFilm(const char* path, DWORD& length)
     return frames;
 }
 
-bool Near(std::uint32_t a, std::uint32_t b)
-{
-    for (int shift : {0, 8, 16})
-        if (std::abs(int(a >> shift & 0xFF) - int(b >> shift & 0xFF)) > 2)
-            return false;
-    return true;
-}
-
 // Some frame of the film is on the screen: each grid point's block, all of it, shows the
 // point's colour, at the expected scale and place.
 void ExpectAFilmFrame(const ScreenPixels& screen, const std::vector<FilmFrameSamples>& frames, ScreenPlace place)
 {
+    auto alike = [](std::uint32_t a, std::uint32_t b) {
+        for (int shift : {0, 8, 16})
+            if (std::abs(int(a >> shift & 0xFF) - int(b >> shift & 0xFF)) > 2)
+                return false;
+        return true;
+    };
     int bestMatches = -1, compared = 0;
     std::size_t bestFrame = 0;
     for (std::size_t f = 0; f < frames.size(); ++f) {
@@ -282,7 +280,7 @@ void ExpectAFilmFrame(const ScreenPixels& screen, const std::vector<FilmFrameSam
             bool block = true;
             for (int dy = 0; dy < place.Scale && block; ++dy)
                 for (int dx = 0; dx < place.Scale && block; ++dx)
-                    block = Near(screen.At(place.X + p.x * place.Scale + dx, place.Y + p.y * place.Scale + dy),
+                    block = alike(screen.At(place.X + p.x * place.Scale + dx, place.Y + p.y * place.Scale + dy),
                                  std::uint32_t(frames[f][i]));
             matches += block;
         }
