@@ -20,6 +20,12 @@ Launcher StartLauncher(const std::string& commandLine, const char* directory)
     return launcher;
 }
 
+DWORD Close(Launcher& launcher)
+{
+    ui::Click(launcher.dialog, IDC_CLOSE);
+    return ui::WaitForExit(launcher.program, kTimeout);
+}
+
 // Pressed down afresh every half second: under Wine a change of the X focus puts the key
 // state back to the X server's, where the key is up, and a crawl would miss a key held once.
 bool EscapeUntilGone(HWND film, DWORD timeout)
@@ -32,14 +38,10 @@ bool EscapeUntilGone(HWND film, DWORD timeout)
     return !IsWindow(film);
 }
 
-bool EscapeFilmAndCrawl(HWND film, const char* shot)
+bool EscapeFilmAndCrawl(HWND film)
 {
     ui::PressKey(VK_ESCAPE);
-    if (ui::WaitForWindowGone(film, 1500))
-        return true;
-    if (shot)
-        ui::Screenshot(shot);
-    return EscapeUntilGone(film);
+    return ui::WaitForWindowGone(film, 1500) || EscapeUntilGone(film);
 }
 
 } // namespace e2e

@@ -27,13 +27,15 @@ struct Launcher {
     HWND dialog = nullptr;
 };
 Launcher StartLauncher(const std::string& commandLine, const char* directory);
+// Clicks "Schließen" and returns the exit code.
+DWORD Close(Launcher& launcher);
 
 // Holds Escape down until the film window is gone: the crawl reads the key's state.
 bool EscapeUntilGone(HWND film, DWORD timeout = kTimeout);
 // Escape during the film: the film ends at once and the crawl takes over. Whether the crawl
 // counts the same press as its own end is the crawl's affair (under Wine a key sent before
 // the crawl began may not show in its key state); when it is still running a moment later,
-// a screenshot of it is taken when a name is given, and a second Escape ends it.
-bool EscapeFilmAndCrawl(HWND film, const char* shot = nullptr);
+// Escape held down ends it.
+bool EscapeFilmAndCrawl(HWND film);
 
 } // namespace e2e

@@ -149,11 +149,6 @@ protected:
     {
         return ui::WaitUntil([&] { return ui::VisibleControls(launcher.dialog, kAllButtons) == buttons; }, kTimeout);
     }
-    static DWORD Close(Launcher& launcher)
-    {
-        ui::Click(launcher.dialog, IDC_CLOSE);
-        return ui::WaitForExit(launcher.program, kTimeout);
-    }
     // Clicks "Entfernen" and returns the confirmation.
     HWND AskRemoval(Launcher& launcher)
     {
@@ -219,6 +214,21 @@ protected:
         EXPECT_FALSE(Exists(folder_));
         EXPECT_FALSE(installtest::UninstallEntryExists());
     }
+    // The medium's launcher that second_ handed the removal to asks; Yes removes it all, and
+    // its dialog then shows.
+    void RemoveInMediumLauncher()
+    {
+        HWND box = ui::WaitForWindowWithText(0, kConfirmation, kTimeout);
+        ASSERT_NE(nullptr, box);
+        first_.program = ui::ProgramOf(box);
+        ASSERT_NE(nullptr, first_.program.process);
+        EXPECT_NE(second_.program.id, first_.program.id);
+        ui::Click(box, IDYES);
+        first_.dialog = ui::WaitForWindowWithText(first_.program.id, "Schlie\xdf" "en", kTimeout);
+        ASSERT_NE(nullptr, first_.dialog);
+        ASSERT_TRUE(WaitForButtons(first_, kNotInstalledButtons));
+        ExpectNothingInstalled();
+    }
 
     // Waits for the stand-in game's report and takes it away: its "name=value" lines, in
     // lower case, between line breaks.
@@ -231,17 +241,24 @@ protected:
         CharLowerBuffA(&report[0], static_cast<DWORD>(report.size()));
         return report;
     }
+    // The game that the launcher started in the given mode, in the installation, as its child.
+    void ExpectGame(const std::string& mode)
+    {
+        std::string report = GameReport();
+        for (const std::string& line :
+             {"mode=" + mode, std::string("directory=c:\\veskmarlit"), std::string("parent=vesk.exe"),
+              std::string("arguments=valid")})
+            EXPECT_NE(std::string::npos, report.find("\n" + line + "\n")) << line << " in" << report;
+    }
     // Starts a launcher, expects all six buttons, plays with the given button and closes it.
-    std::string StartInstalledAndPlay(const std::string& program, const char* directory, int button)
+    void StartInstalledAndPlay(const std::string& program, const char* directory, int button, const char* mode)
     {
         first_ = StartLauncher(program, directory);
-        if (!first_.dialog)
-            return {};
+        ASSERT_NE(nullptr, first_.dialog);
         EXPECT_EQ(kAllButtons, ui::VisibleControls(first_.dialog, kAllButtons)) << program << " in " << directory;
         ui::Click(first_.dialog, button);
-        std::string report = GameReport();
+        ExpectGame(mode);
         EXPECT_EQ(1u, Close(first_));
-        return report;
     }
 
     Launcher first_, second_;
@@ -310,14 +327,9 @@ TEST_F(Installation, OptionsPlayFromCdFullWithLossesAndRemovalHandedOverToTheMed
     Sleep(1000);
     EXPECT_FALSE(Exists(report_)) << "the game waits for the intro";
     EXPECT_TRUE(EscapeFilmAndCrawl(film));
-    for (const char* mode : {"low", "high"}) {
-        if (mode[0] == 'h')
-            ui::Click(first_.dialog, IDC_PLAY_HIGH);
-        std::string report = GameReport();
-        for (const std::string& line : {std::string("mode=") + mode, std::string("directory=c:\\veskmarlit"),
-                                        std::string("parent=vesk.exe"), std::string("arguments=valid")})
-            EXPECT_NE(std::string::npos, report.find("\n" + line + "\n")) << line << " in" << report;
-    }
+    ExpectGame("low");
+    ui::Click(first_.dialog, IDC_PLAY_HIGH);
+    ExpectGame("high");
     EXPECT_EQ(nullptr, ui::WaitForWindow(first_.program.id, kFilmTitle, kFilmClass, 0)) << "one intro only";
 
     // No keeps it all; Yes removes it all, and not the medium's libraries. The current
@@ -383,16 +395,7 @@ TEST_F(Installation, OptionsPlayFromCdFullWithLossesAndRemovalHandedOverToTheMed
     EXPECT_EQ(kAllButtons, ui::VisibleControls(second_.dialog, kAllButtons));
     ui::Click(second_.dialog, IDC_INSTALL);
     EXPECT_EQ(0u, ui::WaitForExit(second_.program, kTimeout)) << "it hands over and ends with 0";
-    box = ui::WaitForWindowWithText(0, kConfirmation, kTimeout);
-    ASSERT_NE(nullptr, box);
-    first_.program = ui::ProgramOf(box);
-    ASSERT_NE(nullptr, first_.program.process);
-    EXPECT_NE(second_.program.id, first_.program.id);
-    ui::Click(box, IDYES);
-    first_.dialog = ui::WaitForWindowWithText(first_.program.id, "Schlie\xdf" "en", kTimeout);
-    ASSERT_NE(nullptr, first_.dialog);
-    ASSERT_TRUE(WaitForButtons(first_, kNotInstalledButtons));
-    ExpectNothingInstalled();
+    RemoveInMediumLauncher();
     EXPECT_EQ("other", ReadWholeFile(group_ + "\\Anderes Spiel.lnk")) << "TALVERO keeps what else it holds";
     EXPECT_EQ(1u, Close(first_));
 }
@@ -417,26 +420,14 @@ TEST_F(Installation, FromAReadOnlyMediumTheInstallationIsFoundWithoutASettingsFi
 
     // The installed copy, started as its shortcut starts it, and the medium's launcher
     // started again from the medium's root both start the game there.
-    const std::string directory = "\ndirectory=c:\\veskmarlit\n";
-    std::string high = StartInstalledAndPlay(InstallPath("Vesk.exe"), kInstallDirectory, IDC_PLAY_HIGH);
-    EXPECT_NE(std::string::npos, high.find("\nmode=high\n")) << high;
-    EXPECT_NE(std::string::npos, high.find(directory)) << high;
-    std::string low = StartInstalledAndPlay(kLauncher, "E:\\", IDC_PLAY_LOW);
-    EXPECT_NE(std::string::npos, low.find("\nmode=low\n")) << low;
-    EXPECT_NE(std::string::npos, low.find(directory)) << low;
+    StartInstalledAndPlay(InstallPath("Vesk.exe"), kInstallDirectory, IDC_PLAY_HIGH, "high");
+    StartInstalledAndPlay(kLauncher, "E:\\", IDC_PLAY_LOW, "low");
 
     // A removal as the system's list starts it, from another current directory. That
     // launcher's own path lies on C:, so it hands over to the medium's launcher, which asks.
     ASSERT_TRUE(ui::Start(second_.program, std::string(kLauncher) + " /U", "C:\\windows"));
-    HWND box = ui::WaitForWindowWithText(0, kConfirmation, kTimeout);
-    ASSERT_NE(nullptr, box);
     EXPECT_EQ(0u, ui::WaitForExit(second_.program, kTimeout));
-    first_.program = ui::ProgramOf(box);
-    ui::Click(box, IDYES);
-    first_.dialog = ui::WaitForWindowWithText(first_.program.id, "Schlie\xdf" "en", kTimeout);
-    ASSERT_NE(nullptr, first_.dialog);
-    ASSERT_TRUE(WaitForButtons(first_, kNotInstalledButtons));
-    ExpectNothingInstalled();
+    RemoveInMediumLauncher();
     EXPECT_FALSE(Exists(group_));
     EXPECT_EQ(1u, Close(first_));
 }

@@ -34,9 +34,6 @@ namespace {
 
 constexpr char kHighFilm[] = "E:\\intro\\intro.smk";
 constexpr char kLowFilm[] = "E:\\intro\\intro320.smk";
-// Set by the test step that runs this program in a prefix without a virtual desktop, where
-// the display mode cannot be changed.
-constexpr char kNoDisplayModes[] = "VESK_E2E_NO_DISPLAY_MODES";
 
 // The screen's size as another process sees it. (Under Wine another process is told the
 // desktop's colour depth, not the mode's 8 bits; the film player's own tests check those.)
@@ -93,69 +90,48 @@ std::string FlacTone(unsigned channels, unsigned seconds)
     return out;
 }
 
-std::uint32_t Little32(const std::string& bytes, std::size_t at)
-{
-    std::uint32_t value = 0;
-    if (at + 4 <= bytes.size())
-        std::memcpy(&value, bytes.data() + at, 4);
-    return value;
-}
-
 // The offset of a symbol from the image's base, taken from the symbol table that MinGW's
 // linker leaves in the program (i686 names carry a leading underscore); 0 when not found.
 std::uintptr_t SymbolOffset(const std::string& image, const char* name)
 {
-    std::uint32_t pe = Little32(image, 0x3C);
-    if (image.compare(pe, 4, std::string("PE\0\0", 4)) != 0)
+    const char* base = image.data();
+    if (image.size() < sizeof(IMAGE_DOS_HEADER))
         return 0;
-    std::size_t coff = pe + 4;
-    unsigned sections = Little32(image, coff + 2) & 0xFFFF;
-    std::uint32_t table = Little32(image, coff + 8), count = Little32(image, coff + 12);
-    std::size_t sectionTable = coff + 20 + (Little32(image, coff + 16) & 0xFFFF);
-    std::size_t strings = std::size_t(table) + std::size_t(count) * 18;
-    if (table == 0 || strings > image.size())
+    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(
+        base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew);
+    const IMAGE_FILE_HEADER& file = nt->FileHeader;
+    const auto* symbols = reinterpret_cast<const IMAGE_SYMBOL*>(base + file.PointerToSymbolTable);
+    const char* strings = reinterpret_cast<const char*>(symbols + file.NumberOfSymbols);
+    if (nt->Signature != IMAGE_NT_SIGNATURE || file.PointerToSymbolTable == 0 || strings > base + image.size())
         return 0;
-    std::string wanted[2] = {name, std::string("_") + name};
-    for (std::uint32_t i = 0; i < count; ++i) {
-        std::size_t at = table + std::size_t(i) * 18;
-        std::string symbol;
-        if (Little32(image, at) == 0) {
-            std::size_t from = strings + Little32(image, at + 4);
-            symbol = from < image.size() ? std::string(image.c_str() + from) : "";
-        } else {
-            symbol.assign(image.data() + at, strnlen(image.data() + at, 8));
-        }
-        unsigned section = (image[at + 12] & 0xFF) | (image[at + 13] & 0xFF) << 8;
-        if ((symbol == wanted[0] || symbol == wanted[1]) && section >= 1 && section <= sections)
-            return Little32(image, sectionTable + (section - 1) * 40 + 12) + Little32(image, at + 8);
-        i += image[at + 17] & 0xFF; // auxiliary records
+    for (DWORD i = 0; i < file.NumberOfSymbols; i += 1 + symbols[i].NumberOfAuxSymbols) {
+        const IMAGE_SYMBOL& s = symbols[i];
+        const char* shortName = reinterpret_cast<const char*>(s.N.ShortName);
+        std::string symbol = s.N.Name.Short ? std::string(shortName, strnlen(shortName, 8)) : strings + s.N.Name.Long;
+        if ((symbol == name || symbol == std::string("_") + name) && s.SectionNumber >= 1
+            && s.SectionNumber <= file.NumberOfSections)
+            return IMAGE_FIRST_SECTION(nt)[s.SectionNumber - 1].VirtualAddress + s.Value;
     }
     return 0;
-}
-
-// Where the running program's image lies: its process environment block says.
-std::uintptr_t ImageBase(HANDLE process)
-{
-    PROCESS_BASIC_INFORMATION basic = {};
-    if (NtQueryInformationProcess(process, ProcessBasicInformation, &basic, sizeof basic, nullptr) != 0)
-        return 0;
-    void* base = nullptr;
-    const char* field = reinterpret_cast<const char*>(basic.PebBaseAddress) + offsetof(PEB, Reserved3) + sizeof(void*);
-    SIZE_T got = 0;
-    if (!ReadProcessMemory(process, field, &base, sizeof base, &got) || got != sizeof base)
-        return 0;
-    return reinterpret_cast<std::uintptr_t>(base);
 }
 
 // A record of the running launcher's, copied out of its memory; zeroed where it cannot be read.
 template <class Record> Record ReadRemote(HANDLE process, std::uintptr_t address)
 {
-    alignas(Record) unsigned char bytes[sizeof(Record)] = {};
-    SIZE_T got = 0;
-    ReadProcessMemory(process, reinterpret_cast<const void*>(address), bytes, sizeof bytes, &got);
     Record record;
-    std::memcpy(static_cast<void*>(&record), bytes, sizeof record);
+    if (!ReadProcessMemory(process, reinterpret_cast<const void*>(address), &record, sizeof record, nullptr))
+        std::memset(static_cast<void*>(&record), 0, sizeof record);
     return record;
+}
+
+// Where the running program's image lies: its process environment block says, in the
+// field that follows the one the headers name Reserved3[0].
+std::uintptr_t ImageBase(HANDLE process)
+{
+    PROCESS_BASIC_INFORMATION basic = {};
+    if (NtQueryInformationProcess(process, ProcessBasicInformation, &basic, sizeof basic, nullptr) != 0)
+        return 0;
+    return std::uintptr_t(ReadRemote<PEB>(process, std::uintptr_t(basic.PebBaseAddress)).Reserved3[1]);
 }
 
 // One of the launcher's process-wide records, found through its symbol, read as it is now.
@@ -200,6 +176,15 @@ bool MusicRefilled(const MusicView& view)
     return ui::WaitUntil([&] { return view.Read().WriteOffset != first; }, 2000);
 }
 
+// Nothing plays: no file, no sound buffer.
+void ExpectNoMusic(const MusicView& view, const char* when)
+{
+    CrawlMusic now = view.Read();
+    EXPECT_EQ(-1, now.FileIndex) << when;
+    EXPECT_EQ(nullptr, now.Buffer) << when;
+    EXPECT_EQ(nullptr, now.Stream.File) << when;
+}
+
 // The whole screen as this process reads it back, 0x00RRGGBB a pixel.
 struct ScreenPixels {
     int Width = 0, Height = 0;
@@ -209,13 +194,10 @@ struct ScreenPixels {
 
 ScreenPixels CaptureScreen()
 {
-    ScreenPixels shot;
-    shot.Width = GetSystemMetrics(SM_CXSCREEN);
-    shot.Height = GetSystemMetrics(SM_CYSCREEN);
+    ScreenPixels shot = {GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), {}};
     BITMAPINFO info = {};
     info.bmiHeader = {sizeof info.bmiHeader, shot.Width, -shot.Height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
+    HDC screen = GetDC(nullptr), memory = CreateCompatibleDC(screen);
     void* bits = nullptr;
     HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
     HGDIOBJ before = SelectObject(memory, bitmap);
@@ -276,18 +258,16 @@ std::vector<FilmFrameSamples> SampleFilm(const char* path, DWORD& length)
     return frames;
 }
 
-bool Near(std::uint32_t a, std::uint32_t b)
-{
-    for (int shift : {0, 8, 16})
-        if (std::abs(int(a >> shift & 0xFF) - int(b >> shift & 0xFF)) > 2)
-            return false;
-    return true;
-}
-
 // Some frame of the film is on the screen: each grid point's block, all of it, shows the
 // point's colour, at the expected scale and place.
 void ExpectAFilmFrame(const ScreenPixels& screen, const std::vector<FilmFrameSamples>& frames, ScreenPlace place)
 {
+    auto alike = [](std::uint32_t a, std::uint32_t b) {
+        for (int shift : {0, 8, 16})
+            if (std::abs(int(a >> shift & 0xFF) - int(b >> shift & 0xFF)) > 2)
+                return false;
+        return true;
+    };
     int bestMatches = -1, compared = 0;
     std::size_t bestFrame = 0;
     for (std::size_t f = 0; f < frames.size(); ++f) {
@@ -300,7 +280,7 @@ void ExpectAFilmFrame(const ScreenPixels& screen, const std::vector<FilmFrameSam
             bool block = true;
             for (int dy = 0; dy < place.Scale && block; ++dy)
                 for (int dx = 0; dx < place.Scale && block; ++dx)
-                    block = Near(screen.At(place.X + p.x * place.Scale + dx, place.Y + p.y * place.Scale + dy),
+                    block = alike(screen.At(place.X + p.x * place.Scale + dx, place.Y + p.y * place.Scale + dy),
                                  std::uint32_t(frames[f][i]));
             matches += block;
         }
@@ -452,11 +432,6 @@ protected:
             << "back: " << CurrentMode();
         DestroyWindow(other);
     }
-    DWORD Close()
-    {
-        ui::Click(launcher_.dialog, IDC_CLOSE);
-        return ui::WaitForExit(launcher_.program, kTimeout);
-    }
     // Plays the intro of one button to its end. At full screen: the film in its mode, the crawl
     // after its last frame with the track's music, ended by a key. With switching, Alt+Enter
     // takes the intro to the window and back, mid-film and mid-crawl, and the crawl is ended
@@ -516,17 +491,21 @@ protected:
         if (place)
             ExpectBlackAround(screen, *place);
         EXPECT_TRUE(!track || !test::FileHeld(track->Path)) << "no music during the film";
-        EXPECT_EQ(-1, music.Read().FileIndex);
+        ExpectNoMusic(music, "during the film");
         // Past the last frame the crawl runs over it with its music (or in silence where the
-        // medium has none), and the film window stays meanwhile.
+        // medium has none), and the film window stays meanwhile. The medium has no track 2
+        // the drive could play: its file plays, read bit by bit. The film may lag behind its
+        // clock under Wine: the crawl's start is awaited in the launcher's record.
         waitUntil(length);
         if (track) {
-            ExpectMusicPlaying(music, *track);
+            ASSERT_TRUE(ui::WaitUntil([&] { return music.Read().FileIndex != -1 && music.Read().Buffer; }, 8000))
+                << "music after the film, in a sound buffer";
+            EXPECT_TRUE(test::FileHeld(track->Path)) << track->Path << " is open while the crawl runs";
+            EXPECT_EQ(track->Index, music.Read().FileIndex) << track->Path << ", the first there of the files looked for";
+            EXPECT_EQ(track->Kind, music.Read().Stream.Kind);
+            EXPECT_TRUE(MusicRefilled(music)) << "the buffer is refilled from the file as it plays";
         } else {
-            CrawlMusic now = music.Read();
-            EXPECT_EQ(-1, now.FileIndex) << "nor a drive that plays track 2: the crawl runs in silence";
-            EXPECT_EQ(nullptr, now.Buffer);
-            EXPECT_EQ(nullptr, now.Stream.File);
+            ExpectNoMusic(music, "nor a drive that plays track 2: the crawl runs in silence");
         }
         // Five seconds in, its first lines have come up the screen, and they rise: a film
         // player frozen on its last frame would pass all else.
@@ -552,10 +531,19 @@ protected:
             AwayAndBack(window, mode, true, &music);
             EXPECT_TRUE(PictureMoves()) << "the crawl goes on";
         }
-        if (track)
-            EscapeStopsTheMusicAtOnce(window, music, *track, escapeMs, switching);
-        else
+        // Escape ends the crawl, and the music with it: the file is let go within a few of the
+        // crawl's passes, before the film window goes. Alt+F4 (its window's Close) too.
+        if (track) {
+            DWORD pressed = GetTickCount();
+            switching ? ui::PressWithAlt(VK_F4) : ui::KeyDown(VK_ESCAPE);
+            EXPECT_TRUE(ui::WaitUntil([&] { return !test::FileHeld(track->Path); }, 5000)) << "the file is released";
+            EXPECT_LT(GetTickCount() - pressed, escapeMs) << "milliseconds from the key to the file's release";
+            EXPECT_TRUE(ui::WaitForWindowGone(window, kTimeout)) << "the film window goes after the crawl";
+            ui::KeyUp(VK_ESCAPE);
+            ExpectNoMusic(music, "after the crawl");
+        } else {
             EXPECT_TRUE(EscapeUntilGone(window));
+        }
         ExpectLauncherBack();
     }
     // Puts bytes in place of a file of the medium until the test ends.
@@ -570,72 +558,10 @@ protected:
         for (const auto& [path, bytes] : originals_)
             WriteWholeFile(path, bytes);
     }
-    // Ends an intro however far it got: Escape held down for the film and the crawl, and
-    // any box that the crawl shows answered. False when the film window outlived it all.
-    bool EndIntro(HWND film)
-    {
-        DWORD start = GetTickCount();
-        while (IsWindow(film) && GetTickCount() - start < kTimeout) {
-            // In the 320x240 mode the box's button may lie off the screen, out of the
-            // pointer's reach: it is pressed by its command.
-            if (HWND box = ui::WaitForWindowWithText(launcher_.program.id, kReadError, 0)) {
-                PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
-                             reinterpret_cast<LPARAM>(GetDlgItem(box, IDOK)));
-                Sleep(200);
-                continue;
-            }
-            EscapeUntilGone(film, 500);
-        }
-        return !IsWindow(film);
-    }
-    static constexpr char kReadError[] = "Error reading:";
-    // The medium has no track 2 the drive could play: its file plays, read bit by bit.
-    void ExpectMusicPlaying(const MusicView& music, const MusicTrack& track)
-    {
-        // The film may lag behind its clock under Wine: the crawl's start is awaited in the
-        // launcher's record before the file is looked at.
-        ASSERT_TRUE(ui::WaitUntil([&] {
-            CrawlMusic now = music.Read();
-            return now.FileIndex != -1 && now.Buffer != nullptr;
-        }, 8000)) << "music after the film";
-        EXPECT_TRUE(test::FileHeld(track.Path)) << track.Path << " is open while the crawl runs";
-        CrawlMusic now = music.Read();
-        EXPECT_EQ(track.Index, now.FileIndex) << track.Path << ", the first there of the files looked for";
-        EXPECT_EQ(track.Kind, now.Stream.Kind);
-        EXPECT_NE(nullptr, now.Buffer) << "a sound buffer plays it";
-        EXPECT_TRUE(MusicRefilled(music)) << "the buffer is refilled from the file as it plays";
-    }
-    // Escape ends the crawl, and the music with it: the file is let go within a few of the
-    // crawl's passes, before the film window goes. Alt+F4 (its window's Close) too.
-    void EscapeStopsTheMusicAtOnce(HWND window, const MusicView& music, const MusicTrack& track, DWORD escapeMs,
-                                   bool altF4)
-    {
-        DWORD pressed = GetTickCount();
-        altF4 ? ui::PressWithAlt(VK_F4) : ui::KeyDown(VK_ESCAPE);
-        bool released = ui::WaitUntil([&] { return !test::FileHeld(track.Path); }, 5000);
-        DWORD took = GetTickCount() - pressed;
-        bool gone = ui::WaitForWindowGone(window, kTimeout);
-        ui::KeyUp(VK_ESCAPE);
-        EXPECT_TRUE(released) << "the music file is released";
-        EXPECT_LT(took, escapeMs) << "milliseconds from the key to the file's release";
-        EXPECT_TRUE(gone) << "the film window goes after the crawl";
-        CrawlMusic after = music.Read();
-        EXPECT_EQ(-1, after.FileIndex);
-        EXPECT_EQ(nullptr, after.Buffer) << "the sound buffer released";
-        EXPECT_EQ(nullptr, after.Stream.File) << "the file closed";
-    }
     Launcher launcher_;
     std::string dir_;
     ScreenMode desktop_{};
     std::map<std::string, std::string> originals_;
-};
-
-// A damaged or hostile file of the medium, and the intro that reads it.
-struct HostileFile {
-    const char* what;
-    std::string path;
-    std::string bytes;
-    int button;
 };
 
 std::string RandomBytes(std::size_t size, unsigned seed)
@@ -660,7 +586,7 @@ TEST_F(Intro, BothIntrosPlayInTheirModesThenTheCrawlWithItsMusicThenTheDesktop)
     ASSERT_TRUE(MoveFileA(kOggTrack.Path, (std::string(kOggTrack.Path) + ".hidden").c_str()));
     Replace(kFlacTrack.Path, FlacTone(2, 1) + FlacTone(1, 60));
     PlayToTheEnd(IDC_INTRO_LOW, kLowFilm, {320, 240}, "film-320x240", "intro-crawl-320x240", &kFlacTrack, false, 200);
-    EXPECT_EQ(1u, Close());
+    EXPECT_EQ(1u, Close(launcher_));
 }
 
 // Intro after intro in one run, each starting on the display the last one was switched to
@@ -710,7 +636,7 @@ TEST_F(Intro, EachIntroStartsOnTheDisplayLastChosen)
         EXPECT_TRUE(close ? ui::WaitForWindowGone(window, 1000) : EscapeFilmAndCrawl(window));
         ExpectLauncherBack();
     }
-    EXPECT_EQ(1u, Close());
+    EXPECT_EQ(1u, Close(launcher_));
 }
 
 // Each file in turn damaged or hostile, with the intro that reads it played and ended by
@@ -730,7 +656,11 @@ TEST_F(Intro, DamagedOrHostileMediumFilesLeaveTheLauncherWorking)
     std::string marks;
     while (marks.size() < (1u << 20))
         marks += "*A";
-    const HostileFile files[] = {
+    const struct {
+        const char* what;
+        std::string path, bytes;
+        int button;
+    } files[] = {
         {"an empty film, as good as none", kHighFilm, "", IDC_INTRO_HIGH},
         {"a film cut in half", kHighFilm, high.substr(0, high.size() / 2), IDC_INTRO_HIGH},
         {"a film of 65,536 rows", kHighFilm, tall, IDC_INTRO_HIGH},
@@ -741,15 +671,24 @@ TEST_F(Intro, DamagedOrHostileMediumFilesLeaveTheLauncherWorking)
         {"a font of random bytes", "E:\\ALPHABET.DAT", RandomBytes(font.size(), 12), IDC_INTRO_HIGH},
     };
     Start();
-    for (const HostileFile& f : files) {
+    for (const auto& f : files) {
         SCOPED_TRACE(f.what);
         Replace(f.path, f.bytes);
         ui::Click(launcher_.dialog, f.button);
-        // A film that does not open shows no window at all.
-        if (HWND film = WaitForFilm(5000)) {
-            Sleep(700);
-            EXPECT_TRUE(EndIntro(film)) << "the intro never ended";
+        // A film that does not open shows no window at all. The intro is ended however far it
+        // got: Escape held down for the film and the crawl, and any box of the crawl's answered
+        // (in the 320x240 mode by its command: its button may lie off the screen).
+        HWND film = WaitForFilm(5000);
+        Sleep(film ? 700 : 0);
+        for (DWORD start = GetTickCount(); IsWindow(film) && GetTickCount() - start < kTimeout;) {
+            if (HWND box = ui::WaitForWindowWithText(launcher_.program.id, "Error reading:", 0)) {
+                PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), LPARAM(GetDlgItem(box, IDOK)));
+                Sleep(200);
+            } else {
+                EscapeUntilGone(film, 500);
+            }
         }
+        EXPECT_FALSE(IsWindow(film)) << "the intro never ended";
         ExpectLauncherBack();
         DWORD_PTR answer = 0;
         EXPECT_NE(0, SendMessageTimeoutA(launcher_.dialog, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &answer))
@@ -758,7 +697,7 @@ TEST_F(Intro, DamagedOrHostileMediumFilesLeaveTheLauncherWorking)
         if (HasFatalFailure() || ui::WaitForExit(launcher_.program, 0) != static_cast<DWORD>(STILL_ACTIVE))
             return;
     }
-    EXPECT_EQ(1u, Close());
+    EXPECT_EQ(1u, Close(launcher_));
 }
 
 
@@ -770,7 +709,8 @@ class IntroWithoutModes : public Intro {
 protected:
     void SetUp() override
     {
-        if (!GetEnvironmentVariableA(kNoDisplayModes, nullptr, 0))
+        // Set by the test step that runs this program in a prefix without a virtual desktop.
+        if (!GetEnvironmentVariableA("VESK_E2E_NO_DISPLAY_MODES", nullptr, 0))
             GTEST_SKIP() << "runs in the intro test step's prefix, which has no virtual desktop";
         // This program sees the screen as it is, as the launcher does, not scaled for
         // programs that know nothing of DPI. (The headers of the Windows this is built
@@ -797,5 +737,5 @@ TEST_F(IntroWithoutModes, BothResolutionsPlayInTheWindowAtWholeFactorsCentredThe
     ASSERT_TRUE(MoveFileA(kMusicFolder, (std::string(kMusicFolder) + ".hidden").c_str()));
     PlayToTheEnd(IDC_INTRO_LOW, kLowFilm, desktop_, "windowed-film-320x240", "windowed-crawl-320x240", nullptr, false,
                  500, &low);
-    EXPECT_EQ(1u, Close());
+    EXPECT_EQ(1u, Close(launcher_));
 }

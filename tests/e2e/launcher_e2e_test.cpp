@@ -22,12 +22,6 @@ protected:
             ui::Kill(launcher->program);
         MoveFileA("E:\\Vesk.exe.hidden", kLauncher);
     }
-    // Clicks "Schließen" and returns the exit code.
-    DWORD Close(Launcher& launcher)
-    {
-        ui::Click(launcher.dialog, IDC_CLOSE);
-        return ui::WaitForExit(launcher.program, kTimeout);
-    }
     Launcher first_, second_, third_;
 };
 

@@ -6,43 +6,27 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <vector>
-
-namespace {
-
-std::vector<DisplayColour> MarkedTable()
-{
-    std::vector<DisplayColour> table(kPaletteEntries);
-    for (int i = 0; i < kPaletteEntries; ++i)
-        table[i] = {std::uint8_t(0xA0 ^ i), std::uint8_t(0x50 ^ i), std::uint8_t(0x0F ^ i), std::uint8_t(i & 7)};
-    return table;
-}
-
-std::vector<std::uint8_t> FilmPalette()
-{
-    std::vector<std::uint8_t> palette(3 * kPaletteEntries);
-    for (int i = 0; i < 3 * kPaletteEntries; ++i)
-        palette[i] = std::uint8_t(i * 7 + 3);
-    return palette;
-}
-
-} // namespace
 
 // Entries 10 to 245 take the film's colours, even all black ones; the rest keep the system's,
 // and no flags change.
 TEST(FilmPalette, OnlyTheFilmsEntriesTakeItsColoursAndNoFlagsChange)
 {
-    for (const std::vector<std::uint8_t>& film : {FilmPalette(), std::vector<std::uint8_t>(3 * kPaletteEntries, 0)}) {
-        std::vector<DisplayColour> table = MarkedTable();
-        const std::vector<DisplayColour> before = table;
+    std::vector<std::uint8_t> colours(3 * kPaletteEntries);
+    for (int i = 0; i < 3 * kPaletteEntries; ++i)
+        colours[i] = std::uint8_t(i * 7 + 3);
+    std::vector<DisplayColour> before(kPaletteEntries);
+    for (int i = 0; i < kPaletteEntries; ++i)
+        before[i] = {std::uint8_t(0xA0 ^ i), std::uint8_t(0x50 ^ i), std::uint8_t(0x0F ^ i), std::uint8_t(i & 7)};
+    for (const std::vector<std::uint8_t>& film : {colours, std::vector<std::uint8_t>(3 * kPaletteEntries, 0)}) {
+        std::vector<DisplayColour> table = before;
         CopyFilmColours(table.data(), film.data());
         for (int i = 0; i < kPaletteEntries; ++i) {
-            SCOPED_TRACE(i);
-            EXPECT_EQ(before[i].Flags, table[i].Flags);
-            const bool own = i >= 10 && i <= 245;
-            EXPECT_EQ(own ? film[3 * i] : before[i].Red, table[i].Red);
-            EXPECT_EQ(own ? film[3 * i + 1] : before[i].Green, table[i].Green);
-            EXPECT_EQ(own ? film[3 * i + 2] : before[i].Blue, table[i].Blue);
+            DisplayColour want = before[i];
+            if (i >= 10 && i <= 245)
+                want = {film[3 * i], film[3 * i + 1], film[3 * i + 2], before[i].Flags};
+            EXPECT_EQ(0, std::memcmp(&want, &table[i], sizeof want)) << "entry " << i;
         }
     }
 }

@@ -94,23 +94,12 @@ void CrawlThatDispatchesAnEscape()
     }
 }
 
+COLORREF Rgb(const PALETTEENTRY& e) { return RGB(e.peRed, e.peGreen, e.peBlue); }
+
 bool QuitMessageWaiting()
 {
     MSG message;
     return PeekMessageA(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE) != 0;
-}
-
-bool FilmClassRegistered()
-{
-    WNDCLASSA info;
-    return GetClassInfoA(GetModuleHandleA(nullptr), kFilmWindowClass, &info) != 0;
-}
-
-std::string WithoutTrailingBackslash(std::string path)
-{
-    if (path.size() > 3 && path.back() == '\\')
-        path.pop_back();
-    return path;
 }
 
 class FilmPlayerTest : public testing::Test {
@@ -128,10 +117,10 @@ protected:
         // dialog in front itself, not leave it to whichever window is next.
         cover_ = CreateWindowExA(0, "STATIC", "", WS_POPUP | WS_VISIBLE, 0, 0, 16, 16, nullptr, nullptr,
                                  g_launcher.Instance, nullptr);
-        root_ = test::MakeScratchDirectory("film") + "\\";
-        CreateDirectoryA((root_ + "intro").c_str(), nullptr);
-        CopyText(g_launcher.SourceRoot, root_.c_str());
-        JoinText(g_launcher.IntroDir, root_.c_str(), "intro");
+        root_ = test::MakeScratchDirectory("film");
+        CreateDirectoryA((root_ + "\\intro").c_str(), nullptr);
+        JoinText(g_launcher.SourceRoot, root_.c_str(), "\\");
+        JoinText(g_launcher.IntroDir, root_.c_str(), "\\intro");
         g_visit = CrawlVisit{};
         g_filmCrawl = LookAtTheScreen;
     }
@@ -141,23 +130,19 @@ protected:
         DestroyWindow(g_launcher.LauncherDialog);
         DestroyWindow(cover_);
         SetCurrentDirectoryA(saved_.c_str());
-        test::RemoveTree(WithoutTrailingBackslash(root_));
+        test::RemoveTree(root_);
     }
 
     // Writes intro.smk or intro320.smk of `count` frames into the intro directory.
     void WriteIntro(const char* name, uint32_t width, uint32_t height, uint32_t count, int32_t frameRate,
                     uint32_t flags = 0)
     {
-        SmkEncodeOptions options;
-        options.Width = width;
-        options.Height = height;
-        options.FrameRate = frameRate;
-        options.DisplayFlags = flags;
         frames_ = MakeTestFrames(width, height, count, 7);
         std::vector<uint8_t> file;
         std::string error;
-        ASSERT_TRUE(SmkEncode(options, frames_, {}, file, error)) << error;
-        test::WriteWholeFile(root_ + "intro\\" + name, std::string(file.begin(), file.end()));
+        ASSERT_TRUE(SmkEncode({.Width = width, .Height = height, .FrameRate = frameRate, .DisplayFlags = flags},
+                              frames_, {}, file, error)) << error;
+        test::WriteWholeFile(root_ + "\\intro\\" + name, std::string(file.begin(), file.end()));
         g_filmWidth = width;
         g_filmHeight = height;
     }
@@ -166,14 +151,15 @@ protected:
     void ExpectIdleAgain()
     {
         EXPECT_EQ(screenWidth_, GetSystemMetrics(SM_CXSCREEN)) << "the desktop's mode is back";
-        EXPECT_FALSE(FilmClassRegistered());
+        WNDCLASSA unregistered;
+        EXPECT_FALSE(GetClassInfoA(GetModuleHandleA(nullptr), kFilmWindowClass, &unregistered));
         EXPECT_EQ(nullptr, FindWindowA(kFilmWindowClass, nullptr));
         EXPECT_EQ(nullptr, g_film.Film);
         EXPECT_EQ(nullptr, g_display.DirectDraw);
         EXPECT_TRUE(IsWindowEnabled(g_launcher.LauncherDialog)) << "the launcher is given back";
         EXPECT_EQ(g_launcher.LauncherDialog, GetForegroundWindow()) << "the launcher is in front again";
         EXPECT_FALSE(QuitMessageWaiting()) << "a quit message would end the launcher's dialog";
-        EXPECT_STRCASEEQ(WithoutTrailingBackslash(root_).c_str(), test::CurrentDirectory().c_str());
+        EXPECT_STRCASEEQ(root_.c_str(), test::CurrentDirectory().c_str());
     }
 
     std::string saved_, root_;
@@ -208,20 +194,18 @@ TEST_F(FilmPlayerTest, AOneFrameFilmIsFollowedByTheCrawlOverThatFrameAndASecondP
     EXPECT_EQ(0u, g_visit.Frame);
     EXPECT_EQ(1u, g_visit.Frames);
     EXPECT_TRUE(g_visit.Screen == frames_[0].Pixels) << "the frame is on the visible buffer";
-    EXPECT_STRCASEEQ(WithoutTrailingBackslash(root_).c_str(), g_visit.Directory.c_str())
+    EXPECT_STRCASEEQ(root_.c_str(), g_visit.Directory.c_str())
         << "the crawl finds its files in the medium's root";
     for (int i = 0; i < 256; ++i) {
-        SCOPED_TRACE(i);
-        const PALETTEENTRY& e = g_visit.Palette[i];
-        const bool film = i >= kFirstFilmColour && i <= kLastFilmColour;
-        // The system colours, as the display read them when it opened.
-        EXPECT_EQ(film ? g_visit.FilmPalette[3 * i] : g_display.PaletteTable[i].peRed, e.peRed);
-        EXPECT_EQ(film ? g_visit.FilmPalette[3 * i + 1] : g_display.PaletteTable[i].peGreen, e.peGreen);
-        EXPECT_EQ(film ? g_visit.FilmPalette[3 * i + 2] : g_display.PaletteTable[i].peBlue, e.peBlue);
+        const uint8_t* film = g_visit.FilmPalette + 3 * i;
+        // Outside the film's range the system colours, as the display read them when it opened.
+        EXPECT_EQ(i >= kFirstFilmColour && i <= kLastFilmColour ? RGB(film[0], film[1], film[2])
+                                                                 : Rgb(g_display.PaletteTable[i]),
+                  Rgb(g_visit.Palette[i])) << "entry " << i;
     }
     // Black and white, at least, are among the system's colours.
-    EXPECT_EQ(0, g_visit.Palette[0].peRed + g_visit.Palette[0].peGreen + g_visit.Palette[0].peBlue);
-    EXPECT_EQ(3 * 255, g_visit.Palette[255].peRed + g_visit.Palette[255].peGreen + g_visit.Palette[255].peBlue);
+    EXPECT_EQ(RGB(0, 0, 0), Rgb(g_visit.Palette[0]));
+    EXPECT_EQ(RGB(255, 255, 255), Rgb(g_visit.Palette[255]));
     ExpectIdleAgain();
     EXPECT_EQ(LoadCursorA(nullptr, IDC_ARROW), GetCursor());
 
@@ -361,7 +345,7 @@ protected:
     void OpenTestFilm()
     {
         WriteIntro("intro.smk", 64, 48, 3, 10);
-        g_film.Film = SmackOpen((root_ + "intro\\intro.smk").c_str(), kSmackAllTracks, kSmackAutoExtraBuffer);
+        g_film.Film = SmackOpen((root_ + "\\intro\\intro.smk").c_str(), kSmackAllTracks, kSmackAutoExtraBuffer);
         ASSERT_TRUE(g_film.Film != nullptr);
         ASSERT_NE(0u, g_film.Film->NewPalette) << "the first frame brings its colours";
     }
@@ -403,8 +387,7 @@ TEST_F(FilmWindowTest, TheFilmStandsStillWithoutTheFocusAndWithItPushesAll256Col
     EXPECT_EQ(g_film.Film->Palette[3 * 10], g_display.PaletteTable[10].peRed);
     g_display.Palette->GetEntries(0, 0, 256, pushed);
     for (int i = 0; i < 256; ++i)
-        EXPECT_EQ(RGB(g_display.PaletteTable[i].peRed, g_display.PaletteTable[i].peGreen, g_display.PaletteTable[i].peBlue),
-                  RGB(pushed[i].peRed, pushed[i].peGreen, pushed[i].peBlue)) << "entry " << i;
+        EXPECT_EQ(Rgb(g_display.PaletteTable[i]), Rgb(pushed[i])) << "entry " << i;
     EXPECT_EQ(0u, g_film.Film->CurrentFrame);
     EXPECT_EQ(0, g_visit.Calls);
     g_display.Palette->Release();
@@ -463,8 +446,7 @@ TEST_F(FilmWindowTest, AltEnterCarriesThePictureAndEveryColourToTheWindowAndBack
         DisplayColour colours[256];
         ASSERT_TRUE(ReadDisplayColours(colours));
         for (int i = 0; i < 256; ++i)
-            EXPECT_EQ(RGB(marked[i].peRed, marked[i].peGreen, marked[i].peBlue),
-                      RGB(colours[i].Red, colours[i].Green, colours[i].Blue)) << "entry " << i;
+            EXPECT_EQ(Rgb(marked[i]), RGB(colours[i].Red, colours[i].Green, colours[i].Blue)) << "entry " << i;
         EXPECT_EQ(0, pixels(false)) << "pixels that did not come along";
     }
 }
