@@ -8,7 +8,7 @@
 // taken from its first two bytes.
 #include "crawl/crawl_renderer.h"
 #include "crawl/crawl_text.h"
-#include "tests/crawl/fuzz_files.h"
+#include "tests/support/native_files.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -44,7 +44,7 @@ std::vector<std::uint8_t> SoundFont()
 
 std::string FilePath(const char* name)
 {
-    return FuzzFilePath("crawl-fuzz") + "-" + name;
+    return test::FuzzFilePath("crawl-fuzz") + "-" + name;
 }
 
 void DrawEveryPosition(std::int32_t lines, const DisplayColour* palette)
@@ -85,8 +85,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     std::size_t patched = std::min(patchLength, kGlyphFontBytes - offset);
     std::memcpy(font.data() + offset, patch, patched);
-    WriteFuzzFile(FilePath("font"), font.data(), mode & 1 ? offset + patched : font.size());
-    WriteFuzzFile(FilePath("text"), text, textLength);
+    test::WriteFuzzFile(FilePath("font"), font.data(), mode & 1 ? offset + patched : font.size());
+    test::WriteFuzzFile(FilePath("text"), text, textLength);
 
     std::int32_t lines = LoadCrawlText(FilePath("text").c_str());
     if (mode & 2)

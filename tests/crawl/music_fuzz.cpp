@@ -3,7 +3,7 @@
 // changing size, as the crawl's refills read them; and hostile roots through the lookup, whose
 // paths must stay inside their buffers.
 #include "crawl/music_file.h"
-#include "tests/crawl/fuzz_files.h"
+#include "tests/support/native_files.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -20,7 +20,7 @@ constexpr std::size_t kMostFrames = 1 << 20;
 
 std::string FilePath()
 {
-    return FuzzFilePath("music-fuzz");
+    return test::FuzzFilePath("music-fuzz");
 }
 
 void ListWithRoots(const std::uint8_t* data, std::size_t size)
@@ -51,7 +51,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 {
     ListWithRoots(data, size);
     std::string path = FilePath();
-    WriteFuzzFile(path, data, size);
+    test::WriteFuzzFile(path, data, size);
     MusicStream stream = {};
     int reads = size > 0 && data[size - 1] > 0 && data[size - 1] < 16 ? data[size - 1] : -1;
     if (OpenMusicStream(stream, path.c_str(), StopAfterReads, &reads)) {

@@ -3,11 +3,15 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
 #include <stdlib.h>
+#include <unistd.h>
 
 namespace test {
 
@@ -52,16 +56,19 @@ inline bool WriteBytes(const std::string& path, const std::vector<std::uint8_t>&
 // Empty when the file cannot be read.
 inline std::vector<std::uint8_t> ReadBytes(const std::string& path)
 {
-    std::vector<std::uint8_t> bytes;
-    std::FILE* in = std::fopen(path.c_str(), "rb");
-    if (!in)
-        return bytes;
-    std::uint8_t buffer[65536];
-    std::size_t got;
-    while ((got = std::fread(buffer, 1, sizeof buffer, in)) > 0)
-        bytes.insert(bytes.end(), buffer, buffer + got);
-    std::fclose(in);
-    return bytes;
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// A fuzz target's scratch file, "/tmp/<prefix>-<process id>": unique among fuzzer processes
+// running side by side. One that cannot be written ends the run, as every later input would
+// test nothing.
+inline std::string FuzzFilePath(const std::string& prefix) { return "/tmp/" + prefix + "-" + std::to_string(getpid()); }
+
+inline void WriteFuzzFile(const std::string& path, const std::uint8_t* bytes, std::size_t size)
+{
+    if (!WriteBytes(path, bytes, size))
+        std::abort();
 }
 
 } // namespace test
