@@ -129,7 +129,7 @@ std::string WaveFile(int channels, std::uint32_t rate, std::uint32_t frames)
     std::vector<std::uint8_t> pcm;
     for (std::uint32_t i = 0; i < frames; ++i) {
         for (int c = 0; c < channels; ++c)
-            test::Put16(pcm, (i * 7 + c * 1000) & 0xFFFF);
+            PutLe16(pcm, (i * 7 + c * 1000) & 0xFFFF);
     }
     std::vector<std::uint8_t> wave = test::MakeWave(test::Spec(channels, rate, 16), pcm);
     return std::string(wave.begin(), wave.end());

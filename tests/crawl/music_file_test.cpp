@@ -21,7 +21,6 @@
 namespace {
 
 using test::MakeWave;
-using test::Put16;
 using test::ReadBytes;
 using test::Spec;
 using test::TempFolder;
@@ -49,7 +48,7 @@ std::vector<std::uint8_t> MakePcm(int channels, std::uint32_t rate, int bits, do
             if (bits == 8) {
                 pcm.push_back(std::uint8_t(std::lround(128 + 127 * v)));
             } else if (bits == 16) {
-                Put16(pcm, std::uint16_t(std::int16_t(std::lround(32767 * v))));
+                PutLe16(pcm, std::uint16_t(std::int16_t(std::lround(32767 * v))));
             } else {
                 std::uint32_t wide = std::uint32_t(std::int32_t(std::lround(8388607 * v)));
                 pcm.insert(pcm.end(), {std::uint8_t(wide), std::uint8_t(wide >> 8), std::uint8_t(wide >> 16)});

@@ -1,23 +1,13 @@
 // Wave files of a test's own making, shared by the native and the Windows tests of the music.
 #pragma once
 
+#include "tools/little_endian.h"
+
 #include <cstdint>
 #include <cstring>
 #include <vector>
 
 namespace test {
-
-inline void Put16(std::vector<std::uint8_t>& out, unsigned v)
-{
-    out.push_back(std::uint8_t(v));
-    out.push_back(std::uint8_t(v >> 8));
-}
-
-inline void Put32(std::vector<std::uint8_t>& out, std::uint32_t v)
-{
-    Put16(out, v & 0xFFFF);
-    Put16(out, v >> 16);
-}
 
 inline void PutTag(std::vector<std::uint8_t>& out, const char* tag)
 {
@@ -50,27 +40,27 @@ inline std::vector<std::uint8_t> MakeWave(const WaveSpec& spec, const std::vecto
 {
     std::vector<std::uint8_t> out;
     PutTag(out, "RIFF");
-    Put32(out, 0); // patched below
+    PutLe32(out, 0); // patched below
     PutTag(out, "WAVE");
     PutTag(out, "fmt ");
-    Put32(out, spec.Extensible ? 40 : 16);
-    Put16(out, spec.Extensible ? 0xFFFE : spec.Tag);
-    Put16(out, spec.Channels);
-    Put32(out, spec.Rate);
+    PutLe32(out, spec.Extensible ? 40 : 16);
+    PutLe16(out, spec.Extensible ? 0xFFFE : spec.Tag);
+    PutLe16(out, spec.Channels);
+    PutLe32(out, spec.Rate);
     int block = spec.Channels * spec.Bits / 8;
-    Put32(out, spec.Rate * block);
-    Put16(out, block);
-    Put16(out, spec.Bits);
+    PutLe32(out, spec.Rate * block);
+    PutLe16(out, block);
+    PutLe16(out, spec.Bits);
     if (spec.Extensible) {
-        Put16(out, 22);
-        Put16(out, spec.Bits);
-        Put32(out, spec.Channels == 2 ? 3 : 4);
+        PutLe16(out, 22);
+        PutLe16(out, spec.Bits);
+        PutLe32(out, spec.Channels == 2 ? 3 : 4);
         const std::uint8_t guid[16] = {spec.Tag, 0, 0, 0, 0, 0, 0x10, 0, 0x80, 0, 0, 0xAA, 0, 0x38, 0x9B, 0x71};
         out.insert(out.end(), guid, guid + 16);
     }
     out.insert(out.end(), spec.Before.begin(), spec.Before.end());
     PutTag(out, "data");
-    Put32(out, spec.DeclaredData ? spec.DeclaredData : std::uint32_t(pcm.size()));
+    PutLe32(out, spec.DeclaredData ? spec.DeclaredData : std::uint32_t(pcm.size()));
     out.insert(out.end(), pcm.begin(), pcm.end());
     std::uint32_t riff = std::uint32_t(out.size() - 8);
     std::memcpy(out.data() + 4, &riff, 4);

@@ -160,7 +160,6 @@ cmd_test() { # [--x64] [REGEX]
     CRASHED=0
 
     local start=$SECONDS
-    BESIDE=
     TIMES="build $((SECONDS - BUILD_START))s"
     if [ ${#filter[@]} -eq 0 ]; then
         # Two lanes for the two cores. Beside the native tests: the cross-checks (the film
